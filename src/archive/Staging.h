@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+
+#include "archive/Questions.h"
+#include "archive/StagingHost.h"
+#include "archive/UnzipCallbacks.h"
+#include "archive/UnzipOptions.h"
+
+namespace quillery {
+
+// The staging's state, kept between calls as one part of the program's state.
+struct StagingState {
+    QStringList IncludePatterns;
+    int IncludeCount = 0;
+    QStringList ExcludePatterns;
+    std::filesystem::path ZipFileName;
+    std::filesystem::path ExtractFolder;
+    UnzipOptions options;      // the fifteen flags; the two paths are set by CallUnzip
+    int NoPasswordPrompt = 0;  // 1: the password callback answers "none" at once
+    int LastUnzipResult = 0;
+};
+
+// The text the pattern box is given when it is empty at staging time.
+inline const QString kDefaultPatternText = QStringLiteral("*.diz *.nfo");
+
+// The include list of a pattern text: the text is split at every "*."; the piece before
+// the first one is dropped; each following piece, trimmed of blanks, gives "*." + piece.
+// An empty text, or one without "*.", gives no pattern.
+QStringList IncludePatternsFromText(const QString& text);
+
+// Stages the entries of one archive into targetFolder through the extraction layer.
+// extractAll: every entry with its folders, the password may be asked for. Otherwise the
+// entries selected by the pattern box, flat, never asking; an empty pattern box is set to
+// kDefaultPatternText first, and a pattern text that yields no pattern selects nothing.
+// With a sink the selected entries are handed to it instead of being written.
+// Returns 0 on success or the extraction layer's code (also kept in LastUnzipResult).
+int StageArchive(StagingState& state, StagingHost& host, Questions& questions,
+                 const std::filesystem::path& zipPath, const std::filesystem::path& targetFolder,
+                 bool showStatus, bool extractAll, EntrySink* sink = nullptr);
+
+// Calls the extraction layer with the staging state. Returns its result.
+int CallUnzip(StagingState& state, Questions& questions, EntrySink* sink = nullptr);
+
+}  // namespace quillery

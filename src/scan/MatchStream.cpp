@@ -1,0 +1,258 @@
+#include "scan/MatchStream.h"
+
+#include <QChar>
+#include <cstring>
+#include <string_view>
+
+#include "results/TextCase.h"
+
+namespace quillery {
+
+namespace {
+
+constexpr unsigned char kDotlessILead = 0xC4, kDotlessITrail = 0xB1;
+constexpr unsigned char kLongSLead = 0xC5, kLongSTrail = 0xBF;
+
+struct AsciiUpperTable {
+    std::array<char, 256> map{};
+    constexpr AsciiUpperTable() {
+        for (int i = 0; i < 256; ++i) {
+            map[static_cast<std::size_t>(i)] =
+                static_cast<char>(i >= 'a' && i <= 'z' ? i - 'a' + 'A' : i);
+        }
+    }
+};
+constexpr AsciiUpperTable kAsciiUpper;
+
+template <class CharT>
+void KeepTail(std::basic_string<CharT>& window, std::size_t keep) {
+    if (window.size() > keep) {
+        window.erase(0, window.size() - keep);
+    }
+}
+
+}  // namespace
+
+MatchStream::MatchStream(const TextMatcher& matcher, ByteCodePage page) : matcher_(matcher) {
+    const std::size_t terms = matcher.expression().terms.size();
+    keep_ = matcher.longestTerm() > 0 ? matcher.longestTerm() - 1 : 0;
+    if (matcher.asciiTerms()) {
+        plain_.found.assign(terms, 0);
+        checkUtf8_ = matcher.termsNeedUtf8Letters();
+    } else {
+        bytes8_.found.assign(terms, 0);
+        utf8_ = std::make_unique<WideBranch>();
+        utf8_->found.assign(terms, 0);
+        for (int b = 0; b < 256; ++b) {
+            upperByteTable_[static_cast<std::size_t>(b)] =
+                ByteToChar(static_cast<unsigned char>(b), page).toUpper().unicode();
+        }
+    }
+}
+
+MatchStream::~MatchStream() = default;
+
+void MatchStream::trackContent(const unsigned char* p, std::size_t n) {
+    std::size_t i = 0;
+    while (i < n && headLength_ < 3) {
+        head_[headLength_++] = p[i++];
+        if (headLength_ == 3) {
+            const bool bom = head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF;
+            if (!bom && (head_[0] != ' ' || head_[1] != ' ' || head_[2] != ' ')) {
+                nonEmpty_ = true;
+            }
+        }
+    }
+    for (; i < n && !nonEmpty_; ++i) {
+        if (p[i] != ' ') {
+            nonEmpty_ = true;
+        }
+    }
+}
+
+bool MatchStream::evaluate(const std::vector<char>& found) const {
+    const auto& terms = matcher_.expression().terms;
+    const auto contained = [&](std::size_t i) {
+        return terms[i].isEmpty() ? nonEmpty_ : found[i] != 0;
+    };
+    if (matcher_.expression().kind == SearchExpression::Kind::AllOf) {
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            if (!contained(i)) {
+                return false;
+            }
+        }
+        return !terms.empty();
+    }
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (contained(i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MatchStream::scanBytes(ByteBranch& branch, std::size_t keep) {
+    const auto& terms = matcher_.byteTerms();
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (branch.found[i] || terms[i].empty() || branch.window.size() < terms[i].size()) {
+            continue;
+        }
+        if (::memmem(branch.window.data(), branch.window.size(), terms[i].data(),
+                     terms[i].size()) != nullptr) {
+            branch.found[i] = 1;
+        }
+    }
+    KeepTail(branch.window, keep);
+}
+
+void MatchStream::scanWide(WideBranch& branch) {
+    const auto& terms = matcher_.wideTerms();
+    const std::u16string_view window(branch.window);
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (branch.found[i] || terms[i].empty()) {
+            continue;
+        }
+        if (window.find(terms[i]) != std::u16string_view::npos) {
+            branch.found[i] = 1;
+        }
+    }
+    KeepTail(branch.window, keep_);
+}
+
+bool MatchStream::hasLetterPair(const unsigned char* p, std::size_t n) const {
+    unsigned char prev = lastByte_;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if ((prev == kDotlessILead && b == kDotlessITrail) ||
+            (prev == kLongSLead && b == kLongSTrail)) {
+            return true;
+        }
+        prev = b;
+    }
+    return false;
+}
+
+void MatchStream::feedBytes(const char* data, std::size_t size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    if (checkUtf8_) {
+        if (!validator_.feed(data, size, nullptr)) {
+            // Not UTF-8: the plain view is the text's only reading.
+            checkUtf8_ = false;
+            utf8Letters_.reset();
+        } else if (!utf8Letters_ && hasLetterPair(p, size)) {
+            // Up to here both views are the same.
+            utf8Letters_ = std::make_unique<ByteBranch>(plain_);
+        }
+    }
+
+    const std::size_t old = plain_.window.size();
+    plain_.window.resize(old + size);
+    char* out = plain_.window.data() + old;
+    for (std::size_t i = 0; i < size; ++i) {
+        out[i] = kAsciiUpper.map[p[i]];
+    }
+    // While a letter pair may still turn up, the plain view keeps the extra byte the UTF-8
+    // view needs (below), so that the UTF-8 view can start as a copy of it.
+    scanBytes(plain_, checkUtf8_ ? keep_ + 1 : keep_);
+
+    if (utf8Letters_) {
+        std::string& window = utf8Letters_->window;
+        unsigned char prev = lastByte_;
+        for (std::size_t i = 0; i < size; ++i) {
+            const unsigned char b = p[i];
+            const bool dotlessI = prev == kDotlessILead && b == kDotlessITrail;
+            const bool longS = prev == kLongSLead && b == kLongSTrail;
+            if (dotlessI || longS) {
+                const char letter = dotlessI ? 'I' : 'S';
+                if (!window.empty() && static_cast<unsigned char>(window.back()) == prev) {
+                    window.back() = letter;
+                } else {
+                    window.push_back(letter);
+                }
+            } else {
+                window.push_back(kAsciiUpper.map[b]);
+            }
+            prev = b;
+        }
+        // One more byte is kept: the last one may be the lead byte of a letter pair that
+        // the next piece completes, and the pair then stands as one letter.
+        scanBytes(*utf8Letters_, keep_ + 1);
+    }
+    if (size > 0) {
+        lastByte_ = p[size - 1];
+    }
+}
+
+void MatchStream::feedWide(const char* data, std::size_t size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    const std::size_t old = bytes8_.window.size();
+    bytes8_.window.resize(old + size);
+    char16_t* out = bytes8_.window.data() + old;
+    for (std::size_t i = 0; i < size; ++i) {
+        out[i] = upperByteTable_[p[i]];
+    }
+    scanWide(bytes8_);
+
+    if (utf8_) {
+        decoded_.clear();
+        if (!validator_.feed(data, size, &decoded_)) {
+            utf8_.reset();
+            return;
+        }
+        const QString upper =
+            UpperSimple(QStringView(decoded_.data(), static_cast<qsizetype>(decoded_.size())));
+        utf8_->window.append(reinterpret_cast<const char16_t*>(upper.utf16()),
+                             static_cast<std::size_t>(upper.size()));
+        scanWide(*utf8_);
+    }
+}
+
+void MatchStream::updateDecided() {
+    if (matcher_.asciiTerms()) {
+        decided_ = evaluate(plain_.found) && (!utf8Letters_ || evaluate(utf8Letters_->found));
+    } else {
+        decided_ = evaluate(bytes8_.found) && (!utf8_ || evaluate(utf8_->found));
+    }
+}
+
+void MatchStream::feed(const char* data, std::size_t size) {
+    if (decided_ || finished_ || size == 0) {
+        return;
+    }
+    trackContent(reinterpret_cast<const unsigned char*>(data), size);
+    if (matcher_.asciiTerms()) {
+        feedBytes(data, size);
+    } else {
+        feedWide(data, size);
+    }
+    updateDecided();
+}
+
+bool MatchStream::finish() {
+    if (finished_) {
+        return result_;
+    }
+    finished_ = true;
+    if (headLength_ < 3) {
+        for (std::size_t i = 0; i < headLength_; ++i) {
+            if (head_[i] != ' ') {
+                nonEmpty_ = true;
+            }
+        }
+    }
+    if (decided_) {
+        result_ = true;
+        return result_;
+    }
+    const bool utf8Valid = validator_.finish();
+    if (matcher_.asciiTerms()) {
+        const bool useLetters = utf8Letters_ && checkUtf8_ && utf8Valid;
+        result_ = evaluate(useLetters ? utf8Letters_->found : plain_.found);
+    } else {
+        const bool useUtf8 = utf8_ && utf8Valid;
+        result_ = evaluate(useUtf8 ? utf8_->found : bytes8_.found);
+    }
+    return result_;
+}
+
+}  // namespace quillery

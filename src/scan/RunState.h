@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "archive/Staging.h"
+
+namespace quillery {
+
+class TextMatcher;
+
+// The program's process-wide values, owned by the application and handed by reference to
+// everything that reads or changes them.
+struct RunState {
+    QString SearchString;
+    QString SearchFolder;
+    QString StartFolder;
+    QString CommandLine;
+    bool AuditMode = false;
+    bool UseAudit = false;
+    QStringList AuditStrings;  // the loaded lines, trimmed
+
+    // Counts of the current run: 64 bits, so that no collection is too large to count.
+    std::int64_t FilesChecked = 0;
+    std::int64_t FilesFound = 0;
+
+    bool KeepScanning = false;
+    bool ScanIdle = true;
+    bool IncludeSubFolders = true;
+    bool UseInternalViewer = true;
+
+    std::filesystem::path WorkFolder;  // ends with the separator; empty until set up
+    int animationFrame = 0;
+
+    // A run driver is on the stack (also while a stopped run unwinds).
+    bool runActive = false;
+    // The program is closing: a run in progress unwinds without touching the window again.
+    bool closing = false;
+
+    StagingState staging;
+};
+
+}  // namespace quillery

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scan/SearchExpression.h"
+
+namespace quillery {
+
+// A search expression prepared for matching texts that arrive as bytes in pieces
+// (MatchStream). Built once per run and shared by every text of the run.
+class TextMatcher {
+public:
+    explicit TextMatcher(SearchExpression expression);
+
+    const SearchExpression& expression() const { return expression_; }
+
+    // Every term is ASCII: texts are matched on their bytes without decoding them.
+    bool asciiTerms() const { return asciiTerms_; }
+    // Some term holds 'I' or 'S', which the UTF-8 letters dotless i and long s upper-case to.
+    bool termsNeedUtf8Letters() const { return termsNeedUtf8Letters_; }
+    const std::vector<std::string>& byteTerms() const { return byteTerms_; }
+    const std::vector<std::u16string>& wideTerms() const { return wideTerms_; }
+    // The length of the longest term, in bytes for byteTerms and UTF-16 units for wideTerms.
+    std::size_t longestTerm() const { return longestTerm_; }
+
+private:
+    SearchExpression expression_;
+    bool asciiTerms_ = true;
+    bool termsNeedUtf8Letters_ = false;
+    std::vector<std::string> byteTerms_;
+    std::vector<std::u16string> wideTerms_;
+    std::size_t longestTerm_ = 0;
+};
+
+}  // namespace quillery

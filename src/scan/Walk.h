@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+
+#include "scan/ScanContext.h"
+
+namespace quillery {
+
+// Walks one folder: yields once, lists its subfolders (names not starting with "."), has
+// its archives examined (ScanArchives), then, with the subfolder option, walks each
+// subfolder in listing order. Returns at once when the run is stopped. A folder reached a
+// second time through a link is not walked again.
+void ScanFolder(ScanContext& ctx, const std::filesystem::path& folder);
+
+// Examines every "*.zip" entry of one folder in listing order: yields, stops when the run
+// is stopped, stages the archive's selected entries, tests them, adds a row for a match and
+// updates the counters. Every listed entry is counted, whether it could be read or not.
+void ScanArchives(ScanContext& ctx, const std::filesystem::path& folder);
+
+// Shows the next frame of the progress animation, or the resting frame.
+void AnimateBusy(ScanContext& ctx, bool running);
+
+}  // namespace quillery

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <QChar>
+
+#include "results/CodePage.h"
+#include "results/TextCase.h"
+#include "results/TextDecode.h"
+#include "results/Utf8Decoder.h"
+
+namespace quillery {
+namespace {
+
+// The byte matcher relies on this: apart from ASCII itself, the only characters whose
+// simple upper case is ASCII are the UTF-8 letters dotless i and long s, and no character
+// of the two byte sets is one of them.
+TEST(TextTest, OnlyTwoNonAsciiCharactersUpperCaseToAscii) {
+    std::vector<char32_t> found;
+    for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
+        if (QChar::toUpper(cp) < 0x80) {
+            found.push_back(cp);
+        }
+    }
+    EXPECT_EQ(found, (std::vector<char32_t>{0x131, 0x17F}));
+    for (int b = 0x80; b < 0x100; ++b) {
+        for (ByteCodePage page : {ByteCodePage::Cp437, ByteCodePage::Windows1252}) {
+            EXPECT_GE(ByteToChar(static_cast<unsigned char>(b), page).toUpper().unicode(), 0x80)
+                << b;
+        }
+    }
+}
+
+TEST(TextTest, UpperSimpleKeepsEveryOffset) {
+    const QString text = QStringLiteral("straße \U0001044F ﬁ x");
+    const QString upper = UpperSimple(text);
+    ASSERT_EQ(upper.size(), text.size());
+    EXPECT_EQ(upper, QStringLiteral("STRAßE \U00010427 ﬁ X"));
+    EXPECT_EQ(TrimBlanks(QStringLiteral("  \ta b\t  ")), QStringLiteral("\ta b\t"));
+}
+
+TEST(TextTest, DecodingPrefersValidUtf8AndFallsBackByName) {
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBFh\xC3\xA9", ByteCodePage::Cp437), QStringLiteral("hé"));
+    EXPECT_EQ(DecodeText("\xC9\xCD\xBB", ByteCodePage::Cp437), QStringLiteral("╔═╗"));
+    EXPECT_EQ(DecodeText("\xC9\xCD\xBB", ByteCodePage::Windows1252), QStringLiteral("ÉÍ»"));
+    EXPECT_EQ(DecodeText("\x80\x9F", ByteCodePage::Windows1252), QStringLiteral("€Ÿ"));
+    EXPECT_EQ(CodePageForName("ART/FILE_ID.DIZ"), ByteCodePage::Cp437);
+    EXPECT_EQ(CodePageForName("x.Nfo"), ByteCodePage::Cp437);
+    EXPECT_EQ(CodePageForName("readme.txt"), ByteCodePage::Windows1252);
+}
+
+TEST(TextTest, Utf8DecoderRejectsWhatIsNotUtf8EvenAcrossPieces) {
+    const auto valid = [](const std::string& bytes, std::size_t piece) {
+        Utf8Decoder decoder;
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            decoder.feed(bytes.data() + at, std::min(piece, bytes.size() - at), nullptr);
+        }
+        return decoder.finish();
+    };
+    for (std::size_t piece : {1, 2, 100}) {
+        EXPECT_TRUE(valid("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 text", piece));
+        EXPECT_FALSE(valid("\xC0\xAF", piece));          // overlong
+        EXPECT_FALSE(valid("\xED\xA0\x80", piece));      // surrogate
+        EXPECT_FALSE(valid("\xF4\x90\x80\x80", piece));  // above U+10FFFF
+        EXPECT_FALSE(valid("abc\xE2\x82", piece));       // cut short
+        EXPECT_FALSE(valid("\xB1", piece));              // stray continuation byte
+    }
+}
+
+}  // namespace
+}  // namespace quillery

@@ -1,0 +1,116 @@
+#include "ZipMaker.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zip.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace quillery::test {
+
+void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries) {
+    int error = 0;
+    zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(za, nullptr) << "cannot create " << path << " (libzip error " << error << ")";
+    for (const ZipEntry& entry : entries) {
+        zip_int64_t index = -1;
+        if (entry.directory) {
+            index = zip_dir_add(za, entry.name.c_str(), ZIP_FL_ENC_UTF_8);
+        } else {
+            // libzip keeps the buffer until zip_close; let it own a copy.
+            void* copy = std::malloc(entry.data.size() + 1);
+            std::memcpy(copy, entry.data.data(), entry.data.size());
+            zip_source_t* source = zip_source_buffer(za, copy, entry.data.size(), 1);
+            ASSERT_NE(source, nullptr);
+            index = zip_file_add(za, entry.name.c_str(), source,
+                                 ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+            if (index < 0) {
+                zip_source_free(source);
+            }
+        }
+        ASSERT_GE(index, 0) << "cannot add " << entry.name << ": " << zip_strerror(za);
+        const auto i = static_cast<zip_uint64_t>(index);
+        if (!entry.directory) {
+            ASSERT_EQ(zip_set_file_compression(za, i, entry.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                                               0),
+                      0);
+        }
+        if (!entry.password.empty()) {
+            ASSERT_EQ(zip_file_set_encryption(za, i, ZIP_EM_TRAD_PKWARE, entry.password.c_str()),
+                      0)
+                << zip_strerror(za);
+        }
+        if (entry.symlink) {
+            const zip_uint32_t mode = S_IFLNK | 0777;
+            ASSERT_EQ(zip_file_set_external_attributes(za, i, 0, ZIP_OPSYS_UNIX, mode << 16), 0);
+        }
+    }
+    ASSERT_EQ(zip_close(za), 0) << "cannot write " << path << ": " << zip_strerror(za);
+}
+
+void MakeZipFromFile(const std::filesystem::path& zip, const std::string& entryName,
+                     const std::filesystem::path& content) {
+    int error = 0;
+    zip_t* za = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(za, nullptr) << "cannot create " << zip;
+    zip_source_t* source = zip_source_file(za, content.c_str(), 0, -1);
+    ASSERT_NE(source, nullptr) << zip_strerror(za);
+    ASSERT_GE(zip_file_add(za, entryName.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << zip_strerror(za);
+    ASSERT_EQ(zip_close(za), 0) << zip_strerror(za);
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+namespace {
+
+std::uint16_t ReadLE16(const std::string& s, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
+                                      static_cast<unsigned char>(s[at + 1]) << 8);
+}
+
+}  // namespace
+
+void CorruptCrc(const std::filesystem::path& zip, const std::string& entryName) {
+    std::string bytes = ReadFileBytes(zip);
+    bool changed = false;
+    // Local headers (PK\3\4): CRC at +14, name length at +26, name at +30.
+    // Central headers (PK\1\2): CRC at +16, name length at +28, name at +46.
+    for (std::size_t at = 0; at + 46 <= bytes.size(); ++at) {
+        if (bytes.compare(at, 4, "PK\3\4") == 0) {
+            const std::uint16_t len = ReadLE16(bytes, at + 26);
+            if (bytes.compare(at + 30, len, entryName) == 0 && len == entryName.size()) {
+                bytes[at + 14] = static_cast<char>(bytes[at + 14] ^ 0x5A);
+                changed = true;
+            }
+        } else if (bytes.compare(at, 4, "PK\1\2") == 0) {
+            const std::uint16_t len = ReadLE16(bytes, at + 28);
+            if (bytes.compare(at + 46, len, entryName) == 0 && len == entryName.size()) {
+                bytes[at + 16] = static_cast<char>(bytes[at + 16] ^ 0x5A);
+                changed = true;
+            }
+        }
+    }
+    ASSERT_TRUE(changed) << "entry " << entryName << " not found in " << zip;
+    WriteFileBytes(zip, bytes);
+}
+
+void Truncate(const std::filesystem::path& zip, std::uintmax_t size) {
+    std::filesystem::resize_file(zip, size);
+}
+
+}  // namespace quillery::test
