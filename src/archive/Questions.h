@@ -10,7 +10,7 @@ enum class MessageStyle { Critical = 16, Exclamation = 48, Information = 64 };
 // The modal questions of the program. The windows answer them with dialogs; tests and
 // command-line runs answer them without waiting for anybody.
 class Questions {
-public:
+  public:
     virtual ~Questions() = default;
     virtual void message(const QString& text, const QString& title, MessageStyle style) = 0;
     // The chosen folder, or "" when the user cancelled.

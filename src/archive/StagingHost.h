@@ -6,7 +6,7 @@ namespace quillery {
 
 // What staging needs of the main window: the pattern box and the status line.
 class StagingHost {
-public:
+  public:
     virtual ~StagingHost() = default;
     virtual QString patternText() const = 0;
     virtual void setPatternText(const QString& text) = 0;

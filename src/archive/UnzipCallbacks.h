@@ -31,7 +31,7 @@ struct EntryInfo {
 // is on. Calls come in the order begin, write..., end for each entry, entries in archive
 // order. end(true) means the entry inflated completely with a correct CRC.
 class EntrySink {
-public:
+  public:
     virtual ~EntrySink() = default;
     virtual void begin(const EntryInfo& entry) = 0;
     // Returns false to cancel the whole extraction.

@@ -8,23 +8,23 @@ namespace quillery {
 // The extraction layer's option record: fifteen flags followed by the archive and the
 // target folder. A flag is "on" when it is non-zero.
 struct UnzipOptions {
-    std::int32_t extractOnlyNewer = 0;    // 1  extract only files newer than those on disk
-    std::int32_t spaceToUnderscore = 0;   // 2  convert blanks in names to underscores
-    std::int32_t promptToOverwrite = 0;   // 3  ask the replace callback before overwriting
-    std::int32_t quietLevel = 0;          // 4  0 prints progress lines, higher prints less
-    std::int32_t writeToStdout = 0;       // 5  hand the bytes to the output sink, write no file
-    std::int32_t testOnly = 0;            // 6  inflate and check, write nothing
-    std::int32_t listContents = 0;        // 7  list the entries through the message callback
-    std::int32_t freshenExisting = 0;     // 8  extract only files that exist already
-    std::int32_t displayComment = 0;      // 9  print the archive comment
-    std::int32_t recreateFolders = 0;     // 10 re-create the entries' folders (else flat)
-    std::int32_t overwriteExisting = 0;   // 11 overwrite existing files without asking
-    std::int32_t convertLineEnds = 0;     // 12 accepted; text is always written unchanged
-    std::int32_t detailedListing = 0;     // 13 accepted; the listing is always the same
+    std::int32_t extractOnlyNewer = 0;      // 1  extract only files newer than those on disk
+    std::int32_t spaceToUnderscore = 0;     // 2  convert blanks in names to underscores
+    std::int32_t promptToOverwrite = 0;     // 3  ask the replace callback before overwriting
+    std::int32_t quietLevel = 0;            // 4  0 prints progress lines, higher prints less
+    std::int32_t writeToStdout = 0;         // 5  hand the bytes to the output sink, write no file
+    std::int32_t testOnly = 0;              // 6  inflate and check, write nothing
+    std::int32_t listContents = 0;          // 7  list the entries through the message callback
+    std::int32_t freshenExisting = 0;       // 8  extract only files that exist already
+    std::int32_t displayComment = 0;        // 9  print the archive comment
+    std::int32_t recreateFolders = 0;       // 10 re-create the entries' folders (else flat)
+    std::int32_t overwriteExisting = 0;     // 11 overwrite existing files without asking
+    std::int32_t convertLineEnds = 0;       // 12 accepted; text is always written unchanged
+    std::int32_t detailedListing = 0;       // 13 accepted; the listing is always the same
     std::int32_t caseInsensitiveNames = 0;  // 14 compare entry names without regard to case
-    std::int32_t restorePermissions = 0;  // 15 accepted; files are always created 0644
-    std::filesystem::path zipFileName;    // 16 the archive
-    std::filesystem::path extractFolder;  // 17 the target folder
+    std::int32_t restorePermissions = 0;    // 15 accepted; files are always created 0644
+    std::filesystem::path zipFileName;      // 16 the archive
+    std::filesystem::path extractFolder;    // 17 the target folder
 
     // Not part of the record above: the most bytes one entry may inflate to before the
     // extraction stops with kUnzTooLarge (0: no limit).

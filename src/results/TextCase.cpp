@@ -40,6 +40,8 @@ QStringView TrimBlanks(QStringView text) {
     return text.mid(begin, end - begin);
 }
 
-QString TrimBlanks(const QString& text) { return TrimBlanks(QStringView(text)).toString(); }
+QString TrimBlanks(const QString& text) {
+    return TrimBlanks(QStringView(text)).toString();
+}
 
 }  // namespace quillery

@@ -10,14 +10,14 @@ namespace quillery {
 // code points above U+10FFFF are invalid; once the input is invalid the decoder stays so and
 // ignores further input. A byte-order mark at the very start is dropped.
 class Utf8Decoder {
-public:
+  public:
     // Appends the UTF-16 form of the bytes to out (when out is not null). Returns valid().
     bool feed(const char* data, std::size_t size, std::u16string* out);
     // Ends the input: a sequence left incomplete makes it invalid. Returns valid().
     bool finish();
     bool valid() const { return !invalid_; }
 
-private:
+  private:
     void append(char32_t cp, std::u16string* out);
 
     char32_t cp_ = 0;

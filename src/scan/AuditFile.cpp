@@ -9,9 +9,9 @@
 namespace quillery {
 
 QStringList ParseAuditStrings(const QByteArray& bytes) {
-    const QString text = DecodeText(std::string_view(bytes.constData(),
-                                                     static_cast<std::size_t>(bytes.size())),
-                                    ByteCodePage::Windows1252);
+    const QString text =
+        DecodeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                   ByteCodePage::Windows1252);
     QStringList lines;
     qsizetype start = 0;
     while (start < text.size()) {

@@ -60,8 +60,7 @@ bool SearchWorkFolder(const RunState& state) {
     }
     const TextMatcher matcher = MatcherForRun(state);
     std::error_code ec;
-    for (fs::directory_iterator it(state.WorkFolder, ec), end; !ec && it != end;
-         it.increment(ec)) {
+    for (fs::directory_iterator it(state.WorkFolder, ec), end; !ec && it != end; it.increment(ec)) {
         if (MatchFile(matcher, it->path())) {
             result = true;
             break;

@@ -23,7 +23,7 @@ namespace quillery {
 // only while the text may still be valid UTF-8. Other terms are matched on the decoded text,
 // in both readings at once until the UTF-8 one turns out invalid.
 class MatchStream {
-public:
+  public:
     MatchStream(const TextMatcher& matcher, ByteCodePage page);
     ~MatchStream();
     MatchStream(const MatchStream&) = delete;
@@ -35,7 +35,7 @@ public:
     // Ends the text and returns whether it matched.
     bool finish();
 
-private:
+  private:
     template <class CharT>
     struct Branch {
         std::basic_string<CharT> window;  // the kept tail of the text, then the new piece

@@ -12,7 +12,7 @@ namespace quillery {
 // matched() is true when an entry that inflated completely matched; entries after the
 // first match are still inflated (their check decides the archive's result) but not tested.
 class MatchingSink : public EntrySink {
-public:
+  public:
     explicit MatchingSink(const TextMatcher& matcher) : matcher_(matcher) {}
 
     void begin(const EntryInfo& entry) override;
@@ -21,7 +21,7 @@ public:
 
     bool matched() const { return matched_; }
 
-private:
+  private:
     const TextMatcher& matcher_;
     std::unique_ptr<MatchStream> stream_;
     bool matched_ = false;

@@ -8,7 +8,7 @@ namespace quillery {
 
 // Writes the log entry of the run described by the state (at the end of every run).
 class RunLogger {
-public:
+  public:
     virtual ~RunLogger() = default;
     virtual void writeRunLog() = 0;
 };

@@ -39,7 +39,7 @@ void FitColumns(ScanView& view) {
 
 // Keeps runActive set for exactly as long as a run driver is on the stack.
 class ActiveRun {
-public:
+  public:
     explicit ActiveRun(RunState& state) : state_(state), outer_(state.runActive) {
         state_.runActive = true;
     }
@@ -47,7 +47,7 @@ public:
     ActiveRun(const ActiveRun&) = delete;
     ActiveRun& operator=(const ActiveRun&) = delete;
 
-private:
+  private:
     RunState& state_;
     bool outer_;
 };
@@ -103,8 +103,8 @@ void StartStopClick(ScanContext& ctx) {
         return;
     }
     if (!FolderExists(state.SearchFolder)) {
-        state.SearchFolder = ctx.questions.browseForFolder(kPickStartFolderPrompt,
-                                                           state.SearchFolder);
+        state.SearchFolder =
+            ctx.questions.browseForFolder(kPickStartFolderPrompt, state.SearchFolder);
         if (state.SearchFolder.isEmpty()) {
             return;
         }

@@ -14,16 +14,16 @@ enum class ColumnAlignment { Left, Right };
 
 // One row of the result list.
 struct ResultRow {
-    QString fileName;  // as shown: the archive's name
-    QString filePath;  // as shown: its folder, ending with the separator
-    QString fileSize;  // empty when the size was not shown
+    QString fileName;               // as shown: the archive's name
+    QString filePath;               // as shown: its folder, ending with the separator
+    QString fileSize;               // empty when the size was not shown
     std::filesystem::path archive;  // the archive itself, for opening it
 };
 
 // What the engine needs of the main window. The window implements it with its widgets;
 // tests implement it with plain values.
 class ScanView : public StagingHost {
-public:
+  public:
     virtual QString searchText() const = 0;
     virtual void setSearchText(const QString& text) = 0;
     virtual QString folderText() const = 0;

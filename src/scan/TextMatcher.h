@@ -10,7 +10,7 @@ namespace quillery {
 // A search expression prepared for matching texts that arrive as bytes in pieces
 // (MatchStream). Built once per run and shared by every text of the run.
 class TextMatcher {
-public:
+  public:
     explicit TextMatcher(SearchExpression expression);
 
     const SearchExpression& expression() const { return expression_; }
@@ -24,7 +24,7 @@ public:
     // The length of the longest term, in bytes for byteTerms and UTF-16 units for wideTerms.
     std::size_t longestTerm() const { return longestTerm_; }
 
-private:
+  private:
     SearchExpression expression_;
     bool asciiTerms_ = true;
     bool termsNeedUtf8Letters_ = false;

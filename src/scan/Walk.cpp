@@ -39,7 +39,9 @@ bool IsArchiveName(const std::string& name) {
            (tail[2] == 'i' || tail[2] == 'I') && (tail[3] == 'p' || tail[3] == 'P');
 }
 
-bool RunGoesOn(const ScanContext& ctx) { return ctx.state.KeepScanning && !ctx.state.closing; }
+bool RunGoesOn(const ScanContext& ctx) {
+    return ctx.state.KeepScanning && !ctx.state.closing;
+}
 
 QString FolderText(const fs::path& folder) {
     QString text = PathText(folder);
@@ -98,7 +100,8 @@ void Walk(WalkRun& run, const fs::path& folder) {
     ctx.view.yieldToEvents();
 
     struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0 && !run.visited.insert({info.st_dev, info.st_ino}).second) {
+    if (::stat(folder.c_str(), &info) == 0 &&
+        !run.visited.insert({info.st_dev, info.st_ino}).second) {
         return;  // reached again through a link
     }
 

@@ -80,7 +80,8 @@ void SetUpWorkFolder(RunState& state, Questions& questions) {
     FixTrailingSlash(text, true);
     text += kWorkFolderName;
     FixTrailingSlash(text, true);
-    fs::path folder = PathFromText(text);
+    // Without its trailing separator, so that a link named so is seen as the link it is.
+    fs::path folder = PathFromText(QDir::tempPath()) / PathFromText(kWorkFolderName);
     if (!FolderExists(text)) {
         if (!MakeFolder(text, questions)) {
             state.WorkFolder.clear();
@@ -125,7 +126,9 @@ void ShellDelete(const fs::path& folder) {
     }
 }
 
-void EmptyWorkFolder(const RunState& state) { ShellDelete(state.WorkFolder); }
+void EmptyWorkFolder(const RunState& state) {
+    ShellDelete(state.WorkFolder);
+}
 
 void RemoveWorkFolder(RunState& state) {
     if (state.WorkFolder.empty()) {

@@ -11,6 +11,8 @@ inline const QString kVersionNumber = QStringLiteral("0.67 ");
 inline const QString kOrganisation = QStringLiteral("Velmora");
 
 // "Quillery Version 0.67 ": the title of the main window, the options and every message box.
-inline QString TitleText() { return kProductName + kVersionText; }
+inline QString TitleText() {
+    return kProductName + kVersionText;
+}
 
 }  // namespace quillery

@@ -16,7 +16,7 @@ namespace quillery::test {
 // window (the search and folder boxes follow into the state). onYield runs at every yield
 // with its number (1, 2, ...), so a test can press the button or close at a chosen point.
 class FakeScanView : public ScanView {
-public:
+  public:
     explicit FakeScanView(RunState& state) : state_(state) {}
 
     QString search, folder, patterns = QStringLiteral("*.nfo *.diz *.txt"), status;
@@ -64,8 +64,7 @@ public:
     int resultColumnCount() const override { return static_cast<int>(columns.size()); }
     int resultListWidth() const override { return 400; }
     void removeResultColumn(const QString& key) override { columns.removeAll(key); }
-    void addResultColumn(const QString& key, const QString&, int width,
-                         ColumnAlignment) override {
+    void addResultColumn(const QString& key, const QString&, int width, ColumnAlignment) override {
         columns.push_back(key);
         columnWidths[key] = width;
     }
@@ -95,13 +94,13 @@ public:
         return names;
     }
 
-private:
+  private:
     RunState& state_;
 };
 
 // Modal questions answered by the test, each one recorded.
 class FakeQuestions : public Questions {
-public:
+  public:
     struct Message {
         QString text, title;
         MessageStyle style;

@@ -13,8 +13,8 @@ namespace quillery {
 namespace {
 
 // Feeds the bytes in pieces of the given size (0: all at once).
-bool StreamMatches(const SearchExpression& expression, const std::string& bytes,
-                   ByteCodePage page, std::size_t piece) {
+bool StreamMatches(const SearchExpression& expression, const std::string& bytes, ByteCodePage page,
+                   std::size_t piece) {
     const TextMatcher matcher(expression);
     MatchStream stream(matcher, page);
     if (piece == 0) {
@@ -34,14 +34,41 @@ bool WholeTextMatches(const SearchExpression& expression, const std::string& byt
 TEST(MatchStreamTest, AgreesWithTheWholeTextForAnyPieceSize) {
     // Fragments chosen to cross every path: ASCII, blanks, UTF-8 letters that upper-case to
     // ASCII (dotless i, long s), other UTF-8, bytes that make the text invalid UTF-8, box art.
-    const std::vector<std::string> fragments = {
-        "ab",    "AB",     "i",       "s",        " ",        "\n",     "\xC4\xB1",
-        "\xC5\xBF", "\xC3\xA9", "\xC3\x89", "\xE9",   "\xC4",     "\xB1",   "\xCD\xCD",
-        "\xEF\xBB\xBF", "\xF0\x9F\x98\x80", "x y", "\t",  "\xFF",     std::string(1, '\0'), "|&"};
-    const std::vector<QString> terms = {
-        "AB",  "I",    "IS",   "SI",       "AB I", "", QStringLiteral("\u00C9"),
-        QStringLiteral("\u00E9AB"), QStringLiteral("\u2550"), "X Y", "S", "|&",
-        QStringLiteral("\U0001F600"), QStringLiteral("\u00DD")};
+    const std::vector<std::string> fragments = {"ab",
+                                                "AB",
+                                                "i",
+                                                "s",
+                                                " ",
+                                                "\n",
+                                                "\xC4\xB1",
+                                                "\xC5\xBF",
+                                                "\xC3\xA9",
+                                                "\xC3\x89",
+                                                "\xE9",
+                                                "\xC4",
+                                                "\xB1",
+                                                "\xCD\xCD",
+                                                "\xEF\xBB\xBF",
+                                                "\xF0\x9F\x98\x80",
+                                                "x y",
+                                                "\t",
+                                                "\xFF",
+                                                std::string(1, '\0'),
+                                                "|&"};
+    const std::vector<QString> terms = {"AB",
+                                        "I",
+                                        "IS",
+                                        "SI",
+                                        "AB I",
+                                        "",
+                                        QStringLiteral("\u00C9"),
+                                        QStringLiteral("\u00E9AB"),
+                                        QStringLiteral("\u2550"),
+                                        "X Y",
+                                        "S",
+                                        "|&",
+                                        QStringLiteral("\U0001F600"),
+                                        QStringLiteral("\u00DD")};
     std::mt19937 random(20261206);
     const auto pick = [&random](std::size_t n) {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
@@ -54,13 +81,15 @@ TEST(MatchStreamTest, AgreesWithTheWholeTextForAnyPieceSize) {
         }
         SearchExpression expression;
         expression.kind = static_cast<SearchExpression::Kind>(pick(3));
-        const std::size_t termCount = expression.kind == SearchExpression::Kind::Phrase ? 1 : 1 + pick(3);
+        const std::size_t termCount =
+            expression.kind == SearchExpression::Kind::Phrase ? 1 : 1 + pick(3);
         for (std::size_t i = 0; i < termCount; ++i) {
             expression.terms.push_back(terms[pick(terms.size())]);
         }
         const ByteCodePage page = pick(2) ? ByteCodePage::Cp437 : ByteCodePage::Windows1252;
         const bool expected = WholeTextMatches(expression, bytes, page);
-        for (std::size_t piece : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{5}}) {
+        for (std::size_t piece :
+             {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{5}}) {
             ASSERT_EQ(StreamMatches(expression, bytes, page, piece), expected)
                 << "round " << round << " piece " << piece << " bytes "
                 << QByteArray::fromStdString(bytes).toHex().toStdString() << " first term "
@@ -75,8 +104,8 @@ TEST(MatchStreamTest, UpperCasedUtf8LettersCountOnlyInValidUtf8) {
     EXPECT_TRUE(StreamMatches(fin, "f\xC4\xB1n", ByteCodePage::Windows1252, 1));
     // ... but one invalid byte anywhere makes it Windows-1252 text, where it reads "fÄ±n".
     EXPECT_FALSE(StreamMatches(fin, "f\xC4\xB1n \xFF", ByteCodePage::Windows1252, 1));
-    EXPECT_TRUE(StreamMatches(ParseSearchExpression("\u2550\u2550"), "\xCD\xCD",
-                              ByteCodePage::Cp437, 1));
+    EXPECT_TRUE(
+        StreamMatches(ParseSearchExpression("\u2550\u2550"), "\xCD\xCD", ByteCodePage::Cp437, 1));
     EXPECT_FALSE(StreamMatches(ParseSearchExpression("\u2550\u2550"), "\xCD\xCD",
                                ByteCodePage::Windows1252, 1));
 }

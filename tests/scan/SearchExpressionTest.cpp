@@ -7,12 +7,13 @@ namespace {
 
 using Kind = SearchExpression::Kind;
 
-SearchExpression Expr(Kind kind, std::vector<QString> terms) { return {kind, std::move(terms)}; }
+SearchExpression Expr(Kind kind, std::vector<QString> terms) {
+    return {kind, std::move(terms)};
+}
 
 TEST(SearchExpressionTest, GrammarSplitsAtOperatorsAndAndBindsFirst) {
     EXPECT_EQ(ParseSearchExpression("  hello  world  "), Expr(Kind::Phrase, {"HELLO  WORLD"}));
-    EXPECT_EQ(ParseSearchExpression("readme && Licence"),
-              Expr(Kind::AllOf, {"README", "LICENCE"}));
+    EXPECT_EQ(ParseSearchExpression("readme && Licence"), Expr(Kind::AllOf, {"README", "LICENCE"}));
     EXPECT_EQ(ParseSearchExpression("nfo || diz"), Expr(Kind::AnyOf, {"NFO", "DIZ"}));
     EXPECT_EQ(ParseSearchExpression("a && b || c"), Expr(Kind::AllOf, {"A", "B || C"}));
     EXPECT_EQ(ParseSearchExpression("viewer &&"), Expr(Kind::AllOf, {"VIEWER", ""}));

@@ -48,6 +48,8 @@ void IsolateEnvironment() {
     std::atexit(RemoveRoot);
 }
 
-const std::filesystem::path& IsolationRoot() { return Root(); }
+const std::filesystem::path& IsolationRoot() {
+    return Root();
+}
 
 }  // namespace quillery::test

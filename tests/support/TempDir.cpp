@@ -9,7 +9,8 @@
 namespace quillery::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillery-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quillery-test-XXXXXX").string();
     if (char* made = ::mkdtemp(pattern.data())) {
         path_ = made;
     }

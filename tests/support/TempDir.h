@@ -7,7 +7,7 @@ namespace quillery::test {
 // A fresh folder under the system's temporary folder, removed with everything in it when
 // the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::filesystem::path& rel) const { return path_ / rel; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

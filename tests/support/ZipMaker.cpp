@@ -27,8 +27,8 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
             std::memcpy(copy, entry.data.data(), entry.data.size());
             zip_source_t* source = zip_source_buffer(za, copy, entry.data.size(), 1);
             ASSERT_NE(source, nullptr);
-            index = zip_file_add(za, entry.name.c_str(), source,
-                                 ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+            index =
+                zip_file_add(za, entry.name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
             if (index < 0) {
                 zip_source_free(source);
             }
@@ -36,13 +36,12 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
         ASSERT_GE(index, 0) << "cannot add " << entry.name << ": " << zip_strerror(za);
         const auto i = static_cast<zip_uint64_t>(index);
         if (!entry.directory) {
-            ASSERT_EQ(zip_set_file_compression(za, i, entry.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
-                                               0),
-                      0);
+            ASSERT_EQ(
+                zip_set_file_compression(za, i, entry.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0),
+                0);
         }
         if (!entry.password.empty()) {
-            ASSERT_EQ(zip_file_set_encryption(za, i, ZIP_EM_TRAD_PKWARE, entry.password.c_str()),
-                      0)
+            ASSERT_EQ(zip_file_set_encryption(za, i, ZIP_EM_TRAD_PKWARE, entry.password.c_str()), 0)
                 << zip_strerror(za);
         }
         if (entry.symlink) {

@@ -3,12 +3,21 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillery::test {
 
 // One entry of an archive made for a test.
 struct ZipEntry {
+    ZipEntry() = default;
+    ZipEntry(std::string entryName, std::string content, bool deflated = true,
+             std::string pass = {})
+        : name(std::move(entryName)),
+          data(std::move(content)),
+          deflate(deflated),
+          password(std::move(pass)) {}
+
     std::string name;
     std::string data;
     bool deflate = true;

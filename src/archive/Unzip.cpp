@@ -1,0 +1,601 @@
+#include "archive/Unzip.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <system_error>
+
+#include "archive/EntryPath.h"
+#include "archive/NamePattern.h"
+#include "archive/TargetFiles.h"
+#include "archive/UnzipResult.h"
+
+namespace quillery {
+
+namespace {
+
+constexpr zip_uint64_t kChunkBytes = 256 * 1024;
+constexpr int kPasswordAttempts = 3;
+// Internal answer of a password try, never returned to the caller.
+constexpr int kWrongPassword = -1;
+
+// Message levels: progress lines show at quiet level 0, problems up to level 1.
+constexpr int kProgress = 0;
+constexpr int kProblem = 1;
+
+struct ArchiveCloser {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+struct EntryCloser {
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+using ArchivePtr = std::unique_ptr<zip_t, ArchiveCloser>;
+using EntryPtr = std::unique_ptr<zip_file_t, EntryCloser>;
+
+int Severity(int code) {
+    switch (code) {
+        case kUnzCancelled:
+            return 6;
+        case kUnzWriteFailed:
+            return 5;
+        case kUnzTooLarge:
+            return 4;
+        case kUnzCorrupt:
+            return 3;
+        case kUnzEncryptedSkipped:
+            return 2;
+        case kUnzWarning:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+// Problems from which the next entries cannot sensibly go on.
+bool StopsExtraction(int code) {
+    return Severity(code) >= Severity(kUnzCorrupt);
+}
+
+std::string MethodName(zip_uint16_t method) {
+    switch (method) {
+        case ZIP_CM_STORE:
+            return "Stored";
+        case ZIP_CM_DEFLATE:
+            return "Defl:N";
+        case ZIP_CM_DEFLATE64:
+            return "Def64";
+        case ZIP_CM_BZIP2:
+            return "BZip2";
+        case ZIP_CM_LZMA:
+            return "LZMA";
+        case ZIP_CM_XZ:
+            return "XZ";
+        default:
+            return "Unk:" + std::to_string(method);
+    }
+}
+
+std::string JoinPath(const std::vector<std::string>& parts) {
+    std::string joined;
+    for (const std::string& part : parts) {
+        if (!joined.empty()) {
+            joined += '/';
+        }
+        joined += part;
+    }
+    return joined;
+}
+
+struct Entry {
+    zip_uint64_t index = 0;
+    zip_stat_t stat{};
+    std::string name;
+    bool directory = false;
+
+    bool encrypted() const {
+        return (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+               stat.encryption_method != ZIP_EM_NONE;
+    }
+    bool sizeKnown() const { return (stat.valid & ZIP_STAT_SIZE) != 0; }
+};
+
+// One call of SingleEntryUnzip.
+class Extraction {
+  public:
+    Extraction(const std::vector<std::string>& include, const std::vector<std::string>& exclude,
+               const UnzipOptions& options, const UnzipCallbacks& callbacks)
+        : include_(include), exclude_(exclude), options_(options), callbacks_(callbacks) {}
+
+    int run();
+
+  private:
+    // Receives the inflated bytes; returns kUnzOk to go on or the code to stop with.
+    using Consumer = std::function<int(const char* data, std::size_t size)>;
+    enum class Replace { kYes, kNo, kCancel };
+
+    bool writesFiles() const {
+        return !options_.listContents && !options_.testOnly && !options_.writeToStdout;
+    }
+    bool isSelected(const std::string& name) const;
+    void say(const std::string& text, int level) const;
+
+    int openArchive();
+    int collectEntries(std::vector<Entry>& entries);
+    void list(const std::vector<Entry>& entries) const;
+
+    int extract(const Entry& entry);
+    int makeFolder(const Entry& entry);
+    int testEntry(const Entry& entry);
+    int streamEntry(const Entry& entry);
+    int writeEntry(const Entry& entry);
+    Replace askReplace(const Entry& entry) const;
+
+    // Opens the entry for reading, asking for its password when it is encrypted.
+    int openEntry(const Entry& entry, EntryPtr& file);
+    // kUnzOk, kWrongPassword or another code.
+    int openWithPassword(const Entry& entry, const std::string& password, EntryPtr& file);
+    int openFailure(const Entry& entry);
+    // Reads the entry to its end, handing each chunk to consume; report: say what went wrong.
+    int pump(const Entry& entry, zip_file_t* file, const Consumer& consume, bool report = true);
+
+    std::vector<std::string> targetParts(const Entry& entry) const;
+
+    const std::vector<std::string>& include_;
+    const std::vector<std::string>& exclude_;
+    const UnzipOptions& options_;
+    const UnzipCallbacks& callbacks_;
+
+    ArchivePtr archive_;
+    UniqueFd root_;
+    std::vector<char> buffer_;
+    std::optional<std::string> lastPassword_;
+};
+
+int Extraction::run() {
+    if (options_.zipFileName.empty() || (writesFiles() && options_.extractFolder.empty())) {
+        return kUnzBadOptions;
+    }
+    if (const int code = openArchive(); code != kUnzOk) {
+        return code;
+    }
+    say("Archive:  " + options_.zipFileName.string() + "\n", kProgress);
+    if (options_.displayComment && callbacks_.print) {
+        int length = 0;
+        const char* comment = zip_get_archive_comment(archive_.get(), &length, 0);
+        if (comment != nullptr && length > 0) {
+            callbacks_.print(std::string(comment, static_cast<std::size_t>(length)) + "\n");
+        }
+    }
+
+    std::vector<Entry> entries;
+    if (const int code = collectEntries(entries); code != kUnzOk) {
+        return code;
+    }
+    const bool anyFile =
+        std::any_of(entries.begin(), entries.end(), [](const Entry& e) { return !e.directory; });
+    if (!include_.empty() && !anyFile) {
+        say("caution: no entry matched\n", kProblem);
+        return kUnzNoMatch;
+    }
+    if (options_.listContents) {
+        list(entries);
+        return kUnzOk;
+    }
+    if (writesFiles()) {
+        root_ = OpenTargetRoot(options_.extractFolder);
+        if (!root_.valid()) {
+            say("error: cannot create folder " + options_.extractFolder.string() + "\n", kProblem);
+            return kUnzWriteFailed;
+        }
+    }
+
+    int result = kUnzOk;
+    for (const Entry& entry : entries) {
+        const int code = extract(entry);
+        if (Severity(code) > Severity(result)) {
+            result = code;
+        }
+        if (StopsExtraction(code)) {
+            break;
+        }
+    }
+    return result;
+}
+
+bool Extraction::isSelected(const std::string& name) const {
+    const bool ignoreCase = options_.caseInsensitiveNames != 0;
+    const auto matches = [&](const std::string& pattern) {
+        return MatchNamePattern(pattern, name, ignoreCase);
+    };
+    if (!include_.empty() && std::none_of(include_.begin(), include_.end(), matches)) {
+        return false;
+    }
+    return std::none_of(exclude_.begin(), exclude_.end(), matches);
+}
+
+void Extraction::say(const std::string& text, int level) const {
+    // Without an output sink, print carries the extracted bytes; keep it clean of chatter.
+    if (!callbacks_.print || options_.quietLevel > level ||
+        (options_.writeToStdout && callbacks_.output == nullptr)) {
+        return;
+    }
+    callbacks_.print(text);
+}
+
+int Extraction::openArchive() {
+    std::error_code ec;
+    // A folder is no archive; nor is an empty file, which libzip would open as one.
+    if (!std::filesystem::is_regular_file(options_.zipFileName, ec) ||
+        std::filesystem::file_size(options_.zipFileName, ec) == 0 || ec) {
+        say("error: cannot find or open " + options_.zipFileName.string() + "\n", kProblem);
+        return kUnzNotAZip;
+    }
+    int error = 0;
+    archive_.reset(zip_open(options_.zipFileName.c_str(), ZIP_RDONLY, &error));
+    if (!archive_) {
+        zip_error_t details;
+        zip_error_init_with_code(&details, error);
+        say("error: " + options_.zipFileName.string() + ": " + zip_error_strerror(&details) + "\n",
+            kProblem);
+        zip_error_fini(&details);
+        return error == ZIP_ER_INCONS ? kUnzCorrupt : kUnzNotAZip;
+    }
+    return kUnzOk;
+}
+
+int Extraction::collectEntries(std::vector<Entry>& entries) {
+    const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        Entry entry;
+        entry.index = static_cast<zip_uint64_t>(i);
+        zip_stat_init(&entry.stat);
+        if (zip_stat_index(archive_.get(), entry.index, 0, &entry.stat) != 0 ||
+            (entry.stat.valid & ZIP_STAT_NAME) == 0) {
+            say(std::string("error: ") + zip_strerror(archive_.get()) + "\n", kProblem);
+            return kUnzCorrupt;
+        }
+        entry.name = entry.stat.name;
+        entry.directory = !entry.name.empty() && entry.name.back() == '/';
+        if (isSelected(entry.name)) {
+            entries.push_back(std::move(entry));
+        }
+    }
+    return kUnzOk;
+}
+
+void Extraction::list(const std::vector<Entry>& entries) const {
+    if (!callbacks_.message) {
+        return;
+    }
+    for (const Entry& entry : entries) {
+        EntryListing line;
+        line.name = entry.name;
+        line.size = entry.stat.size;
+        line.compressedSize = entry.stat.comp_size;
+        line.crc = entry.stat.crc;
+        line.method = MethodName(entry.stat.comp_method);
+        line.encrypted = entry.encrypted();
+        if ((entry.stat.valid & ZIP_STAT_MTIME) != 0) {
+            std::tm local{};
+            if (localtime_r(&entry.stat.mtime, &local) != nullptr) {
+                line.year = local.tm_year + 1900;
+                line.month = local.tm_mon + 1;
+                line.day = local.tm_mday;
+                line.hour = local.tm_hour;
+                line.minute = local.tm_min;
+            }
+        }
+        callbacks_.message(line);
+    }
+}
+
+int Extraction::extract(const Entry& entry) {
+    if (entry.directory) {
+        return writesFiles() && options_.recreateFolders ? makeFolder(entry) : kUnzOk;
+    }
+    if (callbacks_.service && callbacks_.service(entry.name, entry.stat.size) != 0) {
+        return kUnzCancelled;
+    }
+    if (options_.maxEntryBytes != 0 && entry.sizeKnown() &&
+        entry.stat.size > options_.maxEntryBytes) {
+        say("error: " + entry.name + " is too large\n", kProblem);
+        return kUnzTooLarge;
+    }
+    if (options_.testOnly) {
+        return testEntry(entry);
+    }
+    if (options_.writeToStdout) {
+        return streamEntry(entry);
+    }
+    return writeEntry(entry);
+}
+
+std::vector<std::string> Extraction::targetParts(const Entry& entry) const {
+    std::vector<std::string> parts = SafeEntryComponents(entry.name);
+    if (!options_.recreateFolders && parts.size() > 1) {
+        parts.erase(parts.begin(), parts.end() - 1);
+    }
+    if (options_.spaceToUnderscore) {
+        for (std::string& part : parts) {
+            std::replace(part.begin(), part.end(), ' ', '_');
+        }
+    }
+    return parts;
+}
+
+int Extraction::makeFolder(const Entry& entry) {
+    const std::vector<std::string> parts = targetParts(entry);
+    if (parts.empty() || options_.freshenExisting) {
+        return kUnzOk;
+    }
+    const std::string shown = (options_.extractFolder / JoinPath(parts)).string();
+    UniqueFd folder;
+    if (OpenFolder(root_.get(), parts, true, folder) != FolderWalk::kOpened) {
+        say("error: cannot create folder " + shown + "\n", kProblem);
+        return kUnzWriteFailed;
+    }
+    say("   creating: " + shown + "/\n", kProgress);
+    return kUnzOk;
+}
+
+int Extraction::testEntry(const Entry& entry) {
+    EntryPtr file;
+    if (const int code = openEntry(entry, file); code != kUnzOk) {
+        return code;
+    }
+    const int code = pump(entry, file.get(), [](const char*, std::size_t) { return kUnzOk; });
+    say("    testing: " + entry.name + (code == kUnzOk ? "   OK\n" : "   bad\n"),
+        code == kUnzOk ? kProgress : kProblem);
+    return code;
+}
+
+int Extraction::streamEntry(const Entry& entry) {
+    EntryPtr file;
+    if (const int code = openEntry(entry, file); code != kUnzOk) {
+        return code;
+    }
+    EntrySink* sink = callbacks_.output;
+    if (sink == nullptr) {
+        return pump(entry, file.get(), [this](const char* data, std::size_t size) {
+            if (callbacks_.print) {
+                callbacks_.print(std::string_view(data, size));
+            }
+            return kUnzOk;
+        });
+    }
+    sink->begin(EntryInfo{entry.name, entry.stat.size});
+    const int code = pump(entry, file.get(), [sink](const char* data, std::size_t size) {
+        return sink->write(data, size) ? kUnzOk : kUnzCancelled;
+    });
+    sink->end(code == kUnzOk);
+    return code;
+}
+
+Extraction::Replace Extraction::askReplace(const Entry& entry) const {
+    if (options_.overwriteExisting) {
+        return Replace::kYes;
+    }
+    if (!options_.promptToOverwrite || !callbacks_.replace) {
+        return Replace::kNo;
+    }
+    switch (callbacks_.replace(entry.name)) {
+        case kReplaceYes:
+            return Replace::kYes;
+        case kReplaceCancel:
+            return Replace::kCancel;
+        default:
+            return Replace::kNo;
+    }
+}
+
+int Extraction::writeEntry(const Entry& entry) {
+    std::vector<std::string> parts = targetParts(entry);
+    if (parts.empty()) {
+        say("   skipping: " + entry.name + "  (no usable name)\n", kProblem);
+        return kUnzWarning;
+    }
+    const std::string shown = (options_.extractFolder / JoinPath(parts)).string();
+    const std::string fileName = parts.back();
+    parts.pop_back();
+
+    // Freshening never creates anything new, folders included.
+    UniqueFd folder;
+    switch (OpenFolder(root_.get(), parts, !options_.freshenExisting, folder)) {
+        case FolderWalk::kOpened:
+            break;
+        case FolderWalk::kMissing:
+            return kUnzOk;
+        case FolderWalk::kBlocked:
+            say("error: cannot create folder for " + shown + "\n", kProblem);
+            return kUnzWriteFailed;
+    }
+
+    std::time_t existingTime = 0;
+    const NodeKind existing = InspectNode(folder.get(), fileName, &existingTime);
+    if (existing == NodeKind::kNone && options_.freshenExisting) {
+        return kUnzOk;
+    }
+    if (existing != NodeKind::kNone) {
+        if (options_.extractOnlyNewer && (entry.stat.valid & ZIP_STAT_MTIME) != 0 &&
+            existingTime >= entry.stat.mtime) {
+            return kUnzOk;
+        }
+        switch (askReplace(entry)) {
+            case Replace::kYes:
+                break;
+            case Replace::kNo:
+                say("   skipping: " + shown + "  (exists)\n", kProgress);
+                return kUnzOk;
+            case Replace::kCancel:
+                return kUnzCancelled;
+        }
+        if (existing == NodeKind::kFolder) {
+            say("error: " + shown + " is a folder\n", kProblem);
+            return kUnzWriteFailed;
+        }
+    }
+
+    // Open the entry before touching the old file: a skipped password leaves it alone.
+    EntryPtr file;
+    if (const int code = openEntry(entry, file); code != kUnzOk) {
+        return code;
+    }
+    if (existing != NodeKind::kNone && !RemoveNode(folder.get(), fileName)) {
+        say("error: cannot replace " + shown + "\n", kProblem);
+        return kUnzWriteFailed;
+    }
+    // Symbolic-link entries land here too and become ordinary files holding the link text.
+    UniqueFd out = CreateNewFile(folder.get(), fileName);
+    if (!out.valid()) {
+        say("error: cannot create " + shown + "\n", kProblem);
+        return kUnzWriteFailed;
+    }
+    say((entry.stat.comp_method == ZIP_CM_STORE ? " extracting: " : "  inflating: ") + shown + "\n",
+        kProgress);
+    const int fd = out.get();
+    int code = pump(entry, file.get(), [fd](const char* data, std::size_t size) {
+        return WriteAll(fd, data, size) ? kUnzOk : kUnzWriteFailed;
+    });
+    if (code == kUnzOk && (entry.stat.valid & ZIP_STAT_MTIME) != 0) {
+        SetFileTime(fd, entry.stat.mtime);
+    }
+    if (!out.reset() && code == kUnzOk) {
+        code = kUnzWriteFailed;
+    }
+    if (code != kUnzOk) {
+        RemoveNode(folder.get(), fileName);
+        if (code == kUnzWriteFailed) {
+            say("error: cannot write " + shown + "\n", kProblem);
+        }
+    }
+    return code;
+}
+
+int Extraction::openEntry(const Entry& entry, EntryPtr& file) {
+    if (!entry.encrypted()) {
+        file.reset(zip_fopen_index(archive_.get(), entry.index, 0));
+        return file ? kUnzOk : openFailure(entry);
+    }
+    if (lastPassword_) {
+        const int code = openWithPassword(entry, *lastPassword_, file);
+        if (code != kWrongPassword) {
+            return code;
+        }
+    }
+    for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
+        std::string password;
+        if (!callbacks_.password ||
+            callbacks_.password(password, "Enter password for " + entry.name, entry.name) != 0) {
+            say("   skipping: " + entry.name + "  (encrypted, no password)\n", kProblem);
+            return kUnzEncryptedSkipped;
+        }
+        const int code = openWithPassword(entry, password, file);
+        if (code == kUnzOk) {
+            lastPassword_ = std::move(password);
+        }
+        if (code != kWrongPassword) {
+            return code;
+        }
+        say("   incorrect password for " + entry.name + "\n", kProblem);
+    }
+    say("   skipping: " + entry.name + "  (wrong password)\n", kProblem);
+    return kUnzEncryptedSkipped;
+}
+
+int Extraction::openWithPassword(const Entry& entry, const std::string& password, EntryPtr& file) {
+    zip_t* archive = archive_.get();
+    EntryPtr trial(zip_fopen_index_encrypted(archive, entry.index, 0, password.c_str()));
+    if (!trial) {
+        if (zip_error_code_zip(zip_get_error(archive)) != ZIP_ER_WRONGPASSWD) {
+            return openFailure(entry);
+        }
+        zip_error_clear(archive);
+        return kWrongPassword;
+    }
+    // libzip checks a password against one byte of the encryption header, which a wrong
+    // password passes one time in 256; only a complete inflate with a correct CRC proves it.
+    // So the entry is read through once before it is opened again for real.
+    const int code = pump(
+        entry, trial.get(), [](const char*, std::size_t) { return kUnzOk; }, false);
+    if (code == kUnzCorrupt) {
+        return kWrongPassword;
+    }
+    if (code != kUnzOk) {
+        say("error: " + entry.name + " is too large\n", kProblem);
+        return code;
+    }
+    file.reset(zip_fopen_index_encrypted(archive, entry.index, 0, password.c_str()));
+    return file ? kUnzOk : openFailure(entry);
+}
+
+int Extraction::openFailure(const Entry& entry) {
+    const int error = zip_error_code_zip(zip_get_error(archive_.get()));
+    const std::string reason = zip_strerror(archive_.get());
+    zip_error_clear(archive_.get());
+    switch (error) {
+        case ZIP_ER_ENCRNOTSUPP:
+        case ZIP_ER_NOPASSWD:
+            say("   skipping: " + entry.name + "  (" + reason + ")\n", kProblem);
+            return kUnzEncryptedSkipped;
+        case ZIP_ER_COMPNOTSUPP:
+            say("   skipping: " + entry.name + "  (" + reason + ")\n", kProblem);
+            return kUnzWarning;
+        default:
+            say("error: " + entry.name + ": " + reason + "\n", kProblem);
+            return kUnzCorrupt;
+    }
+}
+
+int Extraction::pump(const Entry& entry, zip_file_t* file, const Consumer& consume, bool report) {
+    const zip_uint64_t chunk =
+        entry.sizeKnown() ? std::clamp<zip_uint64_t>(entry.stat.size, 1, kChunkBytes) : kChunkBytes;
+    if (buffer_.size() < chunk) {
+        buffer_.resize(chunk);
+    }
+    zip_uint64_t total = 0;
+    for (;;) {
+        // libzip checks the CRC when it reaches the end of the data and fails that read.
+        const zip_int64_t got = zip_fread(file, buffer_.data(), chunk);
+        if (got < 0) {
+            if (report) {
+                say("error: " + entry.name + ": " + zip_file_strerror(file) + "\n", kProblem);
+            }
+            return kUnzCorrupt;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += static_cast<zip_uint64_t>(got);
+        if (options_.maxEntryBytes != 0 && total > options_.maxEntryBytes) {
+            if (report) {
+                say("error: " + entry.name + " is too large\n", kProblem);
+            }
+            return kUnzTooLarge;
+        }
+        if (const int code = consume(buffer_.data(), static_cast<std::size_t>(got));
+            code != kUnzOk) {
+            return code;
+        }
+    }
+    if (entry.sizeKnown() && total != entry.stat.size) {
+        if (report) {
+            say("error: " + entry.name + ": data ends early\n", kProblem);
+        }
+        return kUnzCorrupt;
+    }
+    return kUnzOk;
+}
+
+}  // namespace
+
+int SingleEntryUnzip(const std::vector<std::string>& include,
+                     const std::vector<std::string>& exclude, const UnzipOptions& options,
+                     const UnzipCallbacks& callbacks) {
+    return Extraction(include, exclude, options, callbacks).run();
+}
+
+}  // namespace quillery
