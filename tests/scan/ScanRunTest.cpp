@@ -9,6 +9,7 @@
 #include "archive/UnzipResult.h"
 #include "scan/FileMatch.h"
 #include "scan/Formats.h"
+#include "scan/MatchingSink.h"
 #include "scan/ScanFixture.h"
 
 namespace quillery::test {
@@ -295,6 +296,58 @@ TEST_F(ScanRunTest, AnEntryOfHundredsOfMegabytesIsMatchedInBoundedMemory) {
     getrusage(RUSAGE_SELF, &after);
     EXPECT_EQ(view.rowNames(), QStringList{"big.zip"});
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
+}
+
+}  // namespace
+}  // namespace quillery::test
+
+namespace quillery::test {
+namespace {
+
+class StagingAgreementTest : public ScanFixture {};
+
+TEST_F(StagingAgreementTest, MemoryAndFolderStagingGiveTheSameAnswers) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> archives;
+    const auto add = [&](const std::string& name, const std::vector<ZipEntry>& entries) {
+        archives.push_back(root / name);
+        MakeZip(archives.back(), entries);
+    };
+    add("ascii.zip", {{"a.txt", "Readme: the LICENCE is here"}, {"b.nfo", "nfo text"}});
+    add("utf8.zip", {{"a.txt", "f\xC4\xB1n and caf\xC3\xA9"}});
+    add("art.zip", {{"art.nfo", "\xC9\xCD\xCD\xBB readme \xC8\xCD\xCD\xBC"}});
+    add("blank.zip", {{"a.txt", "     "}, {"b.diz", ""}});
+    add("bom.zip", {{"a.txt", "\xEF\xBB\xBF  "}});
+    add("stored.zip", {{"x.diz", "LICENCE readme", false}});
+    add("skipped.zip", {{"a.doc", "readme licence"}});
+    add("locked.zip", {{"a.txt", "readme", true, "pw"}});
+    add("crc.zip", {{"a.txt", "readme licence and more"}});
+    CorruptCrc(root / "crc.zip", "a.txt");
+
+    const QStringList searches = {"readme",
+                                  "readme && licence",
+                                  "nfo || zip",
+                                  "FIN",
+                                  QStringLiteral("╔══╗"),
+                                  QStringLiteral("CAFÉ"),
+                                  "   ",
+                                  "x ||",
+                                  "licence && "};
+    for (const QString& search : searches) {
+        state.SearchString = search;
+        const TextMatcher matcher = MatcherForRun(state);
+        for (const fs::path& archive : archives) {
+            MatchingSink sink(matcher);
+            const bool inMemory = StageArchive(state.staging, view, questions, archive,
+                                               state.WorkFolder, false, false, &sink) == kUnzOk &&
+                                  sink.matched();
+            const int result = StageArchive(state.staging, view, questions, archive,
+                                            state.WorkFolder, false, false);
+            const bool onDisk = result == kUnzOk && SearchWorkFolder(state);
+            ShellDelete(state.WorkFolder);
+            EXPECT_EQ(inMemory, onDisk) << search.toStdString() << " " << archive.filename();
+        }
+    }
 }
 
 }  // namespace
