@@ -10,7 +10,8 @@
 
 namespace quillery {
 
-class TextMatcher;
+// How the last run ended, for the exit status of unattended runs.
+enum class RunOutcome { None, Refused, NoMatch, Matched };
 
 // The program's process-wide values, owned by the application and handed by reference to
 // everything that reads or changes them.
@@ -34,6 +35,8 @@ struct RunState {
 
     std::filesystem::path WorkFolder;  // ends with the separator; empty until set up
     int animationFrame = 0;
+
+    RunOutcome lastRun = RunOutcome::None;
 
     // A run driver is on the stack (also while a stopped run unwinds).
     bool runActive = false;

@@ -136,6 +136,7 @@ void RunScan(ScanContext& ctx) {
     const bool auditWithoutStrings =
         state.SearchString.isEmpty() && state.AuditMode && !state.UseAudit;
     if (!somethingToScan || auditWithoutStrings) {
+        state.lastRun = RunOutcome::Refused;
         ShowNoSearchString(ctx);
         return;
     }
@@ -158,6 +159,7 @@ void RunScan(ScanContext& ctx) {
     }
     view.setStatus(RunSummary(state, view.searchText()));
     AnimateBusy(ctx, false);
+    state.lastRun = state.FilesFound > 0 ? RunOutcome::Matched : RunOutcome::NoMatch;
     state.FilesChecked = 0;
     state.FilesFound = 0;
     view.setInputsEnabled(true, true, true);

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "archive/Questions.h"
+#include "support/FakeQuestions.h"
 #include "scan/RunState.h"
 #include "scan/ScanView.h"
 
@@ -96,33 +96,6 @@ class FakeScanView : public ScanView {
 
   private:
     RunState& state_;
-};
-
-// Modal questions answered by the test, each one recorded.
-class FakeQuestions : public Questions {
-  public:
-    struct Message {
-        QString text, title;
-        MessageStyle style;
-    };
-    std::vector<Message> messages;
-    QString folderAnswer;
-    QStringList passwordAnswers;
-    int replaceAnswer = 102;
-    int browseCalls = 0, passwordCalls = 0;
-
-    void message(const QString& text, const QString& title, MessageStyle style) override {
-        messages.push_back({text, title, style});
-    }
-    QString browseForFolder(const QString&, const QString&) override {
-        ++browseCalls;
-        return folderAnswer;
-    }
-    QString askPassword(const QString&) override {
-        ++passwordCalls;
-        return passwordAnswers.isEmpty() ? QString() : passwordAnswers.takeFirst();
-    }
-    int askReplace(const QString&, const QString&) override { return replaceAnswer; }
 };
 
 }  // namespace quillery::test

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "archive/Questions.h"
+#include "results/RunLog.h"
+#include "scan/RunState.h"
+#include "scan/ScanContext.h"
+#include "ui/MainWindow.h"
+#include "ui/OptionsDialog.h"
+#include "ui/QtQuestions.h"
+
+namespace quillery {
+
+// Asks through the dialogs, or, while nobody is watching (a command-line run, a machine
+// without a display), answers without waiting and writes messages to standard error.
+class AppQuestions : public Questions {
+public:
+    explicit AppQuestions(Questions* override) : override_(override) {}
+    void setOwner(QWidget* owner) { dialogs_.setOwner(owner); }
+    void setUnattended(bool unattended) { unattended_ = unattended; }
+
+    void message(const QString& text, const QString& title, MessageStyle style) override;
+    QString browseForFolder(const QString& prompt, const QString& initialFolder) override;
+    QString askPassword(const QString& prompt) override;
+    int askReplace(const QString& question, const QString& title) override;
+
+private:
+    Questions& current();
+
+    Questions* override_;
+    QtQuestions dialogs_;
+    UnattendedQuestions unattendedAnswers_;
+    bool unattended_ = false;
+};
+
+// The program: its state, its windows and the sequences that start and end it.
+class Application : public QObject, private RunLogger {
+    Q_OBJECT
+public:
+    // questions: answers the modal questions instead of dialogs (tests); may be null.
+    explicit Application(Questions* questions = nullptr, bool hasDisplay = true);
+    ~Application() override;
+
+    // The start-up sequence with the program's argument text. Returns the exit status when a
+    // command-line run ended the program (or no window can be shown), or -1 when the main
+    // window is shown and the event loop is to run.
+    int start(const QString& argumentText);
+    // The shutdown sequence; runs once, for every way of closing the main window.
+    void shutdown();
+    bool hasShutDown() const { return shutDown_; }
+
+    RunState& state() { return state_; }
+    MainWindow& window() { return *window_; }
+    OptionsDialog& options() { return *options_; }
+    ScanView& view() { return *window_; }
+    ScanContext& context() { return context_; }
+    Questions& questions() { return questions_; }
+
+private:
+    void writeRunLog() override;
+    void loadSettings();
+    void saveSettings();
+    void showOptions();
+    void showAbout();
+
+    RunState state_;
+    AppQuestions questions_;
+    bool hasDisplay_;
+    std::unique_ptr<OptionsDialog> options_;
+    std::unique_ptr<MainWindow> window_;
+    RunLogWriter log_;
+    ScanContext context_;
+    bool shutDown_ = false;
+};
+
+}  // namespace quillery

@@ -1,0 +1,28 @@
+// The program's entry: starts the application with the argument text and runs its window.
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+
+#include "app/Application.h"
+
+int main(int argc, char** argv) {
+    const bool hasDisplay =
+        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // The argument text: everything after the program name, joined by single blanks, taken
+    // before Qt looks at the arguments.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(QString::fromLocal8Bit(argv[i]));
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillery"));
+    quillery::Application quillery(nullptr, hasDisplay);
+    const int status = quillery.start(arguments.join(QLatin1Char(' ')));
+    if (status >= 0) {
+        return status;
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,82 @@
+#include "ui/OptionsDialog.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "settings/Product.h"
+#include "ui/Twips.h"
+
+namespace quillery {
+
+OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
+    setObjectName(QStringLiteral("frmOptions"));
+    setFixedSize(TwipsSize(3972, 3660));
+    frame1_ = new QGroupBox(QStringLiteral("Options"), this);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    frame1_->setGeometry(TwipsRect(120, 120, 3732, 2772));
+    const auto makeBox = [this](const char* name, const QString& caption, QRect geometry) {
+        auto* b = new QCheckBox(caption, frame1_);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(geometry);
+        return b;
+    };
+    chkAudit_ = makeBox("chkAudit", QStringLiteral("Use &Audit File"), TwipsRect(240, 360, 1812, 372));
+    chkInternalView_ = makeBox("chkInternalView", QStringLiteral("Use Internal &Viewer"),
+                               TwipsRect(240, 960, 1812, 492));
+    scanFolder_ = makeBox("scanFolder", QStringLiteral("Include &SubFolders"),
+                          TwipsRect(240, 1680, 1812, 372));
+    chkSize_ = makeBox("chkSize", QStringLiteral("&Display File Size"),
+                       TwipsRect(240, 2280, 1692, 372));
+    cmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
+    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK_->setGeometry(TwipsRect(2640, 3120, 1212, 372));
+    cmdOK_->setDefault(true);
+    connect(cmdOK_, &QPushButton::clicked, this, &OptionsDialog::okClicked);
+
+    // Load handler: centred, its own title (start-up replaces it), boxes from the flags.
+    centreOnScreen();
+    setWindowTitle(QStringLiteral("Options ") + TitleText());
+    setUpOptions();
+}
+
+void OptionsDialog::centreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+void OptionsDialog::setUpOptions() {
+    scanFolder_->setChecked(state_.IncludeSubFolders);
+    chkInternalView_->setChecked(state_.UseInternalViewer);
+    chkAudit_->setChecked(state_.UseAudit);
+}
+
+QCheckBox* OptionsDialog::box(OptionBox which) const {
+    switch (which) {
+        case OptionBox::ShowSize:
+            return chkSize_;
+        case OptionBox::SubFolders:
+            return scanFolder_;
+        case OptionBox::Audit:
+            return chkAudit_;
+        case OptionBox::InternalViewer:
+            return chkInternalView_;
+    }
+    return chkSize_;
+}
+
+bool OptionsDialog::isChecked(OptionBox which) const { return box(which)->isChecked(); }
+
+void OptionsDialog::setChecked(OptionBox which, bool checked) { box(which)->setChecked(checked); }
+
+void OptionsDialog::okClicked() {
+    state_.IncludeSubFolders = scanFolder_->isChecked();
+    state_.UseInternalViewer = chkInternalView_->isChecked();
+    state_.UseAudit = chkAudit_->isChecked();
+    hide();
+    setResult(QDialog::Accepted);
+    done(QDialog::Accepted);
+}
+
+}  // namespace quillery

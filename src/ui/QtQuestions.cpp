@@ -1,0 +1,61 @@
+#include "ui/QtQuestions.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "archive/UnzipCallbacks.h"
+#include "results/ShownPath.h"
+#include "settings/Product.h"
+
+namespace quillery {
+
+QString PickerInitialFolder(const QString& initialFolder) {
+    QString folder = initialFolder;
+    if (folder.size() > 1 && folder.endsWith(PathSeparator())) {
+        folder.chop(1);
+    }
+    return folder;
+}
+
+void QtQuestions::message(const QString& text, const QString& title, MessageStyle style) {
+    const QMessageBox::Icon icon = style == MessageStyle::Critical      ? QMessageBox::Critical
+                                   : style == MessageStyle::Exclamation ? QMessageBox::Warning
+                                                                        : QMessageBox::Information;
+    QMessageBox box(icon, title, text, QMessageBox::Ok, owner_);
+    box.exec();
+}
+
+QString QtQuestions::browseForFolder(const QString& prompt, const QString& initialFolder) {
+    return QFileDialog::getExistingDirectory(owner_, prompt, PickerInitialFolder(initialFolder));
+}
+
+QString QtQuestions::askPassword(const QString& prompt) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(owner_, kProductName, prompt, QLineEdit::Password, QString(), &ok);
+    return ok ? answer : QString();
+}
+
+int QtQuestions::askReplace(const QString& question, const QString& title) {
+    const auto answer = QMessageBox::warning(
+        owner_, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    return answer == QMessageBox::Yes ? kReplaceYes
+           : answer == QMessageBox::No ? kReplaceNo
+                                       : kReplaceCancel;
+}
+
+void UnattendedQuestions::message(const QString& text, const QString& title, MessageStyle) {
+    std::fprintf(stderr, "%s: %s\n", title.trimmed().toLocal8Bit().constData(),
+                 QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+QString UnattendedQuestions::browseForFolder(const QString&, const QString&) { return {}; }
+
+QString UnattendedQuestions::askPassword(const QString&) { return {}; }
+
+int UnattendedQuestions::askReplace(const QString&, const QString&) { return kReplaceNo; }
+
+}  // namespace quillery

@@ -1,0 +1,157 @@
+#include "ui/ResultList.h"
+
+#include <QHeaderView>
+
+#include "scan/Formats.h"
+
+namespace quillery {
+
+namespace {
+
+enum Role { kNameRole = Qt::UserRole + 1, kPathRole, kSizeRole, kArchiveRole };
+
+const QString kFileName = QStringLiteral("fileName");
+const QString kFilePath = QStringLiteral("filePath");
+const QString kFileSize = QStringLiteral("fileSize");
+
+int RoleOfKey(const QString& key) {
+    return key == kFileName ? kNameRole : key == kFilePath ? kPathRole : kSizeRole;
+}
+
+// Compares names and folders as text without regard to case, sizes as numbers.
+class ResultItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const auto* list = static_cast<const ResultList*>(treeWidget());
+        const int column = list != nullptr ? list->sortColumn() : 0;
+        const QString key =
+            list != nullptr && column < list->columnCountByKey() ? list->columnKeys()[column]
+                                                                 : kFileName;
+        const int role = RoleOfKey(key);
+        if (role == kSizeRole) {
+            return ParseSizeKB(data(0, kSizeRole).toString()) <
+                   ParseSizeKB(other.data(0, kSizeRole).toString());
+        }
+        return data(0, role).toString().compare(other.data(0, role).toString(),
+                                                Qt::CaseInsensitive) < 0;
+    }
+};
+
+}  // namespace
+
+ResultList::ResultList(QWidget* parent) : QTreeWidget(parent) {
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);
+    header()->setStretchLastSection(false);
+    header()->setSortIndicator(0, Qt::AscendingOrder);
+    connect(header(), &QHeaderView::sectionClicked, this, &ResultList::headerClicked);
+}
+
+void ResultList::setUpColumns() {
+    const int w = width();
+    keys_.clear();
+    setColumnCount(0);
+    addColumnByKey(kFileName, QStringLiteral("File Name"), w / 4, ColumnAlignment::Left);
+    addColumnByKey(kFilePath, QStringLiteral("File Path"), w / 2, ColumnAlignment::Left);
+    addColumnByKey(kFileSize, QStringLiteral("Size KB"), w / 5, ColumnAlignment::Right);
+}
+
+void ResultList::removeColumnByKey(const QString& key) {
+    const int index = static_cast<int>(keys_.indexOf(key));
+    if (index < 0) {
+        return;
+    }
+    keys_.removeAt(index);
+    QStringList titles;
+    std::vector<int> widths;
+    for (int i = 0, n = columnCount(); i < n; ++i) {
+        if (i != index) {
+            titles.push_back(headerItem()->text(i));
+            widths.push_back(columnWidth(i));
+        }
+    }
+    setColumnCount(static_cast<int>(keys_.size()));
+    setHeaderLabels(titles);
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        setColumnWidth(static_cast<int>(i), widths[i]);
+    }
+    refreshTexts();
+}
+
+void ResultList::addColumnByKey(const QString& key, const QString& title, int width,
+                                ColumnAlignment alignment) {
+    keys_.push_back(key);
+    const int column = static_cast<int>(keys_.size()) - 1;
+    setColumnCount(column + 1);
+    headerItem()->setText(column, title);
+    const Qt::Alignment align = alignment == ColumnAlignment::Right
+                                    ? Qt::AlignRight | Qt::AlignVCenter
+                                    : Qt::AlignLeft | Qt::AlignVCenter;
+    headerItem()->setTextAlignment(column, align);
+    setColumnWidth(column, width);
+    refreshTexts();
+}
+
+void ResultList::refreshTexts() {
+    for (int i = 0, n = topLevelItemCount(); i < n; ++i) {
+        QTreeWidgetItem* item = topLevelItem(i);
+        for (int c = 0; c < static_cast<int>(keys_.size()); ++c) {
+            item->setText(c, item->data(0, RoleOfKey(keys_[c])).toString());
+            item->setTextAlignment(c, Qt::Alignment(headerItem()->textAlignment(c)));
+        }
+    }
+}
+
+void ResultList::addRow(const ResultRow& row) {
+    auto* item = new ResultItem();
+    item->setData(0, kNameRole, row.fileName);
+    item->setData(0, kPathRole, row.filePath);
+    item->setData(0, kSizeRole, row.fileSize);
+    item->setData(0, kArchiveRole, QByteArray::fromStdString(row.archive.native()));
+    for (int c = 0; c < static_cast<int>(keys_.size()); ++c) {
+        item->setText(c, item->data(0, RoleOfKey(keys_[c])).toString());
+        item->setTextAlignment(c, Qt::Alignment(headerItem()->textAlignment(c)));
+    }
+    addTopLevelItem(item);
+}
+
+ResultRow ResultList::rowOf(const QTreeWidgetItem* item) const {
+    ResultRow row;
+    if (item == nullptr) {
+        return row;
+    }
+    row.fileName = item->data(0, kNameRole).toString();
+    row.filePath = item->data(0, kPathRole).toString();
+    row.fileSize = item->data(0, kSizeRole).toString();
+    row.archive = item->data(0, kArchiveRole).toByteArray().toStdString();
+    return row;
+}
+
+ResultRow ResultList::row(int index) const { return rowOf(topLevelItem(index)); }
+
+void ResultList::setSorted(bool sorted) {
+    setSortingEnabled(false);
+    if (sorted) {
+        sortItems(sortColumn() < 0 ? 0 : sortColumn(), header()->sortIndicatorOrder());
+    }
+}
+
+void ResultList::headerClicked(int column) {
+    sortToggle_ = !sortToggle_;
+    if (column < 0 || column >= static_cast<int>(keys_.size())) {
+        return;
+    }
+    const bool bySize = keys_[column] == kFileSize;
+    const Qt::SortOrder order = bySize ? (sortToggle_ ? Qt::AscendingOrder : Qt::DescendingOrder)
+                                       : (sortToggle_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+    header()->setSortIndicator(column, order);
+    sortItems(column, order);
+}
+
+}  // namespace quillery
