@@ -5,7 +5,22 @@
 
 #include "app/Application.h"
 
+namespace {
+
+// Qt's note that it picked a runtime folder by itself says nothing to a user of a
+// command-line run; everything else goes on to the default handler.
+QtMessageHandler defaultHandler = nullptr;
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        return;
+    }
+    defaultHandler(type, context, text);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    defaultHandler = qInstallMessageHandler(FilterMessages);
     const bool hasDisplay =
         !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 #include <array>
 
 #include "results/TextCase.h"
@@ -52,6 +53,11 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     QuilleryInitUiResources();
     setObjectName(QStringLiteral("Form1"));
     resize(TwipsSize(7488, 7092));
+    // The layout was drawn for a small dialog font; a common desktop font of that size keeps
+    // the captions inside their places.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
 
     label3_ = MakeLabel(this, "Label3", QStringLiteral("S&earch String"), TwipsRect(240, 156, 1020, 372));
     textSearchString_ = Make<QLineEdit>(this, "textSearchString", TwipsRect(1440, 120, 5700, 372));
@@ -73,6 +79,10 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     picture1_ = Make<QLabel>(this, "Picture1", TwipsRect(6780, 5160, 432, 432));
     rtxtLog_ = Make<QPlainTextEdit>(this, "rtxtLog", TwipsRect(240, 5760, 6972, 1212));
 
+    // A caption wider in this font than in the one the layout was drawn for keeps its text.
+    for (QLabel* caption : {label3_, label1_, label6_, label4_, label5_}) {
+        caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
+    }
     label3_->setBuddy(textSearchString_);
     label1_->setBuddy(textSearchPath_);
     label6_->setBuddy(textExtensions_);

@@ -11,6 +11,9 @@ namespace quillery {
 OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("frmOptions"));
     setFixedSize(TwipsSize(3972, 3660));
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     frame1_ = new QGroupBox(QStringLiteral("Options"), this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(TwipsRect(120, 120, 3732, 2772));

@@ -28,7 +28,7 @@ void RemoveRoot() {
 }  // namespace
 
 void IsolateEnvironment() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillery-env-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillery_env_XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::perror("mkdtemp");
         std::exit(2);

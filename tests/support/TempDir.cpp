@@ -10,7 +10,7 @@ namespace quillery::test {
 
 TempDir::TempDir() {
     std::string pattern =
-        (std::filesystem::temp_directory_path() / "quillery-test-XXXXXX").string();
+        (std::filesystem::temp_directory_path() / "quillery_test_XXXXXX").string();
     if (char* made = ::mkdtemp(pattern.data())) {
         path_ = made;
     }
