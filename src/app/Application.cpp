@@ -30,7 +30,9 @@ void AppQuestions::message(const QString& text, const QString& title, MessageSty
 QString AppQuestions::browseForFolder(const QString& prompt, const QString& initialFolder) {
     return current().browseForFolder(prompt, initialFolder);
 }
-QString AppQuestions::askPassword(const QString& prompt) { return current().askPassword(prompt); }
+QString AppQuestions::askPassword(const QString& prompt) {
+    return current().askPassword(prompt);
+}
 int AppQuestions::askReplace(const QString& question, const QString& title) {
     return current().askReplace(question, title);
 }
@@ -186,7 +188,9 @@ void Application::saveSettings() {
     SaveSettings(values);
 }
 
-void Application::showOptions() { options_->exec(); }
+void Application::showOptions() {
+    options_->exec();
+}
 
 void Application::showAbout() {
     AboutBox about(window_.get());

@@ -17,7 +17,7 @@ namespace quillery {
 // Asks through the dialogs, or, while nobody is watching (a command-line run, a machine
 // without a display), answers without waiting and writes messages to standard error.
 class AppQuestions : public Questions {
-public:
+  public:
     explicit AppQuestions(Questions* override) : override_(override) {}
     void setOwner(QWidget* owner) { dialogs_.setOwner(owner); }
     void setUnattended(bool unattended) { unattended_ = unattended; }
@@ -27,7 +27,7 @@ public:
     QString askPassword(const QString& prompt) override;
     int askReplace(const QString& question, const QString& title) override;
 
-private:
+  private:
     Questions& current();
 
     Questions* override_;
@@ -39,7 +39,7 @@ private:
 // The program: its state, its windows and the sequences that start and end it.
 class Application : public QObject, private RunLogger {
     Q_OBJECT
-public:
+  public:
     // questions: answers the modal questions instead of dialogs (tests); may be null.
     explicit Application(Questions* questions = nullptr, bool hasDisplay = true);
     ~Application() override;
@@ -59,7 +59,7 @@ public:
     ScanContext& context() { return context_; }
     Questions& questions() { return questions_; }
 
-private:
+  private:
     void writeRunLog() override;
     void loadSettings();
     void saveSettings();

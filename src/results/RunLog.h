@@ -29,8 +29,8 @@ struct RunLogInput {
 
 // The text of one entry.
 struct RunLogEntry {
-    QString fileText;  // appended to the file: CR LF line ends
-    QString runLines;  // for the log box: header (if any) and the run's lines
+    QString fileText;     // appended to the file: CR LF line ends
+    QString runLines;     // for the log box: header (if any) and the run's lines
     QString resultLines;  // for the log box: the result lines and one empty line
 };
 
@@ -42,7 +42,7 @@ RunLogEntry FormatRunLog(const RunLogInput& input, bool withHeader, const QDateT
 // Appends entries to the log file and keeps the log box's text. Remembers whether the header
 // was written since the program started.
 class RunLogWriter {
-public:
+  public:
     struct Outcome {
         bool failed = false;  // the file could not be opened or written
         QString boxText;      // the log box's new text
@@ -56,7 +56,7 @@ public:
 
     bool headerWritten() const { return headerWritten_; }
 
-private:
+  private:
     bool headerWritten_ = false;
 };
 

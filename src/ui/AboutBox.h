@@ -14,7 +14,7 @@ QString AboutText(const QLocale& locale = QLocale());
 // Names the product, its version and build date and the maker. Built anew for each opening.
 class AboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutBox(QWidget* parent = nullptr);
 };
 

@@ -15,7 +15,9 @@
 #include "ui/OptionsDialog.h"
 #include "ui/Twips.h"
 
-void QuilleryInitUiResources() { Q_INIT_RESOURCE(ui); }
+void QuilleryInitUiResources() {
+    Q_INIT_RESOURCE(ui);
+}
 
 namespace quillery {
 
@@ -41,10 +43,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 
-const std::array<QString, 4> kBusyFrames = {QStringLiteral(":/busy/0.xpm"),
-                                            QStringLiteral(":/busy/1.xpm"),
-                                            QStringLiteral(":/busy/2.xpm"),
-                                            QStringLiteral(":/busy/3.xpm")};
+const std::array<QString, 4> kBusyFrames = {
+    QStringLiteral(":/busy/0.xpm"), QStringLiteral(":/busy/1.xpm"), QStringLiteral(":/busy/2.xpm"),
+    QStringLiteral(":/busy/3.xpm")};
 
 }  // namespace
 
@@ -59,20 +60,27 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     small.setPixelSize(11);
     setFont(small);
 
-    label3_ = MakeLabel(this, "Label3", QStringLiteral("S&earch String"), TwipsRect(240, 156, 1020, 372));
+    label3_ =
+        MakeLabel(this, "Label3", QStringLiteral("S&earch String"), TwipsRect(240, 156, 1020, 372));
     textSearchString_ = Make<QLineEdit>(this, "textSearchString", TwipsRect(1440, 120, 5700, 372));
-    label1_ = MakeLabel(this, "Label1", QStringLiteral("Search &Path"), TwipsRect(240, 720, 1020, 372));
+    label1_ =
+        MakeLabel(this, "Label1", QStringLiteral("Search &Path"), TwipsRect(240, 720, 1020, 372));
     textSearchPath_ = Make<QLineEdit>(this, "textSearchPath", TwipsRect(1440, 720, 5700, 372));
-    label6_ = MakeLabel(this, "Label6", QStringLiteral("&File Extentions"), TwipsRect(240, 1320, 1140, 372));
+    label6_ = MakeLabel(this, "Label6", QStringLiteral("&File Extentions"),
+                        TwipsRect(240, 1320, 1140, 372));
     textExtensions_ = Make<QLineEdit>(this, "textExtensions", TwipsRect(1440, 1320, 5700, 372));
     listView_ = new ResultList(this);
     listView_->setObjectName(QStringLiteral("ListView1"));
     listView_->setGeometry(TwipsRect(1800, 1800, 5412, 3252));
-    comCheckFolder_ = MakeButton(this, "comCheckFolder", kStartCaption, TwipsRect(240, 1920, 1380, 495));
-    cmdOptions_ = MakeButton(this, "cmdOptions", QStringLiteral("&Options"), TwipsRect(240, 2760, 1380, 495));
-    comAbout_ = MakeButton(this, "comAbout", QStringLiteral("&About"), TwipsRect(240, 3600, 1380, 495));
+    comCheckFolder_ =
+        MakeButton(this, "comCheckFolder", kStartCaption, TwipsRect(240, 1920, 1380, 495));
+    cmdOptions_ =
+        MakeButton(this, "cmdOptions", QStringLiteral("&Options"), TwipsRect(240, 2760, 1380, 495));
+    comAbout_ =
+        MakeButton(this, "comAbout", QStringLiteral("&About"), TwipsRect(240, 3600, 1380, 495));
     label4_ = MakeLabel(this, "Label4", QStringLiteral("Checked"), TwipsRect(240, 4320, 732, 252));
-    lblChecked_ = MakeLabel(this, "lblChecked", FormatCounterStart(), TwipsRect(1200, 4320, 552, 192));
+    lblChecked_ =
+        MakeLabel(this, "lblChecked", FormatCounterStart(), TwipsRect(1200, 4320, 552, 192));
     label5_ = MakeLabel(this, "label5", QStringLiteral("Found"), TwipsRect(240, 4800, 732, 252));
     lblFound_ = MakeLabel(this, "lblFound", FormatCounterStart(), TwipsRect(1200, 4800, 552, 192));
     txtStatusBar_ = Make<QLineEdit>(this, "txtStatusBar", TwipsRect(240, 5160, 6564, 432));
@@ -91,7 +99,8 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     lblFound_->setFont(counterFont);
     // The counters keep their six characters readable whatever the font's width.
     for (QLabel* counter : {lblChecked_, lblFound_}) {
-        counter->setMinimumWidth(counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+        counter->setMinimumWidth(
+            counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
         counter->resize(counter->minimumWidth(), counter->fontMetrics().height());
         counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -113,13 +122,14 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     connect(comCheckFolder_, &QPushButton::clicked, this, &MainWindow::startStopClicked);
     connect(cmdOptions_, &QPushButton::clicked, this, &MainWindow::optionsClicked);
     connect(comAbout_, &QPushButton::clicked, this, &MainWindow::aboutClicked);
-    connect(listView_, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) {
-                emit resultDoubleClicked(listView_->rowOf(item));
-            });
+    connect(listView_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        emit resultDoubleClicked(listView_->rowOf(item));
+    });
 }
 
-QString MainWindow::FormatCounterStart() { return QStringLiteral("     0"); }
+QString MainWindow::FormatCounterStart() {
+    return QStringLiteral("     0");
+}
 
 void MainWindow::centreOnScreen() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -133,10 +143,10 @@ void MainWindow::centreOnScreen() {
 void MainWindow::setUpToolTips() {
     comAbout_->setToolTip(QStringLiteral("Information about ") + kProductName);
     textSearchString_->setToolTip(
-        QStringLiteral("Enter string - word or phrase - to find match for; use ") + QLatin1Char('"') +
-        QStringLiteral("&&") + QLatin1Char('"') + QStringLiteral(" for AND searches, ") +
-        QLatin1Char('"') + QStringLiteral("|| ") + QLatin1Char('"') +
-        QStringLiteral(" for OR searches."));
+        QStringLiteral("Enter string - word or phrase - to find match for; use ") +
+        QLatin1Char('"') + QStringLiteral("&&") + QLatin1Char('"') +
+        QStringLiteral(" for AND searches, ") + QLatin1Char('"') + QStringLiteral("|| ") +
+        QLatin1Char('"') + QStringLiteral(" for OR searches."));
     textSearchPath_->setToolTip(
         QStringLiteral("Double-click to enter") +
         QStringLiteral(" starting search path; single-click to edit current search path."));
@@ -158,30 +168,50 @@ void MainWindow::setUpToolTips() {
     options_.findChild<QWidget*>(QStringLiteral("scanFolder"))
         ->setToolTip(QStringLiteral("Check this box to recurse through subdirectories."));
     options_.findChild<QWidget*>(QStringLiteral("chkAudit"))
-        ->setToolTip(QStringLiteral(
-            "Primarily for networked drives, see Readme.txt for examples of use."));
+        ->setToolTip(
+            QStringLiteral("Primarily for networked drives, see Readme.txt for examples of use."));
     options_.findChild<QWidget*>(QStringLiteral("chkSize"))
         ->setToolTip(QStringLiteral("Display FileSize for files found."));
 }
 
-void MainWindow::setUpListview() { listView_->setUpColumns(); }
+void MainWindow::setUpListview() {
+    listView_->setUpColumns();
+}
 
-QString MainWindow::logText() const { return rtxtLog_->toPlainText(); }
+QString MainWindow::logText() const {
+    return rtxtLog_->toPlainText();
+}
 
 void MainWindow::setLogText(const QString& text) {
     rtxtLog_->setPlainText(text);
     rtxtLog_->moveCursor(QTextCursor::End);
 }
 
-QString MainWindow::statusText() const { return txtStatusBar_->text(); }
+QString MainWindow::statusText() const {
+    return txtStatusBar_->text();
+}
 
-QString MainWindow::searchText() const { return textSearchString_->text(); }
-void MainWindow::setSearchText(const QString& text) { textSearchString_->setText(text); }
-QString MainWindow::folderText() const { return textSearchPath_->text(); }
-void MainWindow::setFolderText(const QString& text) { textSearchPath_->setText(text); }
-QString MainWindow::patternText() const { return textExtensions_->text(); }
-void MainWindow::setPatternText(const QString& text) { textExtensions_->setText(text); }
-void MainWindow::setStatus(const QString& text) { txtStatusBar_->setText(text); }
+QString MainWindow::searchText() const {
+    return textSearchString_->text();
+}
+void MainWindow::setSearchText(const QString& text) {
+    textSearchString_->setText(text);
+}
+QString MainWindow::folderText() const {
+    return textSearchPath_->text();
+}
+void MainWindow::setFolderText(const QString& text) {
+    textSearchPath_->setText(text);
+}
+QString MainWindow::patternText() const {
+    return textExtensions_->text();
+}
+void MainWindow::setPatternText(const QString& text) {
+    textExtensions_->setText(text);
+}
+void MainWindow::setStatus(const QString& text) {
+    txtStatusBar_->setText(text);
+}
 
 void MainWindow::setInputsEnabled(bool searchBox, bool folderBox, bool patternBox) {
     textSearchString_->setEnabled(searchBox);
@@ -189,25 +219,51 @@ void MainWindow::setInputsEnabled(bool searchBox, bool folderBox, bool patternBo
     textExtensions_->setEnabled(patternBox);
 }
 
-void MainWindow::setStartCaption(const QString& caption) { comCheckFolder_->setText(caption); }
-void MainWindow::setCheckedCount(const QString& text) { lblChecked_->setText(text); }
-void MainWindow::setFoundCount(const QString& text) { lblFound_->setText(text); }
-void MainWindow::clearResults() { listView_->clear(); }
-void MainWindow::setResultsSorted(bool sorted) { listView_->setSorted(sorted); }
-int MainWindow::resultColumnCount() const { return listView_->columnCountByKey(); }
-int MainWindow::resultListWidth() const { return listView_->width(); }
-void MainWindow::removeResultColumn(const QString& key) { listView_->removeColumnByKey(key); }
+void MainWindow::setStartCaption(const QString& caption) {
+    comCheckFolder_->setText(caption);
+}
+void MainWindow::setCheckedCount(const QString& text) {
+    lblChecked_->setText(text);
+}
+void MainWindow::setFoundCount(const QString& text) {
+    lblFound_->setText(text);
+}
+void MainWindow::clearResults() {
+    listView_->clear();
+}
+void MainWindow::setResultsSorted(bool sorted) {
+    listView_->setSorted(sorted);
+}
+int MainWindow::resultColumnCount() const {
+    return listView_->columnCountByKey();
+}
+int MainWindow::resultListWidth() const {
+    return listView_->width();
+}
+void MainWindow::removeResultColumn(const QString& key) {
+    listView_->removeColumnByKey(key);
+}
 
 void MainWindow::addResultColumn(const QString& key, const QString& title, int width,
                                  ColumnAlignment alignment) {
     listView_->addColumnByKey(key, title, width, alignment);
 }
 
-void MainWindow::addResultRow(const ResultRow& row) { listView_->addRow(row); }
-int MainWindow::resultRowCount() const { return listView_->topLevelItemCount(); }
-ResultRow MainWindow::resultRow(int index) const { return listView_->row(index); }
-bool MainWindow::optionChecked(OptionBox box) const { return options_.isChecked(box); }
-void MainWindow::setOptionChecked(OptionBox box, bool checked) { options_.setChecked(box, checked); }
+void MainWindow::addResultRow(const ResultRow& row) {
+    listView_->addRow(row);
+}
+int MainWindow::resultRowCount() const {
+    return listView_->topLevelItemCount();
+}
+ResultRow MainWindow::resultRow(int index) const {
+    return listView_->row(index);
+}
+bool MainWindow::optionChecked(OptionBox box) const {
+    return options_.isChecked(box);
+}
+void MainWindow::setOptionChecked(OptionBox box, bool checked) {
+    options_.setChecked(box, checked);
+}
 
 void MainWindow::showBusyFrame(int frame) {
     QPixmap& pixmap = busyFrames_[static_cast<std::size_t>(frame & 3)];
@@ -217,7 +273,9 @@ void MainWindow::showBusyFrame(int frame) {
     picture1_->setPixmap(pixmap);
 }
 
-void MainWindow::yieldToEvents() { QCoreApplication::processEvents(); }
+void MainWindow::yieldToEvents() {
+    QCoreApplication::processEvents();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!closed_) {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QLabel>
-#include <QPixmap>
-#include <array>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <array>
 
 #include "archive/Questions.h"
 #include "scan/RunState.h"
@@ -21,7 +21,7 @@ class OptionsDialog;
 // tests know them by; the engine reaches it only through ScanView.
 class MainWindow : public QWidget, public ScanView {
     Q_OBJECT
-public:
+  public:
     MainWindow(RunState& state, Questions& questions, OptionsDialog& options);
 
     // Centres the window on its screen.
@@ -62,7 +62,7 @@ public:
     void showBusyFrame(int frame) override;
     void yieldToEvents() override;
 
-signals:
+  signals:
     void startStopClicked();
     void optionsClicked();
     void aboutClicked();
@@ -70,11 +70,11 @@ signals:
     // The window is closing, for every way of closing it.
     void closing();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void chooseStartFolder();
     static QString FormatCounterStart();
 

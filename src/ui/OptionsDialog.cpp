@@ -23,13 +23,14 @@ OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent)
         b->setGeometry(geometry);
         return b;
     };
-    chkAudit_ = makeBox("chkAudit", QStringLiteral("Use &Audit File"), TwipsRect(240, 360, 1812, 372));
+    chkAudit_ =
+        makeBox("chkAudit", QStringLiteral("Use &Audit File"), TwipsRect(240, 360, 1812, 372));
     chkInternalView_ = makeBox("chkInternalView", QStringLiteral("Use Internal &Viewer"),
                                TwipsRect(240, 960, 1812, 492));
     scanFolder_ = makeBox("scanFolder", QStringLiteral("Include &SubFolders"),
                           TwipsRect(240, 1680, 1812, 372));
-    chkSize_ = makeBox("chkSize", QStringLiteral("&Display File Size"),
-                       TwipsRect(240, 2280, 1692, 372));
+    chkSize_ =
+        makeBox("chkSize", QStringLiteral("&Display File Size"), TwipsRect(240, 2280, 1692, 372));
     cmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
     cmdOK_->setGeometry(TwipsRect(2640, 3120, 1212, 372));
@@ -69,9 +70,13 @@ QCheckBox* OptionsDialog::box(OptionBox which) const {
     return chkSize_;
 }
 
-bool OptionsDialog::isChecked(OptionBox which) const { return box(which)->isChecked(); }
+bool OptionsDialog::isChecked(OptionBox which) const {
+    return box(which)->isChecked();
+}
 
-void OptionsDialog::setChecked(OptionBox which, bool checked) { box(which)->setChecked(checked); }
+void OptionsDialog::setChecked(OptionBox which, bool checked) {
+    box(which)->setChecked(checked);
+}
 
 void OptionsDialog::okClicked() {
     state_.IncludeSubFolders = scanFolder_->isChecked();

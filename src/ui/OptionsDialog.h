@@ -15,7 +15,7 @@ namespace quillery {
 // copying. The boxes are the options' home: the engine reads them when it needs them.
 class OptionsDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit OptionsDialog(RunState& state, QWidget* parent = nullptr);
 
     void centreOnScreen();
@@ -24,7 +24,7 @@ public:
     bool isChecked(OptionBox box) const;
     void setChecked(OptionBox box, bool checked);
 
-private:
+  private:
     void okClicked();
     QCheckBox* box(OptionBox which) const;
 

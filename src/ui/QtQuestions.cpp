@@ -41,21 +41,30 @@ QString QtQuestions::askPassword(const QString& prompt) {
 int QtQuestions::askReplace(const QString& question, const QString& title) {
     const auto answer = QMessageBox::warning(
         owner_, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    return answer == QMessageBox::Yes ? kReplaceYes
+    return answer == QMessageBox::Yes  ? kReplaceYes
            : answer == QMessageBox::No ? kReplaceNo
                                        : kReplaceCancel;
 }
 
 void UnattendedQuestions::message(const QString& text, const QString& title, MessageStyle) {
     std::fprintf(stderr, "%s: %s\n", title.trimmed().toLocal8Bit().constData(),
-                 QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).toLocal8Bit().constData());
+                 QString(text)
+                     .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                     .toLocal8Bit()
+                     .constData());
     std::fflush(stderr);
 }
 
-QString UnattendedQuestions::browseForFolder(const QString&, const QString&) { return {}; }
+QString UnattendedQuestions::browseForFolder(const QString&, const QString&) {
+    return {};
+}
 
-QString UnattendedQuestions::askPassword(const QString&) { return {}; }
+QString UnattendedQuestions::askPassword(const QString&) {
+    return {};
+}
 
-int UnattendedQuestions::askReplace(const QString&, const QString&) { return kReplaceNo; }
+int UnattendedQuestions::askReplace(const QString&, const QString&) {
+    return kReplaceNo;
+}
 
 }  // namespace quillery

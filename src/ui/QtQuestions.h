@@ -11,7 +11,7 @@ QString PickerInitialFolder(const QString& initialFolder);
 
 // Asks with Qt's modal dialogs, owned by the given window.
 class QtQuestions : public Questions {
-public:
+  public:
     explicit QtQuestions(QWidget* owner = nullptr) : owner_(owner) {}
     void setOwner(QWidget* owner) { owner_ = owner; }
 
@@ -20,14 +20,14 @@ public:
     QString askPassword(const QString& prompt) override;
     int askReplace(const QString& question, const QString& title) override;
 
-private:
+  private:
     QWidget* owner_;
 };
 
 // Answers without waiting for anybody, for runs nobody watches: messages go to standard
 // error, no folder is chosen, no password given, nothing overwritten.
 class UnattendedQuestions : public Questions {
-public:
+  public:
     void message(const QString& text, const QString& title, MessageStyle style) override;
     QString browseForFolder(const QString& prompt, const QString& initialFolder) override;
     QString askPassword(const QString& prompt) override;

@@ -20,15 +20,15 @@ int RoleOfKey(const QString& key) {
 
 // Compares names and folders as text without regard to case, sizes as numbers.
 class ResultItem : public QTreeWidgetItem {
-public:
+  public:
     using QTreeWidgetItem::QTreeWidgetItem;
 
     bool operator<(const QTreeWidgetItem& other) const override {
         const auto* list = static_cast<const ResultList*>(treeWidget());
         const int column = list != nullptr ? list->sortColumn() : 0;
-        const QString key =
-            list != nullptr && column < list->columnCountByKey() ? list->columnKeys()[column]
-                                                                 : kFileName;
+        const QString key = list != nullptr && column < list->columnCountByKey()
+                                ? list->columnKeys()[column]
+                                : kFileName;
         const int role = RoleOfKey(key);
         if (role == kSizeRole) {
             return ParseSizeKB(data(0, kSizeRole).toString()) <
@@ -133,7 +133,9 @@ ResultRow ResultList::rowOf(const QTreeWidgetItem* item) const {
     return row;
 }
 
-ResultRow ResultList::row(int index) const { return rowOf(topLevelItem(index)); }
+ResultRow ResultList::row(int index) const {
+    return rowOf(topLevelItem(index));
+}
 
 void ResultList::setSorted(bool sorted) {
     setSortingEnabled(false);

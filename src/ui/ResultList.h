@@ -13,7 +13,7 @@ namespace quillery {
 // text (descending when the toggle is set), sizes as numbers (ascending when it is set).
 class ResultList : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     explicit ResultList(QWidget* parent = nullptr);
 
     // Creates the three columns, a quarter, a half and a fifth of the list's width wide.
@@ -34,7 +34,7 @@ public:
     void setSorted(bool sorted);
     bool sortToggle() const { return sortToggle_; }
 
-private:
+  private:
     void headerClicked(int column);
     void refreshTexts();
 

@@ -19,7 +19,7 @@ namespace quillery::test {
 // The real program with its real windows on the offscreen platform; only the modal
 // questions are answered by the test.
 class AppFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Each test writes its log and audit file in a working folder of its own.
         previous = std::filesystem::current_path();

@@ -39,7 +39,7 @@ TEST(CommandLineTest, SwitchesAreCaseSensitiveSubstringsEndingAtTheNextDash) {
 // temporary and working folders.
 // The folders have no "-" in their names: on a command line a value ends at the first "-".
 class BinaryRun : public ::testing::Test {
-protected:
+  protected:
     struct Result {
         int exitCode = -1;
         QString out, err;
@@ -89,14 +89,17 @@ TEST_F(BinaryRun, ASearchRunsUnattendedLogsSavesAndCleansUp) {
     const QString log = QString::fromStdString(Log());
     const QString z = Zips();
     const QRegularExpression expected(QRegularExpression::anchoredPattern(
-        QStringLiteral("\r\nLog created By Quillery Version 0\\.67  On [^\r\n]+, At \\d\\d:\\d\\d\r\n"
-                       "[^\r\n]+\r\n\r\n") +
-        QRegularExpression::escape(
-            "Ran with Command Line \"-folder=" + z + " -search=hello\"\r\n"
-            "Starting Folder \"" + z + "/\"\r\n"
-            "Using File Extensions \"*.nfo *.diz *.txt *.doc\"\r\n"
-            "Number of files scanned 3\r\n"
-            "Number of files that matched \"hello\" was 2\r\n\r\n\r\n") +
+        QStringLiteral(
+            "\r\nLog created By Quillery Version 0\\.67  On [^\r\n]+, At \\d\\d:\\d\\d\r\n"
+            "[^\r\n]+\r\n\r\n") +
+        QRegularExpression::escape("Ran with Command Line \"-folder=" + z +
+                                   " -search=hello\"\r\n"
+                                   "Starting Folder \"" +
+                                   z +
+                                   "/\"\r\n"
+                                   "Using File Extensions \"*.nfo *.diz *.txt *.doc\"\r\n"
+                                   "Number of files scanned 3\r\n"
+                                   "Number of files that matched \"hello\" was 2\r\n\r\n\r\n") +
         "(" + QRegularExpression::escape(z + "/a.zip\r\n" + z + "/b.zip\r\n") + "|" +
         QRegularExpression::escape(z + "/b.zip\r\n" + z + "/a.zip\r\n") + ")\r\n"));
     EXPECT_TRUE(expected.match(log).hasMatch()) << log.toStdString();

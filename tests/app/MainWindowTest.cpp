@@ -188,7 +188,8 @@ TEST_F(MainWindowTest, ClosingDuringARunLogsItOnceSavesAndRemovesTheWorkFolder) 
     EXPECT_EQ(std::count(log.begin(), log.end(), 'L') > 0, true);
     const auto entries = [&log] {
         std::size_t n = 0;
-        for (std::size_t at = 0; (at = log.find("Number of files scanned", at)) != std::string::npos; ++at) {
+        for (std::size_t at = 0;
+             (at = log.find("Number of files scanned", at)) != std::string::npos; ++at) {
             ++n;
         }
         return n;

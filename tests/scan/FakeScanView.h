@@ -6,9 +6,9 @@
 #include <map>
 #include <vector>
 
-#include "support/FakeQuestions.h"
 #include "scan/RunState.h"
 #include "scan/ScanView.h"
+#include "support/FakeQuestions.h"
 
 namespace quillery::test {
 

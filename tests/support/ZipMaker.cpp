@@ -23,9 +23,13 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
             index = zip_dir_add(za, entry.name.c_str(), ZIP_FL_ENC_UTF_8);
         } else {
             // libzip keeps the buffer until zip_close; let it own a copy.
-            void* copy = std::malloc(entry.data.size() + 1);
-            std::memcpy(copy, entry.data.data(), entry.data.size());
-            zip_source_t* source = zip_source_buffer(za, copy, entry.data.size(), 1);
+            // (An empty buffer is not taken over, so none is made for an empty entry.)
+            void* copy = nullptr;
+            if (!entry.data.empty()) {
+                copy = std::malloc(entry.data.size());
+                std::memcpy(copy, entry.data.data(), entry.data.size());
+            }
+            zip_source_t* source = zip_source_buffer(za, copy, entry.data.size(), copy != nullptr);
             ASSERT_NE(source, nullptr);
             index =
                 zip_file_add(za, entry.name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
