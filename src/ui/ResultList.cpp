@@ -60,6 +60,7 @@ void ResultList::setUpColumns() {
     addColumnByKey(kFileName, QStringLiteral("File Name"), w / 4, ColumnAlignment::Left);
     addColumnByKey(kFilePath, QStringLiteral("File Path"), w / 2, ColumnAlignment::Left);
     addColumnByKey(kFileSize, QStringLiteral("Size KB"), w / 5, ColumnAlignment::Right);
+    header()->setSortIndicator(0, Qt::AscendingOrder);
 }
 
 void ResultList::removeColumnByKey(const QString& key) {
@@ -138,10 +139,16 @@ ResultRow ResultList::row(int index) const {
 }
 
 void ResultList::setSorted(bool sorted) {
-    setSortingEnabled(false);
-    if (sorted) {
-        sortItems(sortColumn() < 0 ? 0 : sortColumn(), header()->sortIndicatorOrder());
+    // The list sorts itself only here and on header clicks; the view's own sorting stays off
+    // (switching it would also switch the headers' clicks).
+    if (!sorted) {
+        return;
     }
+    // Columns removed and added again can leave the header without a sort column.
+    if (sortColumn() < 0 || sortColumn() >= columnCount()) {
+        header()->setSortIndicator(0, Qt::AscendingOrder);
+    }
+    sortItems(sortColumn(), header()->sortIndicatorOrder());
 }
 
 void ResultList::headerClicked(int column) {

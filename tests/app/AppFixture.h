@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/Application.h"
+#include "settings/SettingsStore.h"
 #include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
@@ -24,6 +25,7 @@ class AppFixture : public ::testing::Test {
         // Each test writes its log and audit file in a working folder of its own.
         previous = std::filesystem::current_path();
         std::filesystem::current_path(workingFolder.path());
+        DeleteKey(DefaultSettingsKey());  // nothing stored by an earlier test
         Start();
     }
     void TearDown() override {
