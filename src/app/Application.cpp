@@ -1,16 +1,21 @@
 #include "app/Application.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <cstdio>
 
 #include "app/CommandLine.h"
 #include "results/ShownPath.h"
 #include "scan/ScanRun.h"
+#include "scan/ViewerFiles.h"
 #include "scan/Walk.h"
+#include "scan/WholeArchive.h"
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
 #include "settings/Settings.h"
 #include "ui/AboutBox.h"
+#include "ui/WaitCursor.h"
 
 namespace quillery {
 
@@ -44,12 +49,14 @@ Application::Application(Questions* questions, bool hasDisplay)
       window_(std::make_unique<MainWindow>(state_, questions_, *options_)),
       context_{state_, *window_, questions_, this} {
     questions_.setOwner(window_.get());
+    window_->setResizer(&resizer_);
     options_->setParent(window_.get(), options_->windowFlags());
     connect(window_.get(), &MainWindow::startStopClicked, this,
             [this] { StartStopClick(context_); });
     connect(window_.get(), &MainWindow::optionsClicked, this, &Application::showOptions);
     connect(window_.get(), &MainWindow::aboutClicked, this, &Application::showAbout);
     connect(window_.get(), &MainWindow::closing, this, &Application::shutdown);
+    connect(window_.get(), &MainWindow::resultDoubleClicked, this, &Application::openResult);
 }
 
 Application::~Application() {
@@ -195,6 +202,54 @@ void Application::showOptions() {
 void Application::showAbout() {
     AboutBox about(window_.get());
     about.exec();
+}
+
+}  // namespace quillery
+
+namespace quillery {
+
+void Application::openResult(const ResultRow& row) {
+    if (row.archive.empty()) {
+        return;
+    }
+    if (!options_->isChecked(OptionBox::InternalViewer)) {
+        openFile_(QUrl::fromLocalFile(PathText(row.archive)));
+        return;
+    }
+    MainWindow& w = *window_;
+    const QString keptStatus = w.statusText();
+    ViewerContent content;
+    {
+        WaitCursor busy;
+        w.setStatus(QStringLiteral("Please Wait, Loading Files In To Viewer ....."));
+        w.repaintStatus();
+        if (!state_.WorkFolder.empty()) {
+            StageArchive(state_.staging, w, questions_, row.archive, state_.WorkFolder, false,
+                         false);
+        }
+        content = BuildViewerContent(TakeViewerFiles(state_.WorkFolder), state_.SearchString);
+    }
+    ViewerWindow viewer;
+    viewer.setResizer(&resizer_);
+    viewer.setContent(content);
+    viewer.setArchive(row.archive, ShownFolder(PathText(row.archive)));
+    viewer.setExtractHandler([this, &viewer] { return extractShownArchive(viewer); });
+    viewer_ = &viewer;
+    questions_.setOwner(&viewer);
+    w.hide();
+    viewer.exec();
+    questions_.setOwner(&w);
+    viewer_ = nullptr;
+    w.setStatus(keptStatus);
+    w.repaintStatus();
+    w.show();
+}
+
+bool Application::extractShownArchive(ViewerWindow& viewer) {
+    const QString chosen = questions_.browseForFolder(kPickTargetFolderPrompt, QString());
+    WaitCursor busy;
+    return ExtractWholeArchive(context_, viewer.archive(), chosen) ==
+           WholeArchiveOutcome::Extracted;
 }
 
 }  // namespace quillery

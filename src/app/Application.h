@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDesktopServices>
 #include <QObject>
 #include <QString>
+#include <QUrl>
+#include <functional>
 #include <memory>
 
 #include "archive/Questions.h"
@@ -11,6 +14,8 @@
 #include "ui/MainWindow.h"
 #include "ui/OptionsDialog.h"
 #include "ui/QtQuestions.h"
+#include "ui/Resizer.h"
+#include "ui/ViewerWindow.h"
 
 namespace quillery {
 
@@ -57,6 +62,10 @@ class Application : public QObject, private RunLogger {
     OptionsDialog& options() { return *options_; }
     ScanView& view() { return *window_; }
     ScanContext& context() { return context_; }
+    // Hands a file to the program the desktop opens it with (replaceable for tests).
+    void setFileOpener(std::function<void(const QUrl&)> opener) { openFile_ = std::move(opener); }
+    // The viewer while it is open, else null.
+    ViewerWindow* viewer() const { return viewer_; }
     Questions& questions() { return questions_; }
 
   private:
@@ -65,14 +74,22 @@ class Application : public QObject, private RunLogger {
     void saveSettings();
     void showOptions();
     void showAbout();
+    void openResult(const ResultRow& row);
+    bool extractShownArchive(ViewerWindow& viewer);
 
     RunState state_;
+    ResizeState layouts_;
+    Resizer resizer_{layouts_};
     AppQuestions questions_;
     bool hasDisplay_;
     std::unique_ptr<OptionsDialog> options_;
     std::unique_ptr<MainWindow> window_;
     RunLogWriter log_;
     ScanContext context_;
+    ViewerWindow* viewer_ = nullptr;
+    std::function<void(const QUrl&)> openFile_ = [](const QUrl& url) {
+        QDesktopServices::openUrl(url);
+    };
     bool shutDown_ = false;
 };
 

@@ -10,6 +10,11 @@ QString UpperSimple(QStringView text) {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            dst[i] = QChar(u >= u'a' && u <= u'z' ? u - (u'a' - u'A') : u);
+            continue;
+        }
         if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
             const char32_t cp = QChar::surrogateToUcs4(c, text[i + 1]);
             const char32_t up = QChar::toUpper(cp);

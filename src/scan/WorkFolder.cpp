@@ -55,7 +55,7 @@ bool MakeFolder(const QString& path, Questions& questions) {
     }
     std::error_code ec;
     fs::path p = PathFromText(path);
-    const bool made = ::mkdir(p.c_str(), 0700) == 0;
+    const bool made = ::mkdir(p.c_str(), 0777) == 0;  // the work folder is made private after
     if (made && FolderExists(path)) {
         return true;
     }

@@ -13,6 +13,7 @@
 #include "scan/ScanRun.h"
 #include "settings/Product.h"
 #include "ui/OptionsDialog.h"
+#include "ui/Resizer.h"
 #include "ui/Twips.h"
 
 void QuilleryInitUiResources() {
@@ -122,8 +123,12 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     connect(comCheckFolder_, &QPushButton::clicked, this, &MainWindow::startStopClicked);
     connect(cmdOptions_, &QPushButton::clicked, this, &MainWindow::optionsClicked);
     connect(comAbout_, &QPushButton::clicked, this, &MainWindow::aboutClicked);
-    connect(listView_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-        emit resultDoubleClicked(listView_->rowOf(item));
+    connect(listView_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem*, int) {
+        // The selected row is opened; a double-click that selects nothing opens nothing.
+        const QList<QTreeWidgetItem*> selected = listView_->selectedItems();
+        if (listView_->topLevelItemCount() > 0 && !selected.isEmpty()) {
+            emit resultDoubleClicked(listView_->rowOf(selected.first()));
+        }
     });
 }
 
@@ -277,6 +282,10 @@ void MainWindow::yieldToEvents() {
     QCoreApplication::processEvents();
 }
 
+void MainWindow::repaintStatus() {
+    txtStatusBar_->repaint();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
@@ -299,6 +308,13 @@ void MainWindow::chooseStartFolder() {
     state_.SearchFolder = chosen;
     if (!chosen.isEmpty()) {
         textSearchPath_->setText(chosen);
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (resizer_ != nullptr) {
+        resizer_->resizeForm(this);
     }
 }
 

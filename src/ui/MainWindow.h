@@ -15,6 +15,8 @@
 
 namespace quillery {
 
+class Resizer;
+
 class OptionsDialog;
 
 // The main search window. Its controls carry the names the rest of the program and the
@@ -23,6 +25,8 @@ class MainWindow : public QWidget, public ScanView {
     Q_OBJECT
   public:
     MainWindow(RunState& state, Questions& questions, OptionsDialog& options);
+    // Keeps the controls in proportion when the window is resized.
+    void setResizer(Resizer* resizer) { resizer_ = resizer; }
 
     // Centres the window on its screen.
     void centreOnScreen();
@@ -32,6 +36,8 @@ class MainWindow : public QWidget, public ScanView {
     QString logText() const;
     void setLogText(const QString& text);
     QString statusText() const;
+    // Paints the status line at once, for a message shown while the window is busy.
+    void repaintStatus();
 
     ResultList* resultList() const { return listView_; }
 
@@ -71,6 +77,7 @@ class MainWindow : public QWidget, public ScanView {
     void closing();
 
   protected:
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -101,6 +108,7 @@ class MainWindow : public QWidget, public ScanView {
     ResultList* listView_;
     std::array<QPixmap, 4> busyFrames_;
     bool closed_ = false;
+    Resizer* resizer_ = nullptr;
 };
 
 }  // namespace quillery

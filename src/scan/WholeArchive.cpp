@@ -1,0 +1,51 @@
+#include "scan/WholeArchive.h"
+
+#include "archive/Staging.h"
+#include "results/ShownPath.h"
+#include "scan/WorkFolder.h"
+#include "settings/Product.h"
+
+namespace quillery {
+
+namespace fs = std::filesystem;
+
+fs::path WholeArchiveFolder(const QString& chosenFolder, const fs::path& archive) {
+    const std::string name = archive.filename().string();
+    const std::size_t dot = name.rfind('.');
+    QString target = chosenFolder;
+    FixTrailingSlash(target, true);
+    return PathFromText(target) / (dot == std::string::npos ? name : name.substr(0, dot));
+}
+
+WholeArchiveOutcome ExtractWholeArchive(ScanContext& ctx, const fs::path& archive,
+                                        const QString& chosenFolder) {
+    if (chosenFolder.size() < 2) {
+        return WholeArchiveOutcome::NoFolder;
+    }
+    const fs::path folder = WholeArchiveFolder(chosenFolder, archive);
+    const QString folderText = PathText(folder);
+    const QString archiveText = ShownFolder(PathText(archive));
+    if (FolderExists(folderText)) {
+        ctx.questions.message(QStringLiteral("Folder \"") + ShownFolder(folderText) +
+                                  QStringLiteral("\" Aready exists, please select another."),
+                              TitleText(), MessageStyle::Information);
+        return WholeArchiveOutcome::AlreadyExists;
+    }
+    if (!MakeFolder(folderText, ctx.questions)) {
+        return WholeArchiveOutcome::NotCreated;
+    }
+    const int result =
+        StageArchive(ctx.state.staging, ctx.view, ctx.questions, archive, folder, false, true);
+    if (result == 0) {
+        ctx.questions.message(
+            QLatin1Char('"') + archiveText + QStringLiteral("\" was successfully unzipped."),
+            TitleText(), MessageStyle::Information);
+        return WholeArchiveOutcome::Extracted;
+    }
+    ctx.questions.message(
+        QStringLiteral("There was a problem unzipping \"") + archiveText + QLatin1Char('"'),
+        TitleText(), MessageStyle::Exclamation);
+    return WholeArchiveOutcome::Failed;
+}
+
+}  // namespace quillery

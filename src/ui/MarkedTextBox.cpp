@@ -1,0 +1,79 @@
+#include "ui/MarkedTextBox.h"
+
+#include <QTextBlock>
+#include <QTextLayout>
+#include <algorithm>
+
+namespace quillery {
+
+MarkedTextBox::MarkedTextBox(QWidget* parent) : QPlainTextEdit(parent) {}
+
+QTextCharFormat MarkedTextBox::MarkFormat() {
+    QTextCharFormat format;
+    format.setForeground(QColor(255, 0, 0));
+    format.setFontWeight(QFont::Bold);
+    format.setFontUnderline(true);
+    return format;
+}
+
+void MarkedTextBox::setMarkedText(const QString& text, std::vector<ViewerContent::Mark> marks) {
+    marks_ = std::move(marks);
+    std::sort(marks_.begin(), marks_.end(),
+              [](const auto& a, const auto& b) { return a.start < b.start; });
+    longest_ = 0;
+    for (const auto& mark : marks_) {
+        longest_ = std::max(longest_, mark.length);
+    }
+    document()->setUndoRedoEnabled(false);
+    setPlainText(text);
+    marked_.assign(static_cast<std::size_t>(document()->blockCount()), false);
+}
+
+void MarkedTextBox::markLine(const QTextBlock& block) {
+    const auto number = static_cast<std::size_t>(block.blockNumber());
+    if (number >= marked_.size() || marked_[number]) {
+        return;
+    }
+    marked_[number] = true;
+    const qsizetype lineStart = block.position();
+    const qsizetype lineEnd = lineStart + block.length() - 1;
+    // Marks that start up to one mark's length before the line may reach into it.
+    auto it = std::lower_bound(
+        marks_.begin(), marks_.end(), lineStart - longest_,
+        [](const ViewerContent::Mark& mark, qsizetype at) { return mark.start < at; });
+    QList<QTextLayout::FormatRange> ranges;
+    const QTextCharFormat format = MarkFormat();
+    for (; it != marks_.end() && it->start < lineEnd; ++it) {
+        const qsizetype from = std::max(it->start, lineStart);
+        const qsizetype to = std::min(it->start + it->length, lineEnd);
+        if (to > from) {
+            ranges.push_back(
+                {static_cast<int>(from - lineStart), static_cast<int>(to - from), format});
+        }
+    }
+    if (!ranges.isEmpty()) {
+        block.layout()->setFormats(ranges);
+        document()->markContentsDirty(static_cast<int>(lineStart), block.length());
+    }
+}
+
+void MarkedTextBox::markVisibleLines() {
+    const int bottom = viewport()->height();
+    QTextBlock block = firstVisibleBlock();
+    const QPointF offset = contentOffset();
+    while (block.isValid()) {
+        const QRectF box = blockBoundingGeometry(block).translated(offset);
+        if (box.top() > bottom) {
+            break;
+        }
+        markLine(block);
+        block = block.next();
+    }
+}
+
+void MarkedTextBox::paintEvent(QPaintEvent* event) {
+    markVisibleLines();
+    QPlainTextEdit::paintEvent(event);
+}
+
+}  // namespace quillery

@@ -1,0 +1,113 @@
+#include "ui/Resizer.h"
+
+#include <QWidget>
+#include <algorithm>
+
+#include "ui/ResizeMath.h"
+
+namespace quillery {
+
+namespace {
+
+// Sets a flag for the lifetime of the guard and clears it on every way out.
+class FlagGuard {
+  public:
+    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagGuard() { flag_ = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+// The widgets the resizer places: direct children that are neither windows of their own
+// nor nameless (a nameless control could not be told apart from another by its record).
+std::vector<QWidget*> Controls(QWidget* window) {
+    std::vector<QWidget*> controls;
+    for (QObject* child : window->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget != nullptr && !widget->isWindow() && !widget->objectName().isEmpty()) {
+            controls.push_back(widget);
+        }
+    }
+    return controls;
+}
+
+}  // namespace
+
+void Resizer::resizeForm(QWidget* window) {
+    if (state_.resizing) {
+        return;
+    }
+    FlagGuard busy(state_.resizing);
+    if (window->frameGeometry().top() >= kParkedWindowTop) {
+        return;
+    }
+    const bool wasVisible = window->isVisible();
+    // No repainting while the controls move one after the other.
+    const bool wasUpdating = window->updatesEnabled();
+    window->setUpdatesEnabled(false);
+    for (QWidget* control : Controls(window)) {
+        resizeControl(control, window);
+    }
+    window->setUpdatesEnabled(wasUpdating);
+    if (window->isVisible() != wasVisible) {
+        window->setVisible(wasVisible);
+    }
+}
+
+void Resizer::resizeControl(QWidget* control, QWidget* window) {
+    const int yPercent = heightPercent(window);
+    const int xPercent = widthPercent(window);
+    const ControlLayout* layout = findControl(window->objectName(), control->objectName());
+    if (layout == nullptr) {
+        return;
+    }
+    const int left = ScaledLeft(layout->left, xPercent, control->x() < 0);
+    control->setGeometry(left, Scaled(layout->top, yPercent), Scaled(layout->width, xPercent),
+                         Scaled(layout->height, yPercent));
+}
+
+int Resizer::widthPercent(QWidget* window) {
+    return Percent(window->width(), referenceOf(window).width);
+}
+
+int Resizer::heightPercent(QWidget* window) {
+    return Percent(window->height(), referenceOf(window).height);
+}
+
+void Resizer::addFormLayout(QWidget* window) {
+    const QString windowName = window->objectName();
+    state_.forms.push_back({windowName, window->height(), window->width()});
+    for (QWidget* control : Controls(window)) {
+        if (findControl(windowName, control->objectName()) == nullptr) {
+            state_.controls.push_back({control->objectName(), 0, windowName, control->y(),
+                                       NormalizeLeft(control->x()), control->height(),
+                                       control->width()});
+        }
+    }
+}
+
+FormLayout Resizer::referenceOf(QWidget* window) {
+    const QString name = window->objectName();
+    const auto hasName = [&name](const FormLayout& form) { return form.windowName == name; };
+    auto found = std::find_if(state_.forms.begin(), state_.forms.end(), hasName);
+    if (found == state_.forms.end()) {
+        addFormLayout(window);
+        found = std::find_if(state_.forms.begin(), state_.forms.end(), hasName);
+    }
+    return *found;
+}
+
+const ControlLayout* Resizer::findControl(const QString& windowName,
+                                          const QString& controlName) const {
+    const auto found = std::find_if(
+        state_.controls.begin(), state_.controls.end(), [&](const ControlLayout& control) {
+            return control.windowName == windowName && control.controlName == controlName &&
+                   control.index == 0;
+        });
+    return found == state_.controls.end() ? nullptr : &*found;
+}
+
+}  // namespace quillery
