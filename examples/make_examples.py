@@ -10,7 +10,7 @@ DATE = (1999, 7, 25, 12, 0, 0)
 
 # Box-drawing art in code page 437, the way .nfo files of such collections are drawn.
 ART = ("\u2554" + "\u2550" * 30 + "\u2557\r\n"
-       "\u2551   STARFIELD DEMO  v1.2         \u2551\r\n"
+       "\u2551   STARFIELD DEMO  v1.2       \u2551\r\n"
        "\u255a" + "\u2550" * 30 + "\u255d\r\n").encode("cp437")
 
 ARCHIVES = {

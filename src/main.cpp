@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillery"));
+    QApplication::setDesktopFileName(QStringLiteral("quillery"));
     quillery::Application quillery(nullptr, hasDisplay);
     const int status = quillery.start(arguments.join(QLatin1Char(' ')));
     if (status >= 0) {

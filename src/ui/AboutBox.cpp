@@ -38,7 +38,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About ... ") + TitleText());
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32));
+    image->setPixmap(QPixmap(QStringLiteral(":/icons/quillery.xpm")));
     image->setAlignment(Qt::AlignTop);
     auto* text = new QLabel(AboutText(), this);
     text->setObjectName(QStringLiteral("Label2"));

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -54,6 +55,7 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     : state_(state), questions_(questions), options_(options) {
     QuilleryInitUiResources();
     setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillery.xpm")));
     resize(TwipsSize(7488, 7092));
     // The layout was drawn for a small dialog font; a common desktop font of that size keeps
     // the captions inside their places.

@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
@@ -42,6 +43,7 @@ QFont ViewerFont() {
 
 ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form2"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillery.xpm")));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(TwipsSize(10080, 7800));

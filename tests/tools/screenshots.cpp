@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/Application.h"
+#include "ui/ViewerWindow.h"
 #include "support/FakeQuestions.h"
 
 int main(int argc, char** argv) {
@@ -28,15 +31,34 @@ int main(int argc, char** argv) {
     quillery::Application quillery(&questions, true);
     quillery.start(QString());
     quillery::MainWindow& window = quillery.window();
-    window.setSearchText(QStringLiteral("readme || greets"));
+    window.setSearchText(QStringLiteral("demo || greets"));
     window.setFolderText(examples);
     window.setPatternText(QStringLiteral("*.nfo *.diz *.txt"));
     quillery.options().setChecked(quillery::OptionBox::SubFolders, true);
     quillery.options().setChecked(quillery::OptionBox::ShowSize, true);
+    quillery.options().setChecked(quillery::OptionBox::InternalViewer, true);
     window.findChild<QPushButton*>(QStringLiteral("comCheckFolder"))->click();
     QApplication::processEvents();
-    const bool saved = window.grab().save(output + QStringLiteral("/main-window.png"));
-    std::printf("%s %s/main-window.png\n", saved ? "wrote" : "could not write",
+    bool saved = window.grab().save(output + QStringLiteral("/main-window.png"));
+
+    // The viewer on the first result, its marks painted.
+    QTimer::singleShot(0, &window, [&] {
+        QTimer::singleShot(0, &window, [&] {
+            quillery::ViewerWindow* viewer = quillery.viewer();
+            if (viewer == nullptr) {
+                saved = false;
+                return;
+            }
+            viewer->textBox()->viewport()->repaint();
+            saved = viewer->grab().save(output + QStringLiteral("/viewer.png")) && saved;
+            viewer->reject();
+        });
+    });
+    QTreeWidget* list = window.resultList();
+    list->setCurrentItem(list->topLevelItem(0));
+    list->topLevelItem(0)->setSelected(true);
+    emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    std::printf("%s main-window.png and viewer.png in %s\n", saved ? "wrote" : "could not write",
                 output.toLocal8Bit().constData());
     return saved ? 0 : 1;
 }
