@@ -228,3 +228,28 @@ TEST_F(MainWindowTest, SettingsComeBackAtTheNextStart) {
 
 }  // namespace
 }  // namespace quillery::test
+
+namespace quillery::test {
+namespace {
+
+using ResizeTest = AppFixture;
+
+TEST_F(ResizeTest, TheMainWindowKeepsItsControlsInProportion) {
+    auto* list = Child<QTreeWidget>("ListView1");
+    auto* status = Child<QLineEdit>("txtStatusBar");
+    const QRect listBefore = list->geometry();
+    const QRect statusBefore = status->geometry();
+    const QSize size = window().size();
+    window().resize(size.width() * 3 / 2, size.height());
+    QApplication::processEvents();
+    const int percent = window().width() * 100 / size.width();  // whole percentages
+    EXPECT_EQ(list->geometry(), QRect(listBefore.x() * percent / 100, listBefore.y(),
+                                      listBefore.width() * percent / 100, listBefore.height()));
+    EXPECT_EQ(status->geometry().width(), statusBefore.width() * percent / 100);
+    window().resize(size);
+    QApplication::processEvents();
+    EXPECT_EQ(list->geometry(), listBefore);
+}
+
+}  // namespace
+}  // namespace quillery::test
