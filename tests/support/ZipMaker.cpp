@@ -20,7 +20,7 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
     for (const ZipEntry& entry : entries) {
         zip_int64_t index = -1;
         if (entry.directory) {
-            index = zip_dir_add(za, entry.name.c_str(), ZIP_FL_ENC_UTF_8);
+            index = zip_dir_add(za, entry.name.c_str(), ZIP_FL_ENC_GUESS);
         } else {
             // libzip keeps the buffer until zip_close; let it own a copy.
             // (An empty buffer is not taken over, so none is made for an empty entry.)
@@ -32,7 +32,7 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
             zip_source_t* source = zip_source_buffer(za, copy, entry.data.size(), copy != nullptr);
             ASSERT_NE(source, nullptr);
             index =
-                zip_file_add(za, entry.name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+                zip_file_add(za, entry.name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS);
             if (index < 0) {
                 zip_source_free(source);
             }
