@@ -25,6 +25,26 @@ std::vector<std::string> ToUtf8List(const QStringList& patterns, int count) {
     return out;
 }
 
+// The include list of a pattern text; the last one is kept, since a run stages every
+// archive with the same text.
+struct PatternCache {
+    QString text;
+    QStringList patterns;
+    std::vector<std::string> include;
+    bool valid = false;
+};
+
+const PatternCache& PatternsOf(const QString& text) {
+    thread_local PatternCache cache;
+    if (!cache.valid || cache.text != text) {
+        cache.text = text;
+        cache.patterns = IncludePatternsFromText(text);
+        cache.include = ToUtf8List(cache.patterns, static_cast<int>(cache.patterns.size()));
+        cache.valid = true;
+    }
+    return cache;
+}
+
 }  // namespace
 
 QStringList IncludePatternsFromText(const QString& text) {
@@ -36,32 +56,61 @@ QStringList IncludePatternsFromText(const QString& text) {
     return patterns;
 }
 
-int StageArchive(StagingState& state, StagingHost& host, Questions& questions,
-                 const std::filesystem::path& zipPath, const std::filesystem::path& targetFolder,
-                 bool showStatus, bool extractAll, EntrySink* sink) {
-    if (showStatus) {
-        host.setStatus(QStringLiteral("Checking ... ") + ShownFolder(PathText(zipPath)));
-    }
-    UnzipOptions& o = state.options;
+StagingCall PlannedStagingCall(const StagingState& state, const QString& patternText,
+                               const std::filesystem::path& zipPath,
+                               const std::filesystem::path& targetFolder, bool extractAll,
+                               bool toSink) {
+    StagingCall call;
+    UnzipOptions& o = call.options;
+    o = state.options;
     o.promptToOverwrite = 1;
-    o.listContents = 1;
+    o.listContents = targetFolder.empty() ? 1 : 0;
     o.displayComment = 0;
     o.overwriteExisting = 1;
     o.caseInsensitiveNames = 1;
-    o.writeToStdout = sink != nullptr ? 1 : 0;
-    state.NoPasswordPrompt = 1;
-
+    o.writeToStdout = toSink ? 1 : 0;
     if (extractAll) {
         o.recreateFolders = 1;
-        state.IncludeCount = 0;
-        state.NoPasswordPrompt = 0;
+        call.noPasswordPrompt = 0;
     } else {
-        QString text = host.patternText();
+        call.include = PatternsOf(patternText).include;
+        o.recreateFolders = 0;
+        call.noPasswordPrompt = 1;
+        // A pattern text without "*." selects nothing; an empty include list would select
+        // every entry.
+        call.selectsNothing = call.include.empty();
+    }
+    o.zipFileName = zipPath;
+    o.extractFolder = targetFolder;
+    return call;
+}
+
+StagingCall PrepareStaging(StagingState& state, StagingHost& host,
+                           const std::filesystem::path& zipPath,
+                           const std::filesystem::path& targetFolder, bool showStatus,
+                           bool extractAll, bool toSink) {
+    if (showStatus) {
+        host.setStatus(QStringLiteral("Checking ... ") + ShownFolder(PathText(zipPath)));
+    }
+    QString text;
+    if (!extractAll) {
+        text = host.patternText();
         if (text.isEmpty()) {
             host.setPatternText(kDefaultPatternText);
             text = kDefaultPatternText;
         }
-        const QStringList patterns = IncludePatternsFromText(text);
+    }
+    StagingCall call = PlannedStagingCall(state, text, zipPath, targetFolder, extractAll, toSink);
+
+    // The state keeps what the call is made with.
+    state.options = call.options;
+    state.options.zipFileName.clear();
+    state.options.extractFolder.clear();
+    state.NoPasswordPrompt = call.noPasswordPrompt;
+    if (extractAll) {
+        state.IncludeCount = 0;
+    } else {
+        const QStringList& patterns = PatternsOf(text).patterns;
         for (qsizetype i = 0; i < patterns.size(); ++i) {
             if (i < state.IncludePatterns.size()) {
                 state.IncludePatterns[i] = patterns[i];
@@ -70,48 +119,42 @@ int StageArchive(StagingState& state, StagingHost& host, Questions& questions,
             }
         }
         state.IncludeCount = static_cast<int>(patterns.size());
-        o.recreateFolders = 0;
     }
-
     state.ExcludePatterns.clear();
     state.ZipFileName = zipPath;
     state.ExtractFolder = targetFolder;
-    if (!targetFolder.empty()) {
-        o.listContents = 0;
-    }
-
-    int result;
-    if (!extractAll && state.IncludeCount == 0) {
-        // A pattern text without "*." selects nothing; an empty include list would select
-        // every entry.
-        result = kUnzNoMatch;
-    } else {
-        result = CallUnzip(state, questions, sink);
-    }
-    state.LastUnzipResult = result;
-    return result;
+    return call;
 }
 
-int CallUnzip(StagingState& state, Questions& questions, EntrySink* sink) {
-    UnzipOptions options = state.options;
-    options.zipFileName = state.ZipFileName;
-    options.extractFolder = state.ExtractFolder;
-
+int RunStagingCall(const StagingCall& call, StagingState* state, Questions* questions,
+                   EntrySink* sink) {
+    if (call.selectsNothing) {
+        return kUnzNoMatch;
+    }
     UnzipCallbacks callbacks;
-    callbacks.print = [](std::string_view) { return 0; };
-    callbacks.replace = [&questions](const std::string& entryName) {
+    callbacks.replace = [questions](const std::string& entryName) {
+        if (questions == nullptr) {
+            return static_cast<int>(kReplaceNo);
+        }
         const QString name = QString::fromStdString(entryName).left(kMaxNameChars);
-        return questions.askReplace(QStringLiteral("Overwrite ") + name + QStringLiteral("?"),
-                                    QStringLiteral("VBUnZip32 - File Already Exists!"));
+        return questions->askReplace(QStringLiteral("Overwrite ") + name + QStringLiteral("?"),
+                                     QStringLiteral("VBUnZip32 - File Already Exists!"));
     };
-    callbacks.password = [&state, &questions](std::string& password, const std::string&,
-                                              const std::string&) {
-        if (state.NoPasswordPrompt == 1) {
+    int noPrompt = call.noPasswordPrompt;
+    callbacks.password = [state, questions, &noPrompt](std::string& password, const std::string&,
+                                                       const std::string&) {
+        if (state != nullptr) {
+            noPrompt = state->NoPasswordPrompt;
+        }
+        if (noPrompt == 1 || questions == nullptr) {
             return 1;
         }
-        const QString answer = questions.askPassword(QStringLiteral("Please Enter The Password!"));
+        const QString answer = questions->askPassword(QStringLiteral("Please Enter The Password!"));
         if (answer.isEmpty()) {
-            state.NoPasswordPrompt = 1;
+            noPrompt = 1;
+            if (state != nullptr) {
+                state->NoPasswordPrompt = 1;
+            }
             return 1;
         }
         password = answer.left(kMaxNameChars).toStdString();
@@ -120,9 +163,27 @@ int CallUnzip(StagingState& state, Questions& questions, EntrySink* sink) {
     callbacks.message = [](const EntryListing&) {};
     callbacks.service = [](const std::string&, std::uint64_t) { return 0; };
     callbacks.output = sink;
+    return SingleEntryUnzip(call.include, {}, call.options, callbacks);
+}
 
-    return SingleEntryUnzip(ToUtf8List(state.IncludePatterns, state.IncludeCount),
-                            ToUtf8List(state.ExcludePatterns, 0), options, callbacks);
+int StageArchive(StagingState& state, StagingHost& host, Questions& questions,
+                 const std::filesystem::path& zipPath, const std::filesystem::path& targetFolder,
+                 bool showStatus, bool extractAll, EntrySink* sink) {
+    const StagingCall call =
+        PrepareStaging(state, host, zipPath, targetFolder, showStatus, extractAll, sink != nullptr);
+    const int result = RunStagingCall(call, &state, &questions, sink);
+    state.LastUnzipResult = result;
+    return result;
+}
+
+int CallUnzip(StagingState& state, Questions& questions, EntrySink* sink) {
+    StagingCall call;
+    call.include = ToUtf8List(state.IncludePatterns, state.IncludeCount);
+    call.options = state.options;
+    call.options.zipFileName = state.ZipFileName;
+    call.options.extractFolder = state.ExtractFolder;
+    call.noPasswordPrompt = state.NoPasswordPrompt;
+    return RunStagingCall(call, &state, &questions, sink);
 }
 
 }  // namespace quillery

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "archive/Questions.h"
 #include "archive/StagingHost.h"
@@ -30,6 +32,37 @@ inline const QString kDefaultPatternText = QStringLiteral("*.diz *.nfo");
 // the first one is dropped; each following piece, trimmed of blanks, gives "*." + piece.
 // An empty text, or one without "*.", gives no pattern.
 QStringList IncludePatternsFromText(const QString& text);
+
+// One call of the extraction layer as StageArchive makes it, complete in itself, so that it
+// can be made on another thread.
+struct StagingCall {
+    std::vector<std::string> include;
+    UnzipOptions options;         // the flags with the two paths
+    int noPasswordPrompt = 1;     // 1: the password callback answers "none" at once
+    bool selectsNothing = false;  // a pattern text without "*.": kUnzNoMatch without a call
+
+    bool operator==(const StagingCall&) const = default;
+};
+
+// The call StageArchive would make for zipPath with the state as it is and the given
+// pattern text (the pattern box's, kDefaultPatternText when that is empty); changes nothing.
+StagingCall PlannedStagingCall(const StagingState& state, const QString& patternText,
+                               const std::filesystem::path& zipPath,
+                               const std::filesystem::path& targetFolder, bool extractAll,
+                               bool toSink);
+
+// Everything StageArchive does before the extraction (status line, pattern box, state),
+// returning the call to make.
+StagingCall PrepareStaging(StagingState& state, StagingHost& host,
+                           const std::filesystem::path& zipPath,
+                           const std::filesystem::path& targetFolder, bool showStatus,
+                           bool extractAll, bool toSink);
+
+// Makes a prepared call. state and questions may be null when no question can come up (the
+// password callback then answers "none"); with a state, an empty password answer turns
+// further questions off there, as in CallUnzip. Safe on any thread when both are null.
+int RunStagingCall(const StagingCall& call, StagingState* state, Questions* questions,
+                   EntrySink* sink);
 
 // Stages the entries of one archive into targetFolder through the extraction layer.
 // extractAll: every entry with its folders, the password may be asked for. Otherwise the

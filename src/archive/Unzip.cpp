@@ -1,8 +1,13 @@
 #include "archive/Unzip.h"
 
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -19,6 +24,10 @@ namespace quillery {
 namespace {
 
 constexpr zip_uint64_t kChunkBytes = 256 * 1024;
+// Archives up to this size are read whole with one call and opened from memory.
+constexpr std::uint64_t kWholeArchiveBytes = 8 * 1024 * 1024;
+// Entries up to this size (inflated and compressed) are inflated in one go with libdeflate.
+constexpr zip_uint64_t kInMemoryEntryBytes = 8 * 1024 * 1024;
 constexpr int kPasswordAttempts = 3;
 // Internal answer of a password try, never returned to the caller.
 constexpr int kWrongPassword = -1;
@@ -35,6 +44,86 @@ struct EntryCloser {
 };
 using ArchivePtr = std::unique_ptr<zip_t, ArchiveCloser>;
 using EntryPtr = std::unique_ptr<zip_file_t, EntryCloser>;
+
+// Memory for bytes that are always written before they are read: it grows, never shrinks,
+// and is not cleared.
+class ByteBuffer {
+  public:
+    char* reserve(std::size_t size) {
+        if (size > capacity_ || !bytes_) {
+            capacity_ = std::max<std::size_t>(size, 1);
+            bytes_ = std::make_unique_for_overwrite<char[]>(capacity_);
+        }
+        return bytes_.get();
+    }
+
+  private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t capacity_ = 0;
+};
+
+// Memory that the calls on one thread reuse: the archive's bytes, an entry's compressed and
+// inflated bytes, and the inflater.
+struct ThreadBuffers {
+    ThreadBuffers() = default;
+    ~ThreadBuffers() { libdeflate_free_decompressor(inflater); }
+    ThreadBuffers(const ThreadBuffers&) = delete;
+    ThreadBuffers& operator=(const ThreadBuffers&) = delete;
+
+    libdeflate_decompressor* decompressor() {
+        if (inflater == nullptr) {
+            inflater = libdeflate_alloc_decompressor();
+        }
+        return inflater;
+    }
+
+    ByteBuffer archive;
+    ByteBuffer compressed;
+    ByteBuffer inflated;
+    libdeflate_decompressor* inflater = nullptr;
+    bool inUse = false;
+};
+
+// The thread's buffers while one extraction uses them; an extraction that starts meanwhile
+// on the same thread (from a question's event loop) gets buffers of its own.
+class BufferLease {
+  public:
+    BufferLease() {
+        thread_local ThreadBuffers shared;
+        if (shared.inUse) {
+            own_ = std::make_unique<ThreadBuffers>();
+            buffers_ = own_.get();
+        } else {
+            buffers_ = &shared;
+        }
+        buffers_->inUse = true;
+    }
+    ~BufferLease() { buffers_->inUse = false; }
+    BufferLease(const BufferLease&) = delete;
+    BufferLease& operator=(const BufferLease&) = delete;
+
+    ThreadBuffers& operator*() const { return *buffers_; }
+
+  private:
+    std::unique_ptr<ThreadBuffers> own_;
+    ThreadBuffers* buffers_ = nullptr;
+};
+
+// Reads size bytes from the start of the file at fd; false when they cannot all be read.
+bool ReadWhole(int fd, char* out, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out + done, size - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 int Severity(int code) {
     switch (code) {
@@ -121,6 +210,9 @@ class Extraction {
         return !options_.listContents && !options_.testOnly && !options_.writeToStdout;
     }
     bool isSelected(const std::string& name) const;
+    // Whether a message of this level reaches the print callback; checked first where
+    // building the text would cost more than the message is worth.
+    bool speaks(int level) const;
     void say(const std::string& text, int level) const;
 
     int openArchive();
@@ -131,6 +223,13 @@ class Extraction {
     int makeFolder(const Entry& entry);
     int testEntry(const Entry& entry);
     int streamEntry(const Entry& entry);
+    // Inflates a plain entry (not encrypted, stored or deflated, small enough) whole with
+    // libdeflate and checks its size and CRC. False when the entry does not qualify or
+    // anything about it is amiss: the caller then reads it through libzip, whose verdict
+    // stands, so this never changes a result, only its cost.
+    bool inflateInMemory(const Entry& entry, std::string_view& data);
+    // Hands data to consume in the pieces pump would have made.
+    int deliver(const Entry& entry, std::string_view data, const Consumer& consume) const;
     int writeEntry(const Entry& entry);
     Replace askReplace(const Entry& entry) const;
 
@@ -149,6 +248,8 @@ class Extraction {
     const UnzipOptions& options_;
     const UnzipCallbacks& callbacks_;
 
+    // Declared before the archive, which may read from its memory, so that it goes after it.
+    BufferLease buffers_;
     ArchivePtr archive_;
     UniqueFd root_;
     std::vector<char> buffer_;
@@ -162,7 +263,9 @@ int Extraction::run() {
     if (const int code = openArchive(); code != kUnzOk) {
         return code;
     }
-    say("Archive:  " + options_.zipFileName.string() + "\n", kProgress);
+    if (speaks(kProgress)) {
+        say("Archive:  " + options_.zipFileName.string() + "\n", kProgress);
+    }
     if (options_.displayComment && callbacks_.print) {
         int length = 0;
         const char* comment = zip_get_archive_comment(archive_.get(), &length, 0);
@@ -217,33 +320,73 @@ bool Extraction::isSelected(const std::string& name) const {
     return std::none_of(exclude_.begin(), exclude_.end(), matches);
 }
 
-void Extraction::say(const std::string& text, int level) const {
+bool Extraction::speaks(int level) const {
     // Without an output sink, print carries the extracted bytes; keep it clean of chatter.
-    if (!callbacks_.print || options_.quietLevel > level ||
-        (options_.writeToStdout && callbacks_.output == nullptr)) {
-        return;
+    return callbacks_.print && options_.quietLevel <= level &&
+           !(options_.writeToStdout && callbacks_.output == nullptr);
+}
+
+void Extraction::say(const std::string& text, int level) const {
+    if (speaks(level)) {
+        callbacks_.print(text);
     }
-    callbacks_.print(text);
 }
 
 int Extraction::openArchive() {
-    std::error_code ec;
     // A folder is no archive; nor is an empty file, which libzip would open as one.
-    if (!std::filesystem::is_regular_file(options_.zipFileName, ec) ||
-        std::filesystem::file_size(options_.zipFileName, ec) == 0 || ec) {
+    const int fd = ::open(options_.zipFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    const bool usable =
+        fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    if (!usable) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         say("error: cannot find or open " + options_.zipFileName.string() + "\n", kProblem);
         return kUnzNotAZip;
     }
-    int error = 0;
-    archive_.reset(zip_open(options_.zipFileName.c_str(), ZIP_RDONLY, &error));
-    if (!archive_) {
-        zip_error_t details;
-        zip_error_init_with_code(&details, error);
-        say("error: " + options_.zipFileName.string() + ": " + zip_error_strerror(&details) + "\n",
-            kProblem);
-        zip_error_fini(&details);
-        return error == ZIP_ER_INCONS ? kUnzCorrupt : kUnzNotAZip;
+    // A small archive is read with one call and opened from memory: libzip then makes no
+    // calls to the file system of its own.
+    zip_error_t error;
+    zip_error_init(&error);
+    if (static_cast<std::uint64_t>(info.st_size) <= kWholeArchiveBytes) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        char* bytes = (*buffers_).archive.reserve(size);
+        const bool read = ReadWhole(fd, bytes, size);
+        ::close(fd);
+        if (read) {
+            zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &error);
+            if (source != nullptr) {
+                archive_.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
+                if (!archive_) {
+                    zip_source_free(source);
+                }
+            }
+        } else {
+            zip_error_set(&error, ZIP_ER_READ, errno);
+        }
+    } else {
+        ::close(fd);
+        int code = 0;
+        archive_.reset(zip_open(options_.zipFileName.c_str(), ZIP_RDONLY, &code));
+        if (!archive_) {
+            zip_error_set(&error, code, 0);
+        }
     }
+    if (!archive_) {
+        const int code = zip_error_code_zip(&error);
+        if (speaks(kProblem)) {
+            zip_error_t details;
+            zip_error_init_with_code(&details, code);
+            say("error: " + options_.zipFileName.string() + ": " + zip_error_strerror(&details) +
+                    "\n",
+                kProblem);
+            zip_error_fini(&details);
+        }
+        zip_error_fini(&error);
+        return code == ZIP_ER_INCONS ? kUnzCorrupt : kUnzNotAZip;
+    }
+    zip_error_fini(&error);
     return kUnzOk;
 }
 
@@ -343,17 +486,86 @@ int Extraction::makeFolder(const Entry& entry) {
 }
 
 int Extraction::testEntry(const Entry& entry) {
-    EntryPtr file;
-    if (const int code = openEntry(entry, file); code != kUnzOk) {
-        return code;
+    std::string_view whole;
+    int code = kUnzOk;
+    if (!inflateInMemory(entry, whole)) {
+        EntryPtr file;
+        if (code = openEntry(entry, file); code != kUnzOk) {
+            return code;
+        }
+        code = pump(entry, file.get(), [](const char*, std::size_t) { return kUnzOk; });
     }
-    const int code = pump(entry, file.get(), [](const char*, std::size_t) { return kUnzOk; });
-    say("    testing: " + entry.name + (code == kUnzOk ? "   OK\n" : "   bad\n"),
-        code == kUnzOk ? kProgress : kProblem);
+    const int level = code == kUnzOk ? kProgress : kProblem;
+    if (speaks(level)) {
+        say("    testing: " + entry.name + (code == kUnzOk ? "   OK\n" : "   bad\n"), level);
+    }
     return code;
 }
 
+bool Extraction::inflateInMemory(const Entry& entry, std::string_view& data) {
+    constexpr zip_uint64_t kNeeded =
+        ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
+    const zip_stat_t& st = entry.stat;
+    const bool stored = st.comp_method == ZIP_CM_STORE;
+    if ((st.valid & kNeeded) != kNeeded || entry.encrypted() ||
+        (!stored && st.comp_method != ZIP_CM_DEFLATE) || st.size > kInMemoryEntryBytes ||
+        st.comp_size > kInMemoryEntryBytes || (stored && st.comp_size != st.size)) {
+        return false;
+    }
+    zip_t* archive = archive_.get();
+    const EntryPtr raw(zip_fopen_index(archive, entry.index, ZIP_FL_COMPRESSED));
+    if (!raw) {
+        zip_error_clear(archive);
+        return false;
+    }
+    ThreadBuffers& buffers = *buffers_;
+    char* compressed = buffers.compressed.reserve(static_cast<std::size_t>(st.comp_size));
+    const zip_int64_t got = zip_fread(raw.get(), compressed, st.comp_size);
+    if (got < 0 || static_cast<zip_uint64_t>(got) != st.comp_size) {
+        zip_error_clear(archive);
+        return false;
+    }
+    const char* bytes = compressed;
+    const auto size = static_cast<std::size_t>(st.size);
+    if (!stored) {
+        char* inflated = buffers.inflated.reserve(size);
+        if (libdeflate_deflate_decompress(buffers.decompressor(), compressed,
+                                          static_cast<std::size_t>(st.comp_size), inflated, size,
+                                          nullptr) != LIBDEFLATE_SUCCESS) {
+            return false;
+        }
+        bytes = inflated;
+    }
+    if (libdeflate_crc32(0, bytes, size) != st.crc) {
+        return false;
+    }
+    data = std::string_view(bytes, size);
+    return true;
+}
+
+int Extraction::deliver(const Entry& entry, std::string_view data, const Consumer& consume) const {
+    const std::size_t chunk =
+        static_cast<std::size_t>(std::clamp<zip_uint64_t>(entry.stat.size, 1, kChunkBytes));
+    for (std::size_t at = 0; at < data.size(); at += chunk) {
+        const std::size_t n = std::min(chunk, data.size() - at);
+        if (const int code = consume(data.data() + at, n); code != kUnzOk) {
+            return code;
+        }
+    }
+    return kUnzOk;
+}
+
 int Extraction::streamEntry(const Entry& entry) {
+    std::string_view whole;
+    if (callbacks_.output != nullptr && inflateInMemory(entry, whole)) {
+        EntrySink* sink = callbacks_.output;
+        sink->begin(EntryInfo{entry.name, entry.stat.size});
+        const int code = deliver(entry, whole, [sink](const char* data, std::size_t size) {
+            return sink->write(data, size) ? kUnzOk : kUnzCancelled;
+        });
+        sink->end(code == kUnzOk);
+        return code;
+    }
     EntryPtr file;
     if (const int code = openEntry(entry, file); code != kUnzOk) {
         return code;
@@ -454,8 +666,11 @@ int Extraction::writeEntry(const Entry& entry) {
         say("error: cannot create " + shown + "\n", kProblem);
         return kUnzWriteFailed;
     }
-    say((entry.stat.comp_method == ZIP_CM_STORE ? " extracting: " : "  inflating: ") + shown + "\n",
-        kProgress);
+    if (speaks(kProgress)) {
+        say((entry.stat.comp_method == ZIP_CM_STORE ? " extracting: " : "  inflating: ") + shown +
+                "\n",
+            kProgress);
+    }
     const int fd = out.get();
     int code = pump(entry, file.get(), [fd](const char* data, std::size_t size) {
         return WriteAll(fd, data, size) ? kUnzOk : kUnzWriteFailed;

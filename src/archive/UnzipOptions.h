@@ -29,6 +29,8 @@ struct UnzipOptions {
     // Not part of the record above: the most bytes one entry may inflate to before the
     // extraction stops with kUnzTooLarge (0: no limit).
     std::uint64_t maxEntryBytes = 0;
+
+    bool operator==(const UnzipOptions&) const = default;
 };
 
 }  // namespace quillery

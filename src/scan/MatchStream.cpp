@@ -1,8 +1,10 @@
 #include "scan/MatchStream.h"
 
 #include <QChar>
+#include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "results/TextCase.h"
 
@@ -72,64 +74,100 @@ void MatchStream::trackContent(const unsigned char* p, std::size_t n) {
 
 bool MatchStream::evaluate(const std::vector<char>& found) const {
     const auto& terms = matcher_.expression().terms;
-    const auto contained = [&](std::size_t i) {
-        return terms[i].isEmpty() ? nonEmpty_ : found[i] != 0;
-    };
     if (matcher_.expression().kind == SearchExpression::Kind::AllOf) {
         for (std::size_t i = 0; i < terms.size(); ++i) {
-            if (!contained(i)) {
+            if (terms[i].isEmpty() ? !nonEmpty_ : found[i] == 0) {
                 return false;
             }
         }
         return !terms.empty();
     }
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        if (contained(i)) {
-            return true;
-        }
-    }
-    return false;
+    // Empty terms are never marked found; they are contained in every non-empty text.
+    return (nonEmpty_ && matcher_.hasEmptyTerm()) ||
+           (!found.empty() && std::memchr(found.data(), 1, found.size()) != nullptr);
 }
 
 void MatchStream::scanBytes(ByteBranch& branch, std::size_t keep) {
-    const auto& terms = matcher_.byteTerms();
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        if (branch.found[i] || terms[i].empty() || branch.window.size() < terms[i].size()) {
-            continue;
-        }
-        if (::memmem(branch.window.data(), branch.window.size(), terms[i].data(),
-                     terms[i].size()) != nullptr) {
-            branch.found[i] = 1;
+    if (const TermSet<char>* set = matcher_.byteSet()) {
+        set->scan(branch.window.data(), branch.window.size(), branch.found);
+    } else {
+        const auto& terms = matcher_.byteTerms();
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            if (branch.found[i] || terms[i].empty() || branch.window.size() < terms[i].size()) {
+                continue;
+            }
+            if (::memmem(branch.window.data(), branch.window.size(), terms[i].data(),
+                         terms[i].size()) != nullptr) {
+                branch.found[i] = 1;
+            }
         }
     }
     KeepTail(branch.window, keep);
 }
 
 void MatchStream::scanWide(WideBranch& branch) {
-    const auto& terms = matcher_.wideTerms();
-    const std::u16string_view window(branch.window);
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        if (branch.found[i] || terms[i].empty()) {
-            continue;
-        }
-        if (window.find(terms[i]) != std::u16string_view::npos) {
-            branch.found[i] = 1;
+    if (const TermSet<char16_t>* set = matcher_.wideSet()) {
+        set->scan(branch.window.data(), branch.window.size(), branch.found);
+    } else {
+        const auto& terms = matcher_.wideTerms();
+        const std::u16string_view window(branch.window);
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            if (branch.found[i] || terms[i].empty()) {
+                continue;
+            }
+            if (window.find(terms[i]) != std::u16string_view::npos) {
+                branch.found[i] = 1;
+            }
         }
     }
     KeepTail(branch.window, keep_);
 }
 
 bool MatchStream::hasLetterPair(const unsigned char* p, std::size_t n) const {
-    unsigned char prev = lastByte_;
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char b = p[i];
-        if ((prev == kDotlessILead && b == kDotlessITrail) ||
-            (prev == kLongSLead && b == kLongSTrail)) {
-            return true;
+    if (n == 0) {
+        return false;
+    }
+    if ((lastByte_ == kDotlessILead && p[0] == kDotlessITrail) ||
+        (lastByte_ == kLongSLead && p[0] == kLongSTrail)) {
+        return true;
+    }
+    for (const auto& [lead, trail] :
+         {std::pair{kDotlessILead, kDotlessITrail}, std::pair{kLongSLead, kLongSTrail}}) {
+        const unsigned char* at = p;
+        const unsigned char* end = p + n - 1;  // a lead byte needs one byte after it
+        while (at < end) {
+            const void* hit = std::memchr(at, lead, static_cast<std::size_t>(end - at));
+            if (hit == nullptr) {
+                break;
+            }
+            at = static_cast<const unsigned char*>(hit);
+            if (at[1] == trail) {
+                return true;
+            }
+            ++at;
         }
-        prev = b;
     }
     return false;
+}
+
+void MatchStream::scanPlain(const char* data, std::size_t size) {
+    const auto& terms = matcher_.foldedTerms();
+    std::vector<char>& found = plain_.found;
+    // A term that starts in the kept tail ends within the first keep_ bytes of the piece.
+    if (!plain_.window.empty()) {
+        junction_.assign(plain_.window);
+        junction_.append(data, std::min(size, keep_));
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            if (!found[i] && terms[i].foundIn(junction_.data(), junction_.size())) {
+                found[i] = 1;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (!found[i] && terms[i].foundIn(data, size)) {
+            found[i] = 1;
+        }
+    }
 }
 
 void MatchStream::feedBytes(const char* data, std::size_t size) {
@@ -142,18 +180,33 @@ void MatchStream::feedBytes(const char* data, std::size_t size) {
         } else if (!utf8Letters_ && hasLetterPair(p, size)) {
             // Up to here both views are the same.
             utf8Letters_ = std::make_unique<ByteBranch>(plain_);
+            std::string& window = utf8Letters_->window;
+            FoldAscii(window.data(), window.size(), window.data());
         }
     }
 
-    const std::size_t old = plain_.window.size();
-    plain_.window.resize(old + size);
-    char* out = plain_.window.data() + old;
-    for (std::size_t i = 0; i < size; ++i) {
-        out[i] = kAsciiUpper.map[p[i]];
-    }
     // While a letter pair may still turn up, the plain view keeps the extra byte the UTF-8
     // view needs (below), so that the UTF-8 view can start as a copy of it.
-    scanBytes(plain_, checkUtf8_ ? keep_ + 1 : keep_);
+    const std::size_t keep = checkUtf8_ ? keep_ + 1 : keep_;
+    if (matcher_.byteSet() != nullptr) {
+        // Many terms: one pass over an upper-cased copy.
+        std::string& window = plain_.window;
+        const std::size_t old = window.size();
+        window.resize(old + size);
+        FoldAscii(data, size, window.data() + old);
+        scanBytes(plain_, keep);
+    } else {
+        // Few terms: each is looked for in the bytes as they are; the window keeps only the
+        // tail a match across the next piece's start needs, unconverted.
+        scanPlain(data, size);
+        std::string& window = plain_.window;
+        if (size >= keep) {
+            window.assign(data + size - keep, keep);
+        } else {
+            window.append(data, size);
+            KeepTail(window, keep);
+        }
+    }
 
     if (utf8Letters_) {
         std::string& window = utf8Letters_->window;

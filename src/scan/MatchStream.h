@@ -48,6 +48,7 @@ class MatchStream {
     bool evaluate(const std::vector<char>& found) const;
     void scanBytes(ByteBranch& branch, std::size_t keep);
     void scanWide(WideBranch& branch);
+    void scanPlain(const char* data, std::size_t size);
     void feedBytes(const char* data, std::size_t size);
     void feedWide(const char* data, std::size_t size);
     bool hasLetterPair(const unsigned char* p, std::size_t n) const;
@@ -66,7 +67,10 @@ class MatchStream {
     bool result_ = false;
 
     // Byte matching: the plain view, and the UTF-8 view made when a letter pair turns up.
+    // With few terms the plain view's window holds the unconverted tail of the text, with
+    // many terms (TermSet) an upper-cased copy; the UTF-8 view's is always upper-cased.
     ByteBranch plain_;
+    std::string junction_;
     std::unique_ptr<ByteBranch> utf8Letters_;
     unsigned char lastByte_ = 0;
 

@@ -12,6 +12,9 @@ void MatchingSink::begin(const EntryInfo& entry) {
 }
 
 bool MatchingSink::write(const char* data, std::size_t size) {
+    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
+        return false;
+    }
     if (stream_) {
         stream_->feed(data, size);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "archive/UnzipCallbacks.h"
@@ -13,7 +14,9 @@ namespace quillery {
 // first match are still inflated (their check decides the archive's result) but not tested.
 class MatchingSink : public EntrySink {
   public:
-    explicit MatchingSink(const TextMatcher& matcher) : matcher_(matcher) {}
+    // With cancel, a write after it was set asks the extraction to stop.
+    explicit MatchingSink(const TextMatcher& matcher, const std::atomic<bool>* cancel = nullptr)
+        : matcher_(matcher), cancel_(cancel) {}
 
     void begin(const EntryInfo& entry) override;
     bool write(const char* data, std::size_t size) override;
@@ -23,6 +26,7 @@ class MatchingSink : public EntrySink {
 
   private:
     const TextMatcher& matcher_;
+    const std::atomic<bool>* cancel_;
     std::unique_ptr<MatchStream> stream_;
     bool matched_ = false;
 };

@@ -148,6 +148,7 @@ void RunScan(ScanContext& ctx) {
     view.setStartCaption(kStopCaption);
 
     ScanFolder(ctx, PathFromText(state.SearchFolder));
+    view.flushDisplay();
     if (state.closing) {
         return;  // the program is ending; shutdown has logged the run already
     }
@@ -167,6 +168,7 @@ void RunScan(ScanContext& ctx) {
     view.setResultsSorted(true);
     state.KeepScanning = true;
     state.ScanIdle = true;
+    view.flushDisplay();
 }
 
 }  // namespace quillery

@@ -51,6 +51,9 @@ class ScanView : public StagingHost {
     virtual void showBusyFrame(int frame) = 0;
     // Lets pending window events run (the stop click, the close, ...).
     virtual void yieldToEvents() = 0;
+    // A run's walk has ended: a window that puts the texts, counters and frames it is given
+    // on screen only now and then shows the latest ones now.
+    virtual void flushDisplay() {}
 };
 
 }  // namespace quillery

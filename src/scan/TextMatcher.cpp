@@ -4,8 +4,16 @@
 
 namespace quillery {
 
+namespace {
+
+// From this many terms on, one pass over the text for all of them beats one pass each.
+constexpr std::size_t kTermSetFrom = 8;
+
+}  // namespace
+
 TextMatcher::TextMatcher(SearchExpression expression) : expression_(std::move(expression)) {
     for (const QString& term : expression_.terms) {
+        hasEmptyTerm_ = hasEmptyTerm_ || term.isEmpty();
         for (const QChar c : term) {
             if (c.unicode() >= 0x80) {
                 asciiTerms_ = false;
@@ -18,9 +26,21 @@ TextMatcher::TextMatcher(SearchExpression expression) : expression_(std::move(ex
                                 static_cast<std::size_t>(term.size()));
         longestTerm_ = std::max(longestTerm_, static_cast<std::size_t>(term.size()));
     }
+    const bool manyTerms = expression_.terms.size() >= kTermSetFrom;
     if (asciiTerms_) {
+        byteTerms_.reserve(expression_.terms.size());
         for (const QString& term : expression_.terms) {
             byteTerms_.push_back(term.toLatin1().toStdString());
+            if (!manyTerms) {
+                foldedTerms_.emplace_back(byteTerms_.back());
+            }
+        }
+    }
+    if (manyTerms) {
+        if (asciiTerms_) {
+            byteSet_ = std::make_shared<const TermSet<char>>(byteTerms_);
+        } else {
+            wideSet_ = std::make_shared<const TermSet<char16_t>>(wideTerms_);
         }
     }
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "scan/ByteSearch.h"
 #include "scan/SearchExpression.h"
+#include "scan/TermSet.h"
 
 namespace quillery {
 
@@ -20,7 +23,15 @@ class TextMatcher {
     // Some term holds 'I' or 'S', which the UTF-8 letters dotless i and long s upper-case to.
     bool termsNeedUtf8Letters() const { return termsNeedUtf8Letters_; }
     const std::vector<std::string>& byteTerms() const { return byteTerms_; }
+    // The byte terms prepared for searching raw bytes without regard to ASCII case (none
+    // when byteSet() is there).
+    const std::vector<FoldedTerm>& foldedTerms() const { return foldedTerms_; }
     const std::vector<std::u16string>& wideTerms() const { return wideTerms_; }
+    // With many terms (the audit strings), all of them in one structure that finds them in
+    // one pass; null otherwise, and then each term is looked for by itself.
+    const TermSet<char>* byteSet() const { return byteSet_.get(); }
+    const TermSet<char16_t>* wideSet() const { return wideSet_.get(); }
+    bool hasEmptyTerm() const { return hasEmptyTerm_; }
     // The length of the longest term, in bytes for byteTerms and UTF-16 units for wideTerms.
     std::size_t longestTerm() const { return longestTerm_; }
 
@@ -28,8 +39,12 @@ class TextMatcher {
     SearchExpression expression_;
     bool asciiTerms_ = true;
     bool termsNeedUtf8Letters_ = false;
+    bool hasEmptyTerm_ = false;
     std::vector<std::string> byteTerms_;
+    std::vector<FoldedTerm> foldedTerms_;
     std::vector<std::u16string> wideTerms_;
+    std::shared_ptr<const TermSet<char>> byteSet_;
+    std::shared_ptr<const TermSet<char16_t>> wideSet_;
     std::size_t longestTerm_ = 0;
 };
 

@@ -2,15 +2,18 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "archive/Staging.h"
 #include "archive/UnzipResult.h"
 #include "results/ShownPath.h"
+#include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
 #include "scan/Formats.h"
 #include "scan/MatchingSink.h"
@@ -28,19 +31,17 @@ struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
     std::set<FolderId> visited;
+    // Examines archives ahead of the walk on a second core (whole runs only).
+    std::unique_ptr<ArchivePipeline> pipeline;
 };
 
-bool IsArchiveName(const std::string& name) {
-    if (name.size() < 4) {
-        return false;
+// Whether the run goes on; when it does not, nothing is examined ahead any more.
+bool RunGoesOn(WalkRun& run) {
+    const bool goesOn = run.ctx.state.KeepScanning && !run.ctx.state.closing;
+    if (!goesOn && run.pipeline) {
+        run.pipeline->stop();
     }
-    const std::string tail = name.substr(name.size() - 4);
-    return tail[0] == '.' && (tail[1] == 'z' || tail[1] == 'Z') &&
-           (tail[2] == 'i' || tail[2] == 'I') && (tail[3] == 'p' || tail[3] == 'P');
-}
-
-bool RunGoesOn(const ScanContext& ctx) {
-    return ctx.state.KeepScanning && !ctx.state.closing;
+    return goesOn;
 }
 
 QString FolderText(const fs::path& folder) {
@@ -53,10 +54,17 @@ QString FolderText(const fs::path& folder) {
 
 void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QString& folderText) {
     ScanContext& ctx = run.ctx;
-    MatchingSink sink(run.matcher);
-    const int result = StageArchive(ctx.state.staging, ctx.view, ctx.questions, entry.path(),
-                                    ctx.state.WorkFolder, true, false, &sink);
-    if (result == kUnzOk && sink.matched()) {
+    StagingState& staging = ctx.state.staging;
+    const StagingCall call =
+        PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
+    ArchiveVerdict verdict;
+    if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict)) {
+        MatchingSink sink(run.matcher);
+        verdict.result = RunStagingCall(call, &staging, &ctx.questions, &sink);
+        verdict.matched = sink.matched();
+    }
+    staging.LastUnzipResult = verdict.result;
+    if (verdict.result == kUnzOk && verdict.matched) {
         ++ctx.state.FilesFound;
         ctx.view.setFoundCount(FormatCounter(ctx.state.FilesFound));
         ResultRow row;
@@ -87,7 +95,7 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
             continue;
         }
         ctx.view.yieldToEvents();
-        if (!RunGoesOn(ctx)) {
+        if (!RunGoesOn(run)) {
             return;
         }
         AnimateBusy(ctx, true);
@@ -109,7 +117,7 @@ void Walk(WalkRun& run, const fs::path& folder) {
     std::error_code ec;
     fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        if (!RunGoesOn(ctx)) {
+        if (!RunGoesOn(run)) {
             return;
         }
         AnimateBusy(ctx, true);
@@ -131,13 +139,32 @@ void Walk(WalkRun& run, const fs::path& folder) {
 
 }  // namespace
 
+bool IsArchiveName(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    const std::string tail = name.substr(name.size() - 4);
+    return tail[0] == '.' && (tail[1] == 'z' || tail[1] == 'Z') &&
+           (tail[2] == 'i' || tail[2] == 'I') && (tail[3] == 'p' || tail[3] == 'P');
+}
+
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
+    if (std::thread::hardware_concurrency() > 1) {
+        QString patterns = ctx.view.patternText();
+        if (patterns.isEmpty()) {
+            patterns = kDefaultPatternText;  // as staging will set it
+        }
+        run.pipeline = std::make_unique<ArchivePipeline>(
+            run.matcher,
+            PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
+            folder, ctx.state.IncludeSubFolders);
+    }
     Walk(run, folder);
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
     ScanArchivesOf(run, folder);
 }
 

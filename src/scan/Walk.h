@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "scan/ScanContext.h"
 
@@ -16,6 +17,9 @@ void ScanFolder(ScanContext& ctx, const std::filesystem::path& folder);
 // is stopped, stages the archive's selected entries, tests them, adds a row for a match and
 // updates the counters. Every listed entry is counted, whether it could be read or not.
 void ScanArchives(ScanContext& ctx, const std::filesystem::path& folder);
+
+// Whether a directory entry's name is an archive's: it ends with ".zip" in any letter case.
+bool IsArchiveName(const std::string& name);
 
 // Shows the next frame of the progress animation, or the resting frame.
 void AnimateBusy(ScanContext& ctx, bool running);

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,42 @@ TEST_F(UnzipStreamTest, EntriesArriveWholeAndInOrder) {
     EXPECT_GT(sink.events.size(), 9u) << "a large entry comes in several pieces";
     EXPECT_EQ(sink.events.back(), "end 1");
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// Entries up to 8 MiB are inflated whole in memory, larger ones streamed, and archives up to
+// 8 MiB are read whole; whichever way, the sink gets the same bytes in the same pieces.
+TEST_F(UnzipStreamTest, SmallAndLargeEntriesArriveTheSameWay) {
+    std::string text;
+    for (std::uint64_t i = 0; text.size() < 8 * 1024 * 1024 + 100; ++i) {
+        text += "line " + std::to_string(i * 7919 % 100003) + " of the text\n";
+    }
+    const std::string fits = text.substr(0, 8 * 1024 * 1024);
+    const std::string larger = text.substr(0, 8 * 1024 * 1024 + 1);
+    std::string noise(9 * 1024 * 1024, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245 + 12345;
+        c = static_cast<char>(x >> 24);
+    }
+    for (const bool bigArchive : {false, true}) {
+        SCOPED_TRACE(bigArchive ? "archive read from the file" : "archive read whole");
+        std::vector<test::ZipEntry> entries = {File("fits.txt", fits), File("larger.txt", larger),
+                                               Stored("stored.txt", fits.substr(0, 300000))};
+        if (bigArchive) {
+            entries.push_back(Stored("noise.bin", noise));
+        }
+        MakeZip(zip, entries);
+        sink.events.clear();
+        sink.bytes.clear();
+        ASSERT_EQ(Unzip(), kUnzOk);
+        ASSERT_GE(sink.bytes.size(), 3u);
+        EXPECT_EQ(sink.bytes[0], fits);
+        EXPECT_EQ(sink.bytes[1], larger);
+        EXPECT_EQ(sink.bytes[2], fits.substr(0, 300000));
+        // 32 pieces of 256 KiB, then 33 with one byte left over, then two.
+        EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), "write"),
+                  32 + 33 + 2 + (bigArchive ? 36 : 0));
+    }
 }
 
 TEST_F(UnzipStreamTest, TheSinkCanCancel) {

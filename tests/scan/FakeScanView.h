@@ -33,6 +33,7 @@ class FakeScanView : public ScanView {
     QStringList statusHistory;
     std::vector<int> frames;
     int yields = 0;
+    int flushes = 0;
     std::function<void(int)> onYield;
 
     QString searchText() const override { return search; }
@@ -79,6 +80,7 @@ class FakeScanView : public ScanView {
     }
     void setOptionChecked(OptionBox box, bool value) override { options[box] = value; }
     void showBusyFrame(int frame) override { frames.push_back(frame); }
+    void flushDisplay() override { ++flushes; }
     void yieldToEvents() override {
         ++yields;
         if (onYield) {

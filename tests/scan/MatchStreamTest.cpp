@@ -13,9 +13,8 @@ namespace quillery {
 namespace {
 
 // Feeds the bytes in pieces of the given size (0: all at once).
-bool StreamMatches(const SearchExpression& expression, const std::string& bytes, ByteCodePage page,
+bool StreamMatches(const TextMatcher& matcher, const std::string& bytes, ByteCodePage page,
                    std::size_t piece) {
-    const TextMatcher matcher(expression);
     MatchStream stream(matcher, page);
     if (piece == 0) {
         piece = bytes.size() + 1;
@@ -24,6 +23,11 @@ bool StreamMatches(const SearchExpression& expression, const std::string& bytes,
         stream.feed(bytes.data() + at, std::min(piece, bytes.size() - at));
     }
     return stream.finish();
+}
+
+bool StreamMatches(const SearchExpression& expression, const std::string& bytes, ByteCodePage page,
+                   std::size_t piece) {
+    return StreamMatches(TextMatcher(expression), bytes, page, piece);
 }
 
 bool WholeTextMatches(const SearchExpression& expression, const std::string& bytes,
@@ -129,6 +133,119 @@ TEST(MatchStreamTest, DecidesEarlyOnlyWhenTheResultCanNoLongerChange) {
     EXPECT_TRUE(stream.decided());
     stream.feed("\xFF", 1);
     EXPECT_TRUE(stream.finish());
+}
+
+}  // namespace
+}  // namespace quillery
+
+namespace quillery {
+namespace {
+
+// Texts long enough for the sixteen-byte steps of the byte search and for several pieces.
+std::string LongText(std::mt19937& random, const std::vector<std::string>& words,
+                     std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += words[random() % words.size()];
+    }
+    return text;
+}
+
+TEST(MatchStreamTest, LongTextsAgreeWithTheWholeTextWhateverThePieces) {
+    const std::vector<std::string> words = {"release ",
+                                            "Group ",
+                                            "VELVET ",
+                                            "velvet cipher",
+                                            "CIPHER SYNDICATE",
+                                            "syndicat",
+                                            "\r\n",
+                                            "\xC3\xA9t\xC3\xA9 ",
+                                            "\xCD\xCD\xBB",
+                                            "[x] ",
+                                            "f\xC4\xB1n ",
+                                            "\xC5\xBFo ",
+                                            "zz",
+                                            "Z",
+                                            "  "};
+    const std::vector<SearchExpression> searches = {
+        ParseSearchExpression("velvet cipher syndicate"),
+        ParseSearchExpression("zzz"),
+        ParseSearchExpression("release && group"),
+        ParseSearchExpression("FIN || SO"),
+        ParseSearchExpression("[X]"),
+        ParseSearchExpression("e"),
+        ParseSearchExpression(QStringLiteral("\u00C9T\u00C9")),
+        ParseSearchExpression(QStringLiteral("\u2550\u2550\u2557"))};
+    std::mt19937 random(4242);
+    for (int round = 0; round < 600; ++round) {
+        const std::string bytes = LongText(random, words, 5 + random() % 60);
+        const ByteCodePage page = round % 2 ? ByteCodePage::Cp437 : ByteCodePage::Windows1252;
+        for (const SearchExpression& search : searches) {
+            const bool expected = WholeTextMatches(search, bytes, page);
+            for (std::size_t piece : {std::size_t{0}, std::size_t{7}, std::size_t{16},
+                                      std::size_t{17}, std::size_t{31}}) {
+                ASSERT_EQ(StreamMatches(search, bytes, page, piece), expected)
+                    << "round " << round << " piece " << piece << " search "
+                    << search.terms.front().toStdString();
+            }
+        }
+    }
+}
+
+// Audit runs have many strings; they are looked for all at once (TermSet), on the bytes
+// when every string is ASCII and on the decoded text otherwise.
+TEST(MatchStreamTest, ManyAuditStringsAgreeWithTheWholeText) {
+    const std::vector<std::string> fragments = {
+        "alpha ",   "BETA",     "gamma ray", "\r\n",     " ",     "i", "s",          "\xC4\xB1",
+        "\xC5\xBF", "\xC3\xA9", "\xE9",      "\xCD\xCD", "delta", "x", "ABCDEFGHIJ", "qz"};
+    const std::vector<QString> pool = {
+        "ALPHA",        "BETA GAMMA", "GAMMA RAY",  "A", "QZ",           "IS",  "SI", "DELTA X",
+        "ABCDEFGHIJKL", "FGHIJ",      "ALPHA BETA", "",  "RAY\r\nDELTA", "BCD", "XX", "HIJQZ"};
+    const std::vector<QString> wide = {QStringLiteral("\u00C9"), QStringLiteral("\u2550\u2550"),
+                                       QStringLiteral("\u00C9DELTA")};
+    std::mt19937 random(77);
+    const auto pick = [&random](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    for (int round = 0; round < 500; ++round) {
+        std::string bytes;
+        const std::size_t count = pick(30);
+        for (std::size_t i = 0; i < count; ++i) {
+            bytes += fragments[pick(fragments.size())];
+        }
+        QStringList lines;
+        const std::size_t termCount = 8 + pick(12);
+        for (std::size_t i = 0; i < termCount; ++i) {
+            lines.push_back(pool[pick(pool.size())]);
+        }
+        if (round % 3 == 0) {
+            lines.push_back(wide[pick(wide.size())]);
+        }
+        const SearchExpression expression = AuditExpression(lines);
+        const ByteCodePage page = pick(2) ? ByteCodePage::Cp437 : ByteCodePage::Windows1252;
+        const bool expected = WholeTextMatches(expression, bytes, page);
+        const TextMatcher matcher(expression);
+        ASSERT_TRUE(matcher.byteSet() != nullptr || matcher.wideSet() != nullptr);
+        for (std::size_t piece : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{9}}) {
+            ASSERT_EQ(StreamMatches(matcher, bytes, page, piece), expected)
+                << "round " << round << " piece " << piece << " bytes "
+                << QByteArray::fromStdString(bytes).toHex().toStdString();
+        }
+    }
+}
+
+TEST(MatchStreamTest, AllOfManyTermsNeedsEveryOne) {
+    QStringList parts;
+    for (int i = 0; i < 12; ++i) {
+        parts.push_back(QStringLiteral("word%1").arg(i));
+    }
+    const SearchExpression all = ParseSearchExpression(parts.join(" && "));
+    ASSERT_EQ(all.terms.size(), 12u);
+    std::string text;
+    for (int i = 11; i >= 0; --i) {
+        text += "WORD" + std::to_string(i) + " ";
+    }
+    EXPECT_TRUE(StreamMatches(all, text, ByteCodePage::Windows1252, 5));
+    text.erase(text.find("WORD7"), 5);
+    EXPECT_FALSE(StreamMatches(all, text, ByteCodePage::Windows1252, 5));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <fstream>
+#include <set>
 
 #include "archive/UnzipResult.h"
 #include "scan/FileMatch.h"
@@ -95,6 +96,8 @@ TEST_F(ScanRunTest, WalksPreOrderInListingOrderAndListsTheMatches) {
     EXPECT_TRUE(state.SearchFolder.isEmpty());
     EXPECT_EQ(state.StartFolder, view.folder + "/");
     EXPECT_EQ(view.frames.back(), 0);
+    // The window is told when the walk is over and when the run is, to show what is latest.
+    EXPECT_EQ(view.flushes, 2);
 }
 
 TEST_F(ScanRunTest, WithoutSubfoldersOnlyTheStartingFolderIsExamined) {
@@ -131,6 +134,56 @@ TEST_F(ScanRunTest, EntriesOfTheSameNameAreAllTested) {
     view.search = "match";
     StartStopClick(ctx);
     EXPECT_EQ(view.rowNames(), QStringList{"twins.zip"});
+}
+
+// Archives are examined ahead of the walk on a second thread; what the user sees must not
+// change: every archive checked in walk order, rows in walk order, damaged ones never listed.
+TEST_F(ScanRunTest, ManyArchivesInManyFoldersKeepTheWalkOrder) {
+    std::set<std::string> matching;
+    std::string big;
+    while (big.size() < 3 * 1024 * 1024) {
+        big += "filler text for a larger entry\r\n";
+    }
+    int n = 0;
+    for (const std::string folder : {"", "a/", "a/x/", "a/x/deep/", "b/", "c/", "c/y/"}) {
+        for (int i = 0; i < 9; ++i, ++n) {
+            const std::string rel = folder + "arc" + std::to_string(n) + ".zip";
+            Dir(folder.empty() ? "." : folder);
+            std::vector<ZipEntry> entries = {{"a.nfo", "nothing here"}};
+            if (n % 4 == 1) {
+                entries.push_back({"b.txt", big + "the NEEDLE"});
+            } else if (n % 3 == 0) {
+                entries.push_back({"b.diz", "a needle", n % 2 == 0});
+            }
+            MakeZip(root / rel, entries);
+            if (n % 9 == 6) {
+                CorruptCrc(root / rel, "a.nfo");
+            } else if (n % 4 == 1 || n % 3 == 0) {
+                matching.insert((root / rel).string());
+            }
+        }
+    }
+    view.search = "needle";
+    for (int run = 0; run < 2; ++run) {
+        StartStopClick(ctx);
+        QStringList expected;
+        ExpectedOrder(root.path(), true, expected);
+        ASSERT_EQ(CheckedArchives(view), expected);
+        QStringList expectedRows;
+        for (const QString& path : expected) {
+            if (matching.count(path.toStdString()) != 0) {
+                expectedRows.push_back(path);
+            }
+        }
+        QStringList rows;
+        for (const ResultRow& row : view.rows) {
+            rows.push_back(QString::fromStdString(row.archive.string()));
+        }
+        EXPECT_EQ(rows, expectedRows);
+        EXPECT_EQ(view.checked, FormatCounter(n));
+        EXPECT_EQ(view.found, FormatCounter(static_cast<std::int64_t>(matching.size())));
+        view.statusHistory.clear();
+    }
 }
 
 TEST_F(ScanRunTest, ShowSizeSwitchesTheColumnsAndFillsTheSizes) {
@@ -208,6 +261,7 @@ TEST_F(ScanRunTest, ClosingDuringARunUnwindsWithoutFinishingIt) {
     StartStopClick(ctx);
     EXPECT_EQ(logger.entries, 0);  // the closing writes the entry, not the run
     EXPECT_EQ(state.FilesChecked, 1);
+    EXPECT_EQ(view.flushes, 1);
     EXPECT_FALSE(view.statusHistory.contains("Sorting File List ....."));
 }
 

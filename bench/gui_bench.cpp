@@ -1,0 +1,115 @@
+// Times a search run from the shown main window against the same run with a window that
+// shows nothing, over one folder: what the window's updates (status line, counters,
+// animation, event handling) cost. Run it in a scratch folder (each run appends to the log
+// there) with a fresh HOME, XDG_CONFIG_HOME and TMPDIR, since the program keeps its settings
+// and work folder there:
+//
+//   bench_gui FOLDER TEXT [rounds=3]
+//
+// Uses the platform named by QT_QPA_PLATFORM (offscreen when unset and no display).
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Application.h"
+#include "scan/ScanRun.h"
+#include "scan/Walk.h"
+#include "scan/WorkFolder.h"
+
+namespace {
+
+using namespace quillery;
+
+// A main window that shows nothing and yields to no one.
+class SilentView : public ScanView {
+  public:
+    QString search, folder, patterns = QStringLiteral("*.nfo *.diz *.txt");
+    int rows = 0;
+    QString searchText() const override { return search; }
+    void setSearchText(const QString& text) override { search = text; }
+    QString folderText() const override { return folder; }
+    void setFolderText(const QString& text) override { folder = text; }
+    QString patternText() const override { return patterns; }
+    void setPatternText(const QString& text) override { patterns = text; }
+    void setStatus(const QString&) override {}
+    void setInputsEnabled(bool, bool, bool) override {}
+    void setStartCaption(const QString&) override {}
+    void setCheckedCount(const QString&) override {}
+    void setFoundCount(const QString&) override {}
+    void clearResults() override { rows = 0; }
+    void setResultsSorted(bool) override {}
+    int resultColumnCount() const override { return 2; }
+    int resultListWidth() const override { return 400; }
+    void removeResultColumn(const QString&) override {}
+    void addResultColumn(const QString&, const QString&, int, ColumnAlignment) override {}
+    void addResultRow(const ResultRow&) override { ++rows; }
+    int resultRowCount() const override { return rows; }
+    ResultRow resultRow(int) const override { return {}; }
+    bool optionChecked(OptionBox box) const override { return box == OptionBox::SubFolders; }
+    void setOptionChecked(OptionBox, bool) override {}
+    void showBusyFrame(int) override {}
+    void yieldToEvents() override {}
+};
+
+class NoQuestions : public Questions {
+  public:
+    void message(const QString&, const QString&, MessageStyle) override {}
+    QString browseForFolder(const QString&, const QString&) override { return {}; }
+    QString askPassword(const QString&) override { return {}; }
+    int askReplace(const QString&, const QString&) override { return kReplaceNo; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_gui FOLDER TEXT [rounds]\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication qt(argc, argv);
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString text = QString::fromLocal8Bit(argv[2]);
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+
+    NoQuestions questions;
+    Application app(&questions, true);
+    app.start(QString());  // shows the window
+    QApplication::processEvents();
+
+    RunState silentState;
+    SilentView silent;
+    ScanContext silentContext{silentState, silent, questions, nullptr};
+    SetUpWorkFolder(silentState, questions);
+
+    // The same options as the silent view: subfolders on, the default patterns.
+    app.view().setOptionChecked(OptionBox::SubFolders, true);
+    app.view().setOptionChecked(OptionBox::Audit, false);
+    app.view().setOptionChecked(OptionBox::ShowSize, false);
+    app.view().setPatternText(silent.patterns);
+    for (int round = 0; round < rounds; ++round) {
+        app.view().setFolderText(folder);
+        app.view().setSearchText(text);
+        QElapsedTimer timer;
+        timer.start();
+        StartStopClick(app.context());
+        QApplication::processEvents();
+        const double window = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+
+        silent.folder = folder;
+        silent.search = text;
+        timer.restart();
+        StartStopClick(silentContext);
+        const double bare = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+        std::printf("round %d: shown window %.3f s, silent view %.3f s (rows: %d, %d)\n", round + 1,
+                    window, bare, app.view().resultRowCount(), silent.rows);
+    }
+    RemoveWorkFolder(silentState);
+    app.shutdown();  // removes its work folder; writes its settings to the fresh folders
+    return 0;
+}
