@@ -39,3 +39,40 @@ configure_and_build() {
     cmake -S "$REPO_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir" -j"$(nproc)"
 }
+
+# The fuzz targets, their build (clang with libFuzzer) and one run of a target.
+QUILLERY_FUZZERS=(unzip matcher command_line audit patterns)
+QUILLERY_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+build_fuzzers() {
+    ensure_packages "${QUILLERY_PACKAGES[@]}" "${QUILLERY_FUZZ_PACKAGES[@]}"
+    CC=clang CXX=clang++ configure_and_build "$REPO_ROOT/build/fuzz" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLERY_FUZZ=ON -DQUILLERY_SANITIZE=ON \
+        -DQUILLERY_TESTS=OFF
+}
+
+# run_fuzzer TARGET NEW_INPUTS_DIR [libFuzzer options...]: runs one target over its corpus and
+# seeds; inputs that reach new code are written to NEW_INPUTS_DIR.
+run_fuzzer() {
+    local target="$1"
+    local found="$2"
+    shift 2
+    local corpus="$REPO_ROOT/fuzz/corpus/$target"
+    local seeds="$REPO_ROOT/fuzz/seeds/$target"
+    mkdir -p "$corpus" "$seeds" "$found"
+    echo "fuzz_$target $*"
+    local dirs=("$found")
+    if [ "$found" != "$corpus" ]; then
+        dirs+=("$corpus")
+    fi
+    dirs+=("$seeds")
+    (cd "$REPO_ROOT/fuzz" && ASAN_OPTIONS="detect_leaks=1" \
+        "$REPO_ROOT/build/fuzz/fuzz/fuzz_$target" -timeout=20 -rss_limit_mb=3000 \
+        -print_final_stats=1 "$@" "${dirs[@]}" 2>&1 |
+        grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|INFO: seed|==[0-9]+==|SUMMARY|Done)" || true)
+    if ls "$REPO_ROOT"/fuzz/crash-* "$REPO_ROOT"/fuzz/timeout-* "$REPO_ROOT"/fuzz/leak-* \
+        "$REPO_ROOT"/fuzz/oom-* >/dev/null 2>&1; then
+        echo "fuzz_$target found a problem; the input is in fuzz/" >&2
+        return 1
+    fi
+}

@@ -80,6 +80,9 @@ StagingCall PlannedStagingCall(const StagingState& state, const QString& pattern
         // every entry.
         call.selectsNothing = call.include.empty();
     }
+    o.maxEntryBytes = extractAll ? state.extractEntryLimit
+                      : toSink   ? state.scanEntryLimit
+                                 : state.viewerEntryLimit;
     o.zipFileName = zipPath;
     o.extractFolder = targetFolder;
     return call;

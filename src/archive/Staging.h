@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +24,14 @@ struct StagingState {
     UnzipOptions options;      // the fifteen flags; the two paths are set by CallUnzip
     int NoPasswordPrompt = 0;  // 1: the password callback answers "none" at once
     int LastUnzipResult = 0;
+
+    // The most bytes one entry may inflate to. A larger entry (a "zip bomb") stops the
+    // extraction with kUnzTooLarge: a scan counts the archive as examined and goes on.
+    // Scans read in pieces, so their limit only bounds the time an archive takes; the viewer
+    // holds its text in memory; whole-archive extraction writes to disk.
+    std::uint64_t scanEntryLimit = std::uint64_t{8} << 30;      // 8 GiB
+    std::uint64_t viewerEntryLimit = std::uint64_t{256} << 20;  // 256 MiB
+    std::uint64_t extractEntryLimit = std::uint64_t{8} << 30;   // 8 GiB
 };
 
 // The text the pattern box is given when it is empty at staging time.

@@ -695,6 +695,12 @@ int Extraction::openEntry(const Entry& entry, EntryPtr& file) {
         file.reset(zip_fopen_index(archive_.get(), entry.index, 0));
         return file ? kUnzOk : openFailure(entry);
     }
+    // libzip cannot decrypt such an entry, and opening one with a password leaks memory in
+    // it: skip it without asking.
+    if (zip_encryption_method_supported(entry.stat.encryption_method, 0) == 0) {
+        say("   skipping: " + entry.name + "  (unsupported encryption)\n", kProblem);
+        return kUnzEncryptedSkipped;
+    }
     if (lastPassword_) {
         const int code = openWithPassword(entry, *lastPassword_, file);
         if (code != kWrongPassword) {
