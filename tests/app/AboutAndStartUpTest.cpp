@@ -71,3 +71,27 @@ TEST_F(StartUpTest, ClosingAfterAFinishedRunWritesNoSecondEntry) {
 
 }  // namespace
 }  // namespace quillery::test
+
+namespace quillery::test {
+namespace {
+
+using LogFailureTest = AppFixture;
+
+TEST_F(LogFailureTest, ALogFileThatCannotBeWrittenIsReportedAndTheRunStandsWhole) {
+    std::filesystem::create_directory("Quillery 0.67 .Log");  // in the way of the log file
+    Archive("a.zip", "a.txt", "hello");
+    Type("textSearchString", "hello");
+    Type("textSearchPath", FolderText(root.path()));
+    Type("textExtensions", "*.txt");
+    Click("comCheckFolder");
+    ASSERT_EQ(questions.messages.size(), 1u);
+    EXPECT_EQ(questions.messages[0].text, "Can't open log file - Quillery 0.67 .Log");
+    EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
+    EXPECT_EQ(Text("lblFound"), "     1");
+    EXPECT_EQ(Text("txtStatusBar"),
+              "There were 1 files that contained \"hello\", from a total of 1 files");
+    EXPECT_EQ(window().resultList()->topLevelItemCount(), 1);
+}
+
+}  // namespace
+}  // namespace quillery::test
