@@ -1,5 +1,6 @@
 // The program's entry: starts the application with the argument text and runs its window.
 #include <QApplication>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,11 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 
 int main(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(FilterMessages);
+    // The same zone, named so that the C library reads it once instead of checking the zone
+    // file at every time conversion (libzip converts every entry's date).
+    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/etc/localtime"))) {
+        qputenv("TZ", ":/etc/localtime");
+    }
     const bool hasDisplay =
         !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -147,7 +147,11 @@ void RunScan(ScanContext& ctx) {
     state.ScanIdle = false;
     view.setStartCaption(kStopCaption);
 
+    view.setDisplayDeferred(true);
     ScanFolder(ctx, PathFromText(state.SearchFolder));
+    if (!state.closing) {
+        view.setDisplayDeferred(false);
+    }
     view.flushDisplay();
     if (state.closing) {
         return;  // the program is ending; shutdown has logged the run already

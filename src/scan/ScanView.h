@@ -51,6 +51,10 @@ class ScanView : public StagingHost {
     virtual void showBusyFrame(int frame) = 0;
     // Lets pending window events run (the stop click, the close, ...).
     virtual void yieldToEvents() = 0;
+    // While the walk runs, the window may hold back status, counter and animation changes
+    // and show them at most as often as the eye can follow; ending the deferral shows the
+    // last value of each at once.
+    virtual void setDisplayDeferred(bool deferred) { (void)deferred; }
     // A run's walk has ended: a window that puts the texts, counters and frames it is given
     // on screen only now and then shows the latest ones now.
     virtual void flushDisplay() {}

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "results/TextCase.h"
 #include "scan/ScanRun.h"
@@ -217,6 +218,10 @@ void MainWindow::setPatternText(const QString& text) {
     textExtensions_->setText(text);
 }
 void MainWindow::setStatus(const QString& text) {
+    if (deferred_) {
+        pendingStatus_ = text;
+        return;
+    }
     txtStatusBar_->setText(text);
 }
 
@@ -230,9 +235,17 @@ void MainWindow::setStartCaption(const QString& caption) {
     comCheckFolder_->setText(caption);
 }
 void MainWindow::setCheckedCount(const QString& text) {
+    if (deferred_) {
+        pendingChecked_ = text;
+        return;
+    }
     lblChecked_->setText(text);
 }
 void MainWindow::setFoundCount(const QString& text) {
+    if (deferred_) {
+        pendingFound_ = text;
+        return;
+    }
     lblFound_->setText(text);
 }
 void MainWindow::clearResults() {
@@ -273,6 +286,10 @@ void MainWindow::setOptionChecked(OptionBox box, bool checked) {
 }
 
 void MainWindow::showBusyFrame(int frame) {
+    if (deferred_) {
+        pendingFrame_ = frame;
+        return;
+    }
     QPixmap& pixmap = busyFrames_[static_cast<std::size_t>(frame & 3)];
     if (pixmap.isNull()) {
         pixmap.load(kBusyFrames[static_cast<std::size_t>(frame & 3)]);
@@ -281,7 +298,44 @@ void MainWindow::showBusyFrame(int frame) {
 }
 
 void MainWindow::yieldToEvents() {
+    // During a walk, events are handled (and the window repainted) at most every
+    // repaintInterval_ milliseconds; a stop click waits that long at the most.
+    if (deferred_ && sinceRepaint_.isValid() && sinceRepaint_.elapsed() < repaintInterval_) {
+        return;
+    }
+    showPending();
     QCoreApplication::processEvents();
+    sinceRepaint_.start();
+}
+
+void MainWindow::setDisplayDeferred(bool deferred) {
+    if (deferred == deferred_) {
+        return;
+    }
+    deferred_ = deferred;
+    if (deferred) {
+        sinceRepaint_.invalidate();
+    } else {
+        showPending();
+    }
+}
+
+void MainWindow::showPending() {
+    const bool was = deferred_;
+    deferred_ = false;
+    if (pendingStatus_) {
+        setStatus(*std::exchange(pendingStatus_, std::nullopt));
+    }
+    if (pendingChecked_) {
+        setCheckedCount(*std::exchange(pendingChecked_, std::nullopt));
+    }
+    if (pendingFound_) {
+        setFoundCount(*std::exchange(pendingFound_, std::nullopt));
+    }
+    if (pendingFrame_) {
+        showBusyFrame(*std::exchange(pendingFrame_, std::nullopt));
+    }
+    deferred_ = was;
 }
 
 void MainWindow::repaintStatus() {

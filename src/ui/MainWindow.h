@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -7,6 +8,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "archive/Questions.h"
 #include "scan/RunState.h"
@@ -67,6 +69,9 @@ class MainWindow : public QWidget, public ScanView {
     void setOptionChecked(OptionBox box, bool checked) override;
     void showBusyFrame(int frame) override;
     void yieldToEvents() override;
+    void setDisplayDeferred(bool deferred) override;
+    // How often a running walk lets the window repaint and handle events (milliseconds).
+    void setRepaintInterval(int milliseconds) { repaintInterval_ = milliseconds; }
 
   signals:
     void startStopClicked();
@@ -84,6 +89,7 @@ class MainWindow : public QWidget, public ScanView {
   private:
     void chooseStartFolder();
     static QString FormatCounterStart();
+    void showPending();
 
     RunState& state_;
     Questions& questions_;
@@ -109,6 +115,11 @@ class MainWindow : public QWidget, public ScanView {
     std::array<QPixmap, 4> busyFrames_;
     bool closed_ = false;
     Resizer* resizer_ = nullptr;
+    bool deferred_ = false;
+    int repaintInterval_ = 40;
+    QElapsedTimer sinceRepaint_;
+    std::optional<QString> pendingStatus_, pendingChecked_, pendingFound_;
+    std::optional<int> pendingFrame_;
 };
 
 }  // namespace quillery

@@ -177,6 +177,7 @@ TEST_F(MainWindowTest, ClosingDuringARunLogsItOnceSavesAndRemovesTheWorkFolder) 
     }
     const fs::path workFolder = app->state().WorkFolder;
     ASSERT_TRUE(fs::exists(workFolder));
+    window().setRepaintInterval(0);  // handle events at every yield, as a slow disk would
     Type("textSearchString", "hello");
     Type("textSearchPath", FolderText(root.path()));
     Type("textExtensions", "*.txt");
