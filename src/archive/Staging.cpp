@@ -64,7 +64,8 @@ StagingCall PlannedStagingCall(const StagingState& state, const QString& pattern
     UnzipOptions& o = call.options;
     o = state.options;
     o.promptToOverwrite = 1;
-    o.listContents = targetFolder.empty() ? 1 : 0;
+    // Without a folder the layer only lists, unless the entries go to a sink.
+    o.listContents = targetFolder.empty() && !toSink ? 1 : 0;
     o.displayComment = 0;
     o.overwriteExisting = 1;
     o.caseInsensitiveNames = 1;

@@ -7,6 +7,7 @@
 
 #include "scan/FakeScanView.h"
 #include "scan/FileMatch.h"
+#include "scan/ScanRun.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
 
@@ -101,6 +102,36 @@ TEST(WorkFolderTest, AFolderThatIsALinkIsNeverUsed) {
     EXPECT_FALSE(fs::is_symlink(state.WorkFolder.parent_path()));
     RemoveWorkFolder(state);
     fs::remove(name);
+}
+
+}  // namespace
+}  // namespace quillery::test
+
+namespace quillery::test {
+namespace {
+
+TEST(WorkFolderTest, AnUnusableTemporaryFolderIsReportedAndScansGoOn) {
+    TempDir dir;
+    WriteFileBytes(dir / "not-a-folder", "x");
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QByteArray::fromStdString((dir / "not-a-folder").string()));
+    RunState state;
+    FakeQuestions questions;
+    SetUpWorkFolder(state, questions);
+    qputenv("TMPDIR", saved);
+    EXPECT_TRUE(state.WorkFolder.empty());
+    ASSERT_EQ(questions.messages.size(), 1u);
+    EXPECT_TRUE(questions.messages[0].text.startsWith("Can't create folder \""));
+
+    // A scan never writes to the work folder: it finds its archives all the same.
+    MakeZip(dir / "a.zip", {{"a.txt", "needle"}});
+    FakeScanView view(state);
+    ScanContext ctx{state, view, questions, nullptr};
+    view.search = "needle";
+    view.folder = QString::fromStdString(dir.path().string());
+    view.patterns = "*.txt";
+    StartStopClick(ctx);
+    EXPECT_EQ(view.rowNames(), QStringList{"a.zip"});
 }
 
 }  // namespace
