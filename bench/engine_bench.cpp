@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "SilentParts.h"
 #include "scan/RunState.h"
 #include "scan/ScanContext.h"
 #include "scan/Walk.h"
@@ -25,46 +26,9 @@
 namespace {
 
 using namespace quillery;
+using bench::NoQuestions;
+using bench::SilentView;
 namespace fs = std::filesystem;
-
-// A main window that shows nothing.
-class SilentView : public ScanView {
-  public:
-    QString patterns = QStringLiteral("*.nfo *.diz *.txt");
-    int rows = 0;
-    QString searchText() const override { return {}; }
-    void setSearchText(const QString&) override {}
-    QString folderText() const override { return {}; }
-    void setFolderText(const QString&) override {}
-    QString patternText() const override { return patterns; }
-    void setPatternText(const QString& text) override { patterns = text; }
-    void setStatus(const QString&) override {}
-    void setInputsEnabled(bool, bool, bool) override {}
-    void setStartCaption(const QString&) override {}
-    void setCheckedCount(const QString&) override {}
-    void setFoundCount(const QString&) override {}
-    void clearResults() override { rows = 0; }
-    void setResultsSorted(bool) override {}
-    int resultColumnCount() const override { return 2; }
-    int resultListWidth() const override { return 400; }
-    void removeResultColumn(const QString&) override {}
-    void addResultColumn(const QString&, const QString&, int, ColumnAlignment) override {}
-    void addResultRow(const ResultRow&) override { ++rows; }
-    int resultRowCount() const override { return rows; }
-    ResultRow resultRow(int) const override { return {}; }
-    bool optionChecked(OptionBox box) const override { return box == OptionBox::SubFolders; }
-    void setOptionChecked(OptionBox, bool) override {}
-    void showBusyFrame(int) override {}
-    void yieldToEvents() override { QCoreApplication::processEvents(); }
-};
-
-class NoQuestions : public Questions {
-  public:
-    void message(const QString&, const QString&, MessageStyle) override {}
-    QString browseForFolder(const QString&, const QString&) override { return {}; }
-    QString askPassword(const QString&) override { return {}; }
-    int askReplace(const QString&, const QString&) override { return kReplaceNo; }
-};
 
 std::string Words(std::mt19937& random, std::size_t bytes) {
     static const char* const kWords[] = {"release", "group", "greets", "cracked", "supplied",
@@ -128,7 +92,7 @@ int main(int argc, char** argv) {
     const std::uint64_t selected = MakeCollection(root, archives);
 
     RunState state;
-    SilentView view;
+    SilentView view(true);
     NoQuestions questions;
     ScanContext ctx{state, view, questions, nullptr};
     SetUpWorkFolder(state, questions);

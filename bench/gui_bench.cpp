@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "SilentParts.h"
 #include "app/Application.h"
 #include "scan/ScanRun.h"
 #include "scan/Walk.h"
@@ -21,45 +22,8 @@
 namespace {
 
 using namespace quillery;
-
-// A main window that shows nothing and yields to no one.
-class SilentView : public ScanView {
-  public:
-    QString search, folder, patterns = QStringLiteral("*.nfo *.diz *.txt");
-    int rows = 0;
-    QString searchText() const override { return search; }
-    void setSearchText(const QString& text) override { search = text; }
-    QString folderText() const override { return folder; }
-    void setFolderText(const QString& text) override { folder = text; }
-    QString patternText() const override { return patterns; }
-    void setPatternText(const QString& text) override { patterns = text; }
-    void setStatus(const QString&) override {}
-    void setInputsEnabled(bool, bool, bool) override {}
-    void setStartCaption(const QString&) override {}
-    void setCheckedCount(const QString&) override {}
-    void setFoundCount(const QString&) override {}
-    void clearResults() override { rows = 0; }
-    void setResultsSorted(bool) override {}
-    int resultColumnCount() const override { return 2; }
-    int resultListWidth() const override { return 400; }
-    void removeResultColumn(const QString&) override {}
-    void addResultColumn(const QString&, const QString&, int, ColumnAlignment) override {}
-    void addResultRow(const ResultRow&) override { ++rows; }
-    int resultRowCount() const override { return rows; }
-    ResultRow resultRow(int) const override { return {}; }
-    bool optionChecked(OptionBox box) const override { return box == OptionBox::SubFolders; }
-    void setOptionChecked(OptionBox, bool) override {}
-    void showBusyFrame(int) override {}
-    void yieldToEvents() override {}
-};
-
-class NoQuestions : public Questions {
-  public:
-    void message(const QString&, const QString&, MessageStyle) override {}
-    QString browseForFolder(const QString&, const QString&) override { return {}; }
-    QString askPassword(const QString&) override { return {}; }
-    int askReplace(const QString&, const QString&) override { return kReplaceNo; }
-};
+using bench::NoQuestions;
+using bench::SilentView;
 
 }  // namespace
 
@@ -83,7 +47,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
 
     RunState silentState;
-    SilentView silent;
+    SilentView silent(false);
     ScanContext silentContext{silentState, silent, questions, nullptr};
     SetUpWorkFolder(silentState, questions);
 

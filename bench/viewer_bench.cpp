@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 
+#include "SilentParts.h"
 #include "archive/Staging.h"
 #include "results/ViewerContent.h"
 #include "scan/RunState.h"
@@ -25,20 +26,13 @@
 namespace {
 
 using namespace quillery;
+using bench::NoQuestions;
 
 class Host : public StagingHost {
-public:
+  public:
     QString patternText() const override { return QStringLiteral("*.txt *.nfo"); }
     void setPatternText(const QString&) override {}
     void setStatus(const QString&) override {}
-};
-
-class NoQuestions : public Questions {
-public:
-    void message(const QString&, const QString&, MessageStyle) override {}
-    QString browseForFolder(const QString&, const QString&) override { return {}; }
-    QString askPassword(const QString&) override { return {}; }
-    int askReplace(const QString&, const QString&) override { return kReplaceNo; }
 };
 
 void AddEntry(zip_t* za, const std::string& name, const std::string& data) {
@@ -109,11 +103,12 @@ int main(int argc, char** argv) {
 
     std::printf("text %.1f MB, %zu occurrences marked\n",
                 static_cast<double>(content.text.size()) / 1e6, content.marks.size());
-    std::printf("staged %lld ms, read %lld ms, text built and marked %lld ms, box filled %lld ms, "
-                "shown %lld ms; total %lld ms\n",
-                static_cast<long long>(staged), static_cast<long long>(read - staged),
-                static_cast<long long>(built - read), static_cast<long long>(filled - built),
-                static_cast<long long>(shown - filled), static_cast<long long>(shown));
+    std::printf(
+        "staged %lld ms, read %lld ms, text built and marked %lld ms, box filled %lld ms, "
+        "shown %lld ms; total %lld ms\n",
+        static_cast<long long>(staged), static_cast<long long>(read - staged),
+        static_cast<long long>(built - read), static_cast<long long>(filled - built),
+        static_cast<long long>(shown - filled), static_cast<long long>(shown));
     std::printf("next-match step with repaint: %.2f ms\n", perStep);
     RemoveWorkFolder(state);
     return 0;
