@@ -118,6 +118,9 @@ int Application::start(const QString& argumentText) {
                      "Run a search with: quillery -folder=FOLDER -search=TEXT "
                      "[-extensions=\"*.txt *.nfo\"] [-audit]\n",
                      kProductName.trimmed().toLocal8Bit().constData());
+        // Nothing was loaded into the windows and nothing ran: the stored settings stay as
+        // they are instead of being overwritten with the start-up values.
+        keepStoredSettings_ = true;
         shutdown();
         return 2;
     }
@@ -136,7 +139,9 @@ void Application::shutdown() {
     shutDown_ = true;
     state_.KeepScanning = false;
     writeRunLog();
-    saveSettings();
+    if (!keepStoredSettings_) {
+        saveSettings();
+    }
     RemoveWorkFolder(state_);
     // A walk in progress unwinds from its yield without touching the window again.
     state_.closing = true;

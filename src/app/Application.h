@@ -91,6 +91,8 @@ class Application : public QObject, private RunLogger {
         QDesktopServices::openUrl(url);
     };
     bool shutDown_ = false;
+    // Set when the program ends without having shown or loaded anything worth saving.
+    bool keepStoredSettings_ = false;
 };
 
 }  // namespace quillery

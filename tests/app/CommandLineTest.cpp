@@ -122,13 +122,22 @@ TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatched) {
     EXPECT_EQ(r.out, "There were 0 files that contained \"hello\", from a total of 0 files\n");
 }
 
-TEST_F(BinaryRun, WithoutARunAndWithoutADisplayItSaysSoAndEnds) {
-    Result r = Run({});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains("no display")) << r.err.toStdString();
-    r = Run({"-search=hello"});
-    EXPECT_EQ(r.exitCode, 2);
+TEST_F(BinaryRun, WithoutARunAndWithoutADisplayItSaysSoAndLeavesTheSettingsAlone) {
+    const std::string stored =
+        "[General]\nAudit=0\nFile%20Extensions=*.nfo *.txt \nIntView=1\n"
+        "Search%20Path=/data/zips\nSearch%20String=starfield\nShowSize=1\nSubFolder=1\n"
+        "Version=0.67\n";
+    fs::create_directories(config / "Velmora");
+    WriteFileBytes(config / "Velmora" / "Quillery .conf", stored);
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{"-search=hello"}, QStringList{"-folder=" + Zips()}}) {
+        const Result r = Run(arguments);
+        EXPECT_EQ(r.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("no display")) << r.err.toStdString();
+        EXPECT_EQ(Settings(), stored) << arguments.join(' ').toStdString();
+    }
     EXPECT_FALSE(fs::exists(work / "Quillery 0.67 .Log"));
+    EXPECT_FALSE(fs::exists(tmp / "Quillery "));
 }
 
 TEST_F(BinaryRun, AuditRunsTakeTheirStringsFromTheWorkingFolder) {
