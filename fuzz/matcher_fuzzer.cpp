@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "results/TextDecode.h"
 #include "scan/AuditFile.h"
 #include "scan/MatchStream.h"
 #include "scan/SearchExpression.h"
 #include "scan/TextMatcher.h"
+#include "text/TextDecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) {

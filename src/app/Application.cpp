@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "app/CommandLine.h"
-#include "results/ShownPath.h"
 #include "scan/ScanRun.h"
 #include "scan/ViewerFiles.h"
 #include "scan/Walk.h"
@@ -14,6 +13,7 @@
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
 #include "settings/Settings.h"
+#include "text/ShownPath.h"
 #include "ui/AboutBox.h"
 #include "ui/WaitCursor.h"
 

@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "app/Application.h"
-#include "results/TextCase.h"
 #include "scan/AuditFile.h"
 #include "scan/ScanRun.h"
+#include "text/TextCase.h"
 
 namespace quillery {
 

@@ -6,8 +6,8 @@
 
 #include "archive/Unzip.h"
 #include "archive/UnzipResult.h"
-#include "results/ShownPath.h"
-#include "results/TextCase.h"
+#include "text/ShownPath.h"
+#include "text/TextCase.h"
 
 namespace quillery {
 

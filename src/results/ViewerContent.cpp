@@ -4,7 +4,7 @@
 #include <QStringMatcher>
 #include <algorithm>
 
-#include "results/TextCase.h"
+#include "text/TextCase.h"
 
 namespace quillery {
 

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <string_view>
 
-#include "results/TextCase.h"
-#include "results/TextDecode.h"
+#include "text/TextCase.h"
+#include "text/TextDecode.h"
 
 namespace quillery {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "results/TextCase.h"
+#include "text/TextCase.h"
 
 namespace quillery {
 

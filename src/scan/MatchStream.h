@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "results/CodePage.h"
-#include "results/Utf8Decoder.h"
 #include "scan/TextMatcher.h"
+#include "text/CodePage.h"
+#include "text/Utf8Decoder.h"
 
 namespace quillery {
 

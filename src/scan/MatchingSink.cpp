@@ -1,6 +1,6 @@
 #include "scan/MatchingSink.h"
 
-#include "results/CodePage.h"
+#include "text/CodePage.h"
 
 namespace quillery {
 

@@ -1,11 +1,11 @@
 #include "scan/ScanRun.h"
 
-#include "results/ShownPath.h"
 #include "scan/AuditFile.h"
 #include "scan/Formats.h"
 #include "scan/Walk.h"
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
+#include "text/ShownPath.h"
 
 namespace quillery {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "results/TextCase.h"
+#include "text/TextCase.h"
 
 namespace quillery {
 

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <system_error>
 
-#include "results/CodePage.h"
-#include "results/ShownPath.h"
-#include "results/TextDecode.h"
 #include "scan/WorkFolder.h"
+#include "text/CodePage.h"
+#include "text/ShownPath.h"
+#include "text/TextDecode.h"
 
 namespace quillery {
 

@@ -12,11 +12,11 @@
 
 #include "archive/Staging.h"
 #include "archive/UnzipResult.h"
-#include "results/ShownPath.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
 #include "scan/Formats.h"
 #include "scan/MatchingSink.h"
+#include "text/ShownPath.h"
 
 namespace quillery {
 

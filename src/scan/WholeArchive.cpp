@@ -1,9 +1,9 @@
 #include "scan/WholeArchive.h"
 
 #include "archive/Staging.h"
-#include "results/ShownPath.h"
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
+#include "text/ShownPath.h"
 
 namespace quillery {
 

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <system_error>
 
-#include "results/ShownPath.h"
 #include "settings/Product.h"
+#include "text/ShownPath.h"
 
 namespace quillery {
 

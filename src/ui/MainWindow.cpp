@@ -11,9 +11,9 @@
 #include <array>
 #include <utility>
 
-#include "results/TextCase.h"
 #include "scan/ScanRun.h"
 #include "settings/Product.h"
+#include "text/TextCase.h"
 #include "ui/OptionsDialog.h"
 #include "ui/Resizer.h"
 #include "ui/Twips.h"

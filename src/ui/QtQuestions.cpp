@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "archive/UnzipCallbacks.h"
-#include "results/ShownPath.h"
 #include "settings/Product.h"
+#include "text/ShownPath.h"
 
 namespace quillery {
 

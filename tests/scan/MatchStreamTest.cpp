@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "results/TextDecode.h"
 #include "scan/SearchExpression.h"
+#include "text/TextDecode.h"
 
 namespace quillery {
 namespace {

@@ -1,4 +1,4 @@
-#include "results/TextCase.h"
+#include "text/TextCase.h"
 
 #include <QChar>
 

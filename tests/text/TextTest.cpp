@@ -2,10 +2,10 @@
 
 #include <QChar>
 
-#include "results/CodePage.h"
-#include "results/TextCase.h"
-#include "results/TextDecode.h"
-#include "results/Utf8Decoder.h"
+#include "text/CodePage.h"
+#include "text/TextCase.h"
+#include "text/TextDecode.h"
+#include "text/Utf8Decoder.h"
 
 namespace quillery {
 namespace {

@@ -1,4 +1,4 @@
-#include "results/ShownPath.h"
+#include "text/ShownPath.h"
 
 #include <QFile>
 

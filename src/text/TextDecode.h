@@ -3,7 +3,7 @@
 #include <QString>
 #include <string_view>
 
-#include "results/CodePage.h"
+#include "text/CodePage.h"
 
 namespace quillery {
 

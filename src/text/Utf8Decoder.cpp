@@ -1,4 +1,4 @@
-#include "results/Utf8Decoder.h"
+#include "text/Utf8Decoder.h"
 
 #include <cstring>
 

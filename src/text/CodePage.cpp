@@ -1,4 +1,4 @@
-#include "results/CodePage.h"
+#include "text/CodePage.h"
 
 #include <array>
 #include <cctype>

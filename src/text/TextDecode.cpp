@@ -1,6 +1,6 @@
-#include "results/TextDecode.h"
+#include "text/TextDecode.h"
 
-#include "results/Utf8Decoder.h"
+#include "text/Utf8Decoder.h"
 
 namespace quillery {
 
