@@ -14,8 +14,9 @@ const QString kAuditFileName = QStringLiteral("Audit.TXT");
 const QString kMakerNotice = QStringLiteral(
     "Quillery is made by Velmora. Suggestions are welcome at quillery@velmora.example");
 
-// The log box is emptied rather than grown past this many characters.
-constexpr qsizetype kBoxLimit = 32000;
+// The log box keeps at most this many characters (about a megabyte of text): the oldest
+// lines give way to the newest.
+constexpr qsizetype kBoxLimit = 1 << 20;
 
 QString Quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -24,6 +25,23 @@ QString Quoted(const QString& text) {
 void AddLine(QString& text, const QString& line) {
     text += line;
     text += kLineEnd;
+}
+
+// The box's text with the entry appended, cut to kBoxLimit characters at a line start: the
+// oldest lines go first, and an entry longer than the limit keeps its beginning.
+QString BoxTextAfter(const QString& boxText, const QString& entry) {
+    if (entry.size() >= kBoxLimit) {
+        const qsizetype lineEnd = entry.lastIndexOf(QLatin1Char('\n'), kBoxLimit - 1);
+        return entry.left(lineEnd >= 0 ? lineEnd + 1 : kBoxLimit);
+    }
+    const qsizetype excess = boxText.size() + entry.size() - kBoxLimit;
+    if (excess <= 0) {
+        return boxText + entry;
+    }
+    // The first line that starts at or after the excess; the entry itself starts a line.
+    const qsizetype lineEnd = boxText.indexOf(QLatin1Char('\n'), excess - 1);
+    const qsizetype keepFrom = lineEnd >= 0 ? lineEnd + 1 : boxText.size();
+    return boxText.mid(keepFrom) + entry;
 }
 
 }  // namespace
@@ -95,13 +113,7 @@ RunLogWriter::Outcome RunLogWriter::write(const RunLogInput& input, const QStrin
         return {true, boxText};
     }
 
-    QString box = boxText + entry.runLines;
-    if (box.size() + entry.resultLines.size() > kBoxLimit) {
-        box.clear();
-    } else {
-        box += entry.resultLines;
-    }
-    return {false, box};
+    return {false, BoxTextAfter(boxText, entry.runLines + entry.resultLines)};
 }
 
 }  // namespace quillery

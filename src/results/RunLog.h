@@ -50,7 +50,8 @@ class RunLogWriter {
 
     // Writes nothing when no archive was examined (the box keeps its text). Otherwise appends
     // the whole entry to the file (every row, however many) and the entry's box text to the
-    // box, which is emptied instead when the result lines would take it past 32000 characters.
+    // box. The box holds about a megabyte of text: the oldest lines make room for the new
+    // entry, which shows whole (or its beginning, when it alone is longer than that).
     Outcome write(const RunLogInput& input, const QString& boxText,
                   const QDateTime& now = QDateTime::currentDateTime());
 

@@ -1,13 +1,11 @@
 #include "ui/AboutBox.h"
 
 #include <QDate>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QScreen>
-#include <QStyle>
 
 #include "settings/Product.h"
+#include "ui/WindowFit.h"
 
 namespace quillery {
 
@@ -47,10 +45,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(image);
     layout->addWidget(text, 1);
     adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    PlaceOnScreen(this);
 }
 
 }  // namespace quillery

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -14,9 +15,11 @@
 #include "scan/ScanRun.h"
 #include "settings/Product.h"
 #include "text/TextCase.h"
+#include "ui/Contrast.h"
 #include "ui/OptionsDialog.h"
 #include "ui/Resizer.h"
 #include "ui/Twips.h"
+#include "ui/WindowFit.h"
 
 void QuilleryInitUiResources() {
     Q_INIT_RESOURCE(ui);
@@ -49,6 +52,22 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 const std::array<QString, 4> kBusyFrames = {
     QStringLiteral(":/busy/0.xpm"), QStringLiteral(":/busy/1.xpm"), QStringLiteral(":/busy/2.xpm"),
     QStringLiteral(":/busy/3.xpm")};
+
+// A frame of the busy animation with every colour made to stand out from the background.
+QPixmap ReadableFrame(const QString& path, const QColor& background) {
+    QImage image(path);
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    constexpr double kVisible = 3.0;  // enough for a graphic, as opposed to text
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.alpha() != 0) {
+                image.setPixelColor(x, y, Readable(colour, background, kVisible));
+            }
+        }
+    }
+    return QPixmap::fromImage(image);
+}
 
 }  // namespace
 
@@ -84,29 +103,24 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
         MakeButton(this, "comAbout", QStringLiteral("&About"), TwipsRect(240, 3600, 1380, 495));
     label4_ = MakeLabel(this, "Label4", QStringLiteral("Checked"), TwipsRect(240, 4320, 732, 252));
     lblChecked_ =
-        MakeLabel(this, "lblChecked", FormatCounterStart(), TwipsRect(1200, 4320, 552, 192));
+        MakeLabel(this, "lblChecked", FormatCounterStart(), TwipsRect(1020, 4320, 732, 252));
     label5_ = MakeLabel(this, "label5", QStringLiteral("Found"), TwipsRect(240, 4800, 732, 252));
-    lblFound_ = MakeLabel(this, "lblFound", FormatCounterStart(), TwipsRect(1200, 4800, 552, 192));
+    lblFound_ = MakeLabel(this, "lblFound", FormatCounterStart(), TwipsRect(1020, 4800, 732, 252));
     txtStatusBar_ = Make<QLineEdit>(this, "txtStatusBar", TwipsRect(240, 5160, 6564, 432));
     picture1_ = Make<QLabel>(this, "Picture1", TwipsRect(6780, 5160, 432, 432));
     rtxtLog_ = Make<QPlainTextEdit>(this, "rtxtLog", TwipsRect(240, 5760, 6972, 1212));
 
-    // A caption wider in this font than in the one the layout was drawn for keeps its text.
-    for (QLabel* caption : {label3_, label1_, label6_, label4_, label5_}) {
-        caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
-    }
     label3_->setBuddy(textSearchString_);
     label1_->setBuddy(textSearchPath_);
     label6_->setBuddy(textExtensions_);
+    // The counters sit right-aligned in the gap between their captions and the list; a count
+    // too wide for that gap is drawn in a smaller font instead of over the list.
     QFont counterFont(QStringLiteral("MS Serif"));
-    lblChecked_->setFont(counterFont);
-    lblFound_->setFont(counterFont);
-    // The counters keep their six characters readable whatever the font's width.
+    counterFont.setPixelSize(small.pixelSize());
     for (QLabel* counter : {lblChecked_, lblFound_}) {
-        counter->setMinimumWidth(
-            counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
-        counter->resize(counter->minimumWidth(), counter->fontMetrics().height());
+        counter->setFont(counterFont);
         counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        MarkAsShrinkingValue(counter);
     }
     txtStatusBar_->setReadOnly(true);
     rtxtLog_->setReadOnly(true);
@@ -139,13 +153,16 @@ QString MainWindow::FormatCounterStart() {
     return QStringLiteral("     0");
 }
 
-void MainWindow::centreOnScreen() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        const float left = static_cast<float>(area.width() - width()) / 2.0f;
-        const float top = static_cast<float>(area.height() - height()) / 2.0f;
-        move(area.x() + static_cast<int>(left), area.y() + static_cast<int>(top));
+void MainWindow::setResizer(Resizer* resizer) {
+    resizer_ = resizer;
+    if (resizer_ != nullptr) {
+        // The reference layout is the one the controls were made with.
+        resizer_->widthPercent(this);
     }
+}
+
+void MainWindow::centreOnScreen() {
+    PlaceOnScreen(this, resizer_ != nullptr ? resizer_->minimumSize(this) : QSize());
 }
 
 void MainWindow::setUpToolTips() {
@@ -223,6 +240,8 @@ void MainWindow::setStatus(const QString& text) {
         return;
     }
     txtStatusBar_->setText(text);
+    // A long text shows its beginning, where the counts are.
+    txtStatusBar_->setCursorPosition(0);
 }
 
 void MainWindow::setInputsEnabled(bool searchBox, bool folderBox, bool patternBox) {
@@ -240,6 +259,7 @@ void MainWindow::setCheckedCount(const QString& text) {
         return;
     }
     lblChecked_->setText(text);
+    FitValueFont(lblChecked_);
 }
 void MainWindow::setFoundCount(const QString& text) {
     if (deferred_) {
@@ -247,6 +267,7 @@ void MainWindow::setFoundCount(const QString& text) {
         return;
     }
     lblFound_->setText(text);
+    FitValueFont(lblFound_);
 }
 void MainWindow::clearResults() {
     listView_->clear();
@@ -292,7 +313,8 @@ void MainWindow::showBusyFrame(int frame) {
     }
     QPixmap& pixmap = busyFrames_[static_cast<std::size_t>(frame & 3)];
     if (pixmap.isNull()) {
-        pixmap.load(kBusyFrames[static_cast<std::size_t>(frame & 3)]);
+        pixmap = ReadableFrame(kBusyFrames[static_cast<std::size_t>(frame & 3)],
+                               palette().color(QPalette::Window));
     }
     picture1_->setPixmap(pixmap);
 }
@@ -367,11 +389,21 @@ void MainWindow::chooseStartFolder() {
     }
 }
 
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // The animation's frames are coloured for the background they are shown on.
+        busyFrames_ = {};
+    }
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (resizer_ != nullptr) {
         resizer_->resizeForm(this);
     }
+    // A caption that the proportional layout makes too narrow takes free room beside it.
+    WidenCaptions(this);
 }
 
 }  // namespace quillery

@@ -28,9 +28,12 @@ class MainWindow : public QWidget, public ScanView {
   public:
     MainWindow(RunState& state, Questions& questions, OptionsDialog& options);
     // Keeps the controls in proportion when the window is resized.
-    void setResizer(Resizer* resizer) { resizer_ = resizer; }
+    // Records the window's layout as the resizer's reference, so call it before the window
+    // is first sized or shown.
+    void setResizer(Resizer* resizer);
 
-    // Centres the window on its screen.
+    // Centres the window on the free area of its screen, no larger than that area and no
+    // smaller than the controls need to show their captions whole.
     void centreOnScreen();
     void setUpToolTips();
     void setUpListview();
@@ -83,6 +86,7 @@ class MainWindow : public QWidget, public ScanView {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

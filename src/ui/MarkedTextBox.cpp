@@ -4,13 +4,17 @@
 #include <QTextLayout>
 #include <algorithm>
 
+#include "ui/Contrast.h"
+
 namespace quillery {
 
 MarkedTextBox::MarkedTextBox(QWidget* parent) : QPlainTextEdit(parent) {}
 
-QTextCharFormat MarkedTextBox::MarkFormat() {
+QTextCharFormat MarkedTextBox::MarkFormat(const QColor& background) {
+    constexpr double kReadable = 4.5;
+    const QColor red(255, 0, 0);
     QTextCharFormat format;
-    format.setForeground(QColor(255, 0, 0));
+    format.setForeground(IsDark(background) ? Readable(red, background, kReadable) : red);
     format.setFontWeight(QFont::Bold);
     format.setFontUnderline(true);
     return format;
@@ -42,7 +46,7 @@ void MarkedTextBox::markLine(const QTextBlock& block) {
         marks_.begin(), marks_.end(), lineStart - longest_,
         [](const ViewerContent::Mark& mark, qsizetype at) { return mark.start < at; });
     QList<QTextLayout::FormatRange> ranges;
-    const QTextCharFormat format = MarkFormat();
+    const QTextCharFormat format = MarkFormat(palette().color(QPalette::Base));
     for (; it != marks_.end() && it->start < lineEnd; ++it) {
         const qsizetype from = std::max(it->start, lineStart);
         const qsizetype to = std::min(it->start + it->length, lineEnd);
@@ -68,6 +72,15 @@ void MarkedTextBox::markVisibleLines() {
         }
         markLine(block);
         block = block.next();
+    }
+}
+
+void MarkedTextBox::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // Marks take their colour from the background: lines are marked again as painted.
+        marked_.assign(marked_.size(), false);
+        viewport()->update();
     }
 }
 

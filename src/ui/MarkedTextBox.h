@@ -8,7 +8,8 @@
 
 namespace quillery {
 
-// A read-only text box that paints marked ranges red, bold and underlined. The marks of a
+// A read-only text box that paints marked ranges red, bold and underlined (on a dark
+// background a red light enough to read). The marks of a
 // line are applied when the line is first painted, so a long text opens without a pass over
 // all of it.
 class MarkedTextBox : public QPlainTextEdit {
@@ -19,10 +20,13 @@ class MarkedTextBox : public QPlainTextEdit {
     // Replaces the text and its marks.
     void setMarkedText(const QString& text, std::vector<ViewerContent::Mark> marks);
 
-    static QTextCharFormat MarkFormat();
+    // Pure red on a light background; on a dark one a lighter red that stands out from it
+    // at least 4.5:1.
+    static QTextCharFormat MarkFormat(const QColor& background);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void markVisibleLines();

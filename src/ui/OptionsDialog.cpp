@@ -1,10 +1,8 @@
 #include "ui/OptionsDialog.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "settings/Product.h"
 #include "ui/Twips.h"
+#include "ui/WindowFit.h"
 
 namespace quillery {
 
@@ -44,10 +42,14 @@ OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent)
 }
 
 void OptionsDialog::centreOnScreen() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    WidenCaptions(this);
+    PlaceOnScreen(this);
+}
+
+void OptionsDialog::showEvent(QShowEvent* event) {
+    // Boxes added or renamed since the dialog was made keep their captions whole too.
+    WidenCaptions(this);
+    QDialog::showEvent(event);
 }
 
 void OptionsDialog::setUpOptions() {

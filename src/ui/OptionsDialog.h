@@ -18,11 +18,15 @@ class OptionsDialog : public QDialog {
   public:
     explicit OptionsDialog(RunState& state, QWidget* parent = nullptr);
 
+    // Centres the dialog on the free area of its screen, captions whole.
     void centreOnScreen();
     // Sets the sub-folder, internal-viewer and audit boxes from the flags.
     void setUpOptions();
     bool isChecked(OptionBox box) const;
     void setChecked(OptionBox box, bool checked);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     void okClicked();

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ui/ResizeMath.h"
+#include "ui/WindowFit.h"
 
 namespace quillery {
 
@@ -87,6 +88,23 @@ void Resizer::addFormLayout(QWidget* window) {
                                        control->width()});
         }
     }
+}
+
+QSize Resizer::minimumSize(QWidget* window) {
+    const FormLayout reference = referenceOf(window);
+    int xPercent = 0;
+    int yPercent = 0;
+    for (QWidget* control : Controls(window)) {
+        const ControlLayout* layout = findControl(reference.windowName, control->objectName());
+        if (layout == nullptr) {
+            continue;
+        }
+        const QSize room = CaptionRoom(control);
+        xPercent = std::max(xPercent, PercentToHold(layout->width, room.width()));
+        yPercent = std::max(yPercent, PercentToHold(layout->height, room.height()));
+    }
+    return {LengthForPercent(reference.width, xPercent),
+            LengthForPercent(reference.height, yPercent)};
 }
 
 FormLayout Resizer::referenceOf(QWidget* window) {

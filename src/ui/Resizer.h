@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <vector>
 
@@ -61,6 +62,11 @@ class Resizer {
     // Records the window's inner size and the place of every direct child control not
     // recorded yet.
     void addFormLayout(QWidget* window);
+
+    // The smallest inner size at which every control of window, placed from its record,
+    // still shows its caption whole (and every text box its line); recording the window
+    // first when it has no record.
+    QSize minimumSize(QWidget* window);
 
     // A window whose frame top is this far down (in pixels) is out of sight, and resizing
     // it leaves its controls where they are.

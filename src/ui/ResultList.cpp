@@ -159,7 +159,9 @@ void ResultList::headerClicked(int column) {
     const bool bySize = keys_[column] == kFileSize;
     const Qt::SortOrder order = bySize ? (sortToggle_ ? Qt::AscendingOrder : Qt::DescendingOrder)
                                        : (sortToggle_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The header shows which column the rows are ordered by, and which way.
     header()->setSortIndicator(column, order);
+    header()->setSortIndicatorShown(true);
     sortItems(column, order);
 }
 

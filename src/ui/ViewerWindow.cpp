@@ -3,16 +3,15 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QScrollBar>
 
 #include "settings/Product.h"
 #include "ui/Resizer.h"
 #include "ui/Twips.h"
+#include "ui/WindowFit.h"
 
 namespace quillery {
 
@@ -78,15 +77,25 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
     cmdExtract_->setAutoDefault(false);
     connect(cmdExtract_, &QPushButton::clicked, this, &ViewerWindow::extractClicked);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    PlaceOnScreen(this);
     setWindowTitle(QStringLiteral("Internal Viewer For ") + TitleText());
     nextMatch_ = 1;
 }
 
 ViewerWindow::~ViewerWindow() = default;
+
+void ViewerWindow::setResizer(Resizer* resizer) {
+    resizer_ = resizer;
+    if (resizer_ == nullptr) {
+        return;
+    }
+    // The reference is the designed layout (recorded once, by the first viewer); the window
+    // then opens as large as designed where the screen has room, and no smaller than its
+    // captions need.
+    setFixedSize(TwipsSize(10080, 7800));
+    resizer_->widthPercent(this);
+    PlaceOnScreen(this, resizer_->minimumSize(this));
+}
 
 void ViewerWindow::setContent(const ViewerContent& content) {
     txtShowFiles_->setMarkedText(content.text, content.marks);
@@ -106,6 +115,13 @@ void ViewerWindow::placeCaret(qsizetype position) {
         std::min<qsizetype>(position, txtShowFiles_->document()->characterCount() - 1)));
     txtShowFiles_->setTextCursor(cursor);
     txtShowFiles_->ensureCursorVisible();
+    // The caret's line goes to the middle third of the box, as far as the text allows, so
+    // that the lines after an occurrence show too.
+    const QRect caret = txtShowFiles_->cursorRect();
+    const int height = txtShowFiles_->viewport()->height();
+    if (caret.top() < height / 3 || caret.bottom() > height * 2 / 3) {
+        txtShowFiles_->centerCursor();
+    }
 }
 
 void ViewerWindow::gotoNextMatch() {
@@ -151,6 +167,8 @@ void ViewerWindow::resizeEvent(QResizeEvent* event) {
     if (resizer_ != nullptr) {
         resizer_->resizeForm(this);
     }
+    // A caption that the proportional layout makes too narrow takes free room beside it.
+    WidenCaptions(this);
 }
 
 }  // namespace quillery

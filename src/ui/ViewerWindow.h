@@ -23,8 +23,9 @@ class ViewerWindow : public QDialog {
   public:
     explicit ViewerWindow(QWidget* parent = nullptr);
     ~ViewerWindow() override;
-    // Keeps the controls in proportion when the window is resized.
-    void setResizer(Resizer* resizer) { resizer_ = resizer; }
+    // Keeps the controls in proportion when the window is resized, and sizes the window to
+    // its screen. Call it before the window is shown.
+    void setResizer(Resizer* resizer);
 
     // Shows the text, marks the occurrences and puts the caret on the first one.
     void setContent(const ViewerContent& content);

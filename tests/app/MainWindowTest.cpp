@@ -5,6 +5,7 @@
 
 #include "app/AppFixture.h"
 #include "scan/ScanRun.h"
+#include "ui/Twips.h"
 
 namespace quillery::test {
 namespace {
@@ -239,14 +240,18 @@ TEST_F(ResizeTest, TheMainWindowKeepsItsControlsInProportion) {
     auto* list = Child<QTreeWidget>("ListView1");
     auto* status = Child<QLineEdit>("txtStatusBar");
     const QRect listBefore = list->geometry();
-    const QRect statusBefore = status->geometry();
+    // Places scale from the designed layout (the window may open larger, to fit captions).
+    const QRect listDesign = TwipsRect(1800, 1800, 5412, 3252);
+    const QSize design = TwipsSize(7488, 7092);
     const QSize size = window().size();
     window().resize(size.width() * 3 / 2, size.height());
     QApplication::processEvents();
-    const int percent = window().width() * 100 / size.width();  // whole percentages
-    EXPECT_EQ(list->geometry(), QRect(listBefore.x() * percent / 100, listBefore.y(),
-                                      listBefore.width() * percent / 100, listBefore.height()));
-    EXPECT_EQ(status->geometry().width(), statusBefore.width() * percent / 100);
+    const int percent = window().width() * 100 / design.width();  // whole percentages
+    const int yPercent = window().height() * 100 / design.height();
+    EXPECT_EQ(list->geometry(),
+              QRect(listDesign.x() * percent / 100, listDesign.y() * yPercent / 100,
+                    listDesign.width() * percent / 100, listDesign.height() * yPercent / 100));
+    EXPECT_EQ(status->geometry().width(), TwipsRect(240, 5160, 6564, 432).width() * percent / 100);
     window().resize(size);
     QApplication::processEvents();
     EXPECT_EQ(list->geometry(), listBefore);

@@ -3,12 +3,17 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <string_view>
 
 #include "support/IsolatedEnvironment.h"
 
 int main(int argc, char** argv) {
     quillery::test::IsolateEnvironment();
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen always; a run may give the offscreen platform options (a screen of its own).
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform == nullptr || std::string_view(platform).substr(0, 9) != "offscreen") {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -158,23 +158,25 @@ TEST_F(RunLogWriterTest, FailedWriteIsReportedAndTheHeaderCountsAsWritten) {
     EXPECT_FALSE(logBytes().contains("Log created By"));
 }
 
-TEST_F(RunLogWriterTest, BoxIsEmptiedWhenResultsWouldTakeItPast32000Characters) {
+TEST_F(RunLogWriterTest, BoxDropsItsOldestLinesToShowTheNewEntryWhole) {
     RunLogInput input = SearchRun();
     const RunLogEntry entry = FormatRunLog(input, true, kNow);
-    const qsizetype room = 32000 - entry.runLines.size() - entry.resultLines.size();
+    constexpr qsizetype kLimit = 1 << 20;
+    const qsizetype room = kLimit - entry.runLines.size() - entry.resultLines.size();
 
     const QString fits(room, QLatin1Char('x'));
     RunLogWriter writer;
     const RunLogWriter::Outcome full = writer.write(input, fits, kNow);
     EXPECT_FALSE(full.failed);
     EXPECT_EQ(full.boxText, fits + entry.runLines + entry.resultLines);
-    EXPECT_EQ(full.boxText.size(), 32000);
+    EXPECT_EQ(full.boxText.size(), kLimit);
 
-    const QString tooLong(room + 1, QLatin1Char('x'));
+    // Seven characters too many: the whole first line goes, not just seven characters.
+    const QString tooLong = QStringLiteral("oldest\r\n") + fits.mid(1);
     RunLogWriter another;
-    const RunLogWriter::Outcome emptied = another.write(input, tooLong, kNow);
-    EXPECT_FALSE(emptied.failed);
-    EXPECT_EQ(emptied.boxText, QString());
+    const RunLogWriter::Outcome trimmed = another.write(input, tooLong, kNow);
+    EXPECT_FALSE(trimmed.failed);
+    EXPECT_EQ(trimmed.boxText, fits.mid(1) + entry.runLines + entry.resultLines);
 
     // The file gets both entries whole, whatever became of the box.
     EXPECT_EQ(logBytes(), (entry.fileText + entry.fileText).toUtf8());
@@ -192,7 +194,10 @@ TEST_F(RunLogWriterTest, EveryRowIsWrittenHoweverMany) {
     RunLogWriter writer;
     const RunLogWriter::Outcome outcome = writer.write(input, QStringLiteral("kept"), kNow);
     EXPECT_FALSE(outcome.failed);
-    EXPECT_EQ(outcome.boxText, QString());
+    // Longer than the box holds: it shows the entry's beginning, up to a whole line.
+    EXPECT_TRUE(outcome.boxText.startsWith(QStringLiteral("Log created By")));
+    EXPECT_TRUE(outcome.boxText.endsWith(QStringLiteral(".nfo\r\n")));
+    EXPECT_LE(outcome.boxText.size(), 1 << 20);
 
     const QList<QByteArray> lines = logBytes().split('\n');
     // The empty line, 7 run lines, 2 empty lines, the rows, the empty line; and after the
