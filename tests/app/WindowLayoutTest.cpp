@@ -105,6 +105,10 @@ TEST_F(WindowLayoutTest, EveryWindowShowsItsControlsWholeAndFitsTheScreen) {
     }
     EXPECT_EQ(main.size(), main.minimumSize()) << "no smaller than the minimum";
 
+    // A desktop font wider than the one the dialog was drawn for.
+    QFont wider = app->options().font();
+    wider.setPixelSize(wider.pixelSize() * 5 / 4);
+    app->options().setFont(wider);
     app->options().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->options()));
     ExpectWholeLayout(&app->options(), QStringLiteral("options dialog"));
