@@ -2,13 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QScreen>
-#include <algorithm>
 #include <array>
 #include <utility>
 

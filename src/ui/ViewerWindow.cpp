@@ -17,6 +17,9 @@ namespace quillery {
 
 namespace {
 
+// The window's inner size as designed.
+const QSize kDesignSize = TwipsSize(10080, 7800);
+
 // Courier as designed where it is installed and has the box-drawing characters of .nfo
 // art; otherwise a monospaced font that has them.
 QFont ViewerFont() {
@@ -45,7 +48,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/quillery.xpm")));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(TwipsSize(10080, 7800));
+    setFixedSize(kDesignSize);
     QFont small = font();
     small.setPixelSize(11);
     setFont(small);
@@ -92,7 +95,7 @@ void ViewerWindow::setResizer(Resizer* resizer) {
     // The reference is the designed layout (recorded once, by the first viewer); the window
     // then opens as large as designed where the screen has room, and no smaller than its
     // captions need.
-    setFixedSize(TwipsSize(10080, 7800));
+    setFixedSize(kDesignSize);
     resizer_->widthPercent(this);
     PlaceOnScreen(this, resizer_->minimumSize(this));
 }
