@@ -100,11 +100,29 @@ QSize Resizer::minimumSize(QWidget* window) {
             continue;
         }
         const QSize room = CaptionRoom(control);
-        xPercent = std::max(xPercent, PercentToHold(layout->width, room.width()));
+        // A caption may take the free room beside it less a gap (see WidenCaptions); one
+        // pixel more covers the truncation of the two edges that bound that room.
+        const bool caption = ShowsCaption(control);
+        const int width = caption ? freeWidth(*layout, reference) : layout->width;
+        const int needed = room.width() > 0 ? room.width() + (caption ? kCaptionGap + 1 : 0) : 0;
+        xPercent = std::max(xPercent, PercentToHold(width, needed));
         yPercent = std::max(yPercent, PercentToHold(layout->height, room.height()));
     }
     return {LengthForPercent(reference.width, xPercent),
             LengthForPercent(reference.height, yPercent)};
+}
+
+int Resizer::freeWidth(const ControlLayout& control, const FormLayout& form) const {
+    int free = form.width - control.left;
+    for (const ControlLayout& other : state_.controls) {
+        const bool sameLine =
+            other.top < control.top + control.height && other.top + other.height > control.top;
+        if (other.windowName == form.windowName && &other != &control && sameLine &&
+            other.left > control.left) {
+            free = std::min(free, other.left - control.left);
+        }
+    }
+    return std::max(free, control.width);
 }
 
 FormLayout Resizer::referenceOf(QWidget* window) {

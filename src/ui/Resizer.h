@@ -63,9 +63,9 @@ class Resizer {
     // recorded yet.
     void addFormLayout(QWidget* window);
 
-    // The smallest inner size at which every control of window, placed from its record,
-    // still shows its caption whole (and every text box its line); recording the window
-    // first when it has no record.
+    // The smallest inner size at which every control of window, placed from its record (a
+    // caption widened into the free room beside it), still shows its caption whole and every
+    // text box its line; recording the window first when it has no record.
     QSize minimumSize(QWidget* window);
 
     // A window whose frame top is this far down (in pixels) is out of sight, and resizing
@@ -74,6 +74,9 @@ class Resizer {
 
   private:
     FormLayout referenceOf(QWidget* window);
+    // The recorded width from the control's left edge to the next recorded control on its
+    // line, or to the window's edge; at least its own width.
+    int freeWidth(const ControlLayout& control, const FormLayout& form) const;
     const ControlLayout* findControl(const QString& windowName, const QString& controlName) const;
 
     ResizeState& state_;

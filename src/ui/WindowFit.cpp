@@ -154,7 +154,7 @@ void WidenCaptions(QWidget* window) {
             const QRect other = sibling->geometry();
             const bool sameLine = other.top() <= place.bottom() && other.bottom() >= place.top();
             if (sameLine && other.x() > place.x()) {
-                room = std::min(room, other.x() - place.x());
+                room = std::min(room, other.x() - place.x() - kCaptionGap);
             }
         }
         const int width = std::min(needed, room);

@@ -35,7 +35,8 @@ bool ShowsCaption(const QWidget* control);
 QSize CaptionRoom(const QWidget* control);
 
 // Widens every caption of a window that is narrower than its text, into the free room on its
-// right: up to its parent's inner edge or the next control on its line.
+// right: up to its parent's inner edge or kCaptionGap short of the next control on its line.
+constexpr int kCaptionGap = 4;
 void WidenCaptions(QWidget* window);
 
 // A label that holds a value, not a caption: when its text does not fit its width, its font
