@@ -41,6 +41,11 @@ bool SignalWatcher::installHandlers() {
     action.sa_flags = SA_RESTART;
     bool installed = true;
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        // A signal ignored from the start stays ignored (nohup, a background job).
+        struct sigaction previous {};
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            continue;
+        }
         installed = ::sigaction(signal, &action, nullptr) == 0 && installed;
     }
     return installed;
