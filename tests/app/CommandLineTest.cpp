@@ -43,39 +43,36 @@ TEST(CommandLineTest, SwitchesAreCaseSensitiveSubstringsEndingAtTheNextDash) {
 
 // What the arguments ask for, in a few words.
 std::string Described(const ParsedArguments& parsed) {
-    switch (parsed.action) {
-        case ArgumentAction::Help:
-            return "help";
-        case ArgumentAction::Version:
-            return "version";
-        case ArgumentAction::Error:
-            return parsed.error.isEmpty() || parsed.error.contains('\n') ? "bad error" : "error";
-        case ArgumentAction::Start:
-            break;
+    using A = ArgumentAction;
+    if (parsed.action != A::Start) {
+        const bool oneLine = !parsed.error.isEmpty() && !parsed.error.contains('\n');
+        return parsed.action == A::Help      ? "help"
+               : parsed.action == A::Version ? "version"
+               : oneLine                     ? "error"
+                                             : "bad error";
     }
     const CommandLineRequest& r = parsed.request;
-    QString text;
-    const auto value = [&text](const char* name, const std::optional<QString>& v) {
-        if (v) {
-            text += QString::fromLatin1(name) + "<" + *v + "> ";
+    const CommandLineSwitches& s = r.switches;
+    QStringList parts;
+    for (const auto& [name, value] : {std::pair{"folder", s.folder},
+                                      {"search", s.search},
+                                      {"extensions", s.extensions},
+                                      {"auditfile", r.auditFile}}) {
+        if (value) {
+            parts << QString::fromLatin1(name) + "<" + *value + ">";
         }
-    };
-    const auto flag = [&text](const char* name, bool on) {
+    }
+    for (const auto& [name, on] : {std::pair{"audit", s.audit},
+                                   {"all", s.allArchives},
+                                   {"noindex", s.noIndex},
+                                   {"list", r.list},
+                                   {"null", r.nullEnds},
+                                   {"words", r.separateWords}}) {
         if (on) {
-            text += QString::fromLatin1(name) + " ";
+            parts << QString::fromLatin1(name);
         }
-    };
-    value("folder", r.switches.folder);
-    value("search", r.switches.search);
-    value("extensions", r.switches.extensions);
-    value("auditfile", r.auditFile);
-    flag("audit", r.switches.audit);
-    flag("all", r.switches.allArchives);
-    flag("noindex", r.switches.noIndex);
-    flag("list", r.list);
-    flag("null", r.nullEnds);
-    flag("words", r.separateWords);
-    return text.trimmed().toStdString();
+    }
+    return parts.join(' ').toStdString();
 }
 
 TEST(CommandLineTest, ArgumentsStartingWithTwoDashesAreOptionsWithValuesTakenAsGiven) {
