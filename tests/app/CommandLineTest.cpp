@@ -344,7 +344,9 @@ TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
     for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGTERM, true}}) {
         SCOPED_TRACE(c.signal);
         fs::remove(work / "Quillery 0.67 .Log");
-        fs::remove(config / "Velmora" / "Quillery .conf");
+        // Stored values that the given folder replaces, in the window too.
+        fs::create_directories(config / "Velmora");
+        WriteFileBytes(config / "Velmora" / "Quillery .conf", "[General]\nSearch%20Path=/x\n");
         const QString folder = QString::fromStdString(many.string());
         QProcess process;
         if (c.window) {
