@@ -8,8 +8,11 @@ REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QUILLERY_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libzip-dev libdeflate-dev libgtest-dev
-    fonts-dejavu-core zip unzip
+    fonts-dejavu-core zip unzip scdoc
 )
+
+# What scripts/package needs beside them.
+QUILLERY_PACKAGE_TOOLS=(dpkg-dev fakeroot file lintian)
 
 # Installs the packages that are missing; does nothing when all are present.
 ensure_packages() {

@@ -1,9 +1,14 @@
 #include "app/Application.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QUrl>
+
 #include <cstdio>
+
+#include "app/CommandLineOutput.h"
+#include "app/SignalWatcher.h"
 
 #include "app/CommandLine.h"
 #include "scan/ScanRun.h"
@@ -30,6 +35,9 @@ Questions& AppQuestions::current() {
 }
 
 void AppQuestions::message(const QString& text, const QString& title, MessageStyle style) {
+    if (beforeMessage_ && override_ == nullptr && unattended_) {
+        beforeMessage_();
+    }
     current().message(text, title, style);
 }
 QString AppQuestions::browseForFolder(const QString& prompt, const QString& initialFolder) {
@@ -67,6 +75,10 @@ Application::~Application() {
 }
 
 int Application::start(const QString& argumentText) {
+    return start(argumentText, ReadSwitchLine(argumentText));
+}
+
+int Application::start(const QString& argumentText, const CommandLineRequest& request) {
     MainWindow& w = *window_;
     w.hide();
     w.centreOnScreen();
@@ -95,11 +107,25 @@ int Application::start(const QString& argumentText) {
     w.setStartCaption(kStartCaption);
 
     questions_.setUnattended(true);
-    const bool ran = ProcessCommandLine(*this, argumentText);
+    bool ran = false;
+    {
+        CommandLineOutput output(state_,
+                                 {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1});
+        context_.listener = &output;
+        questions_.setBeforeMessage([&output] { output.erase(); });
+        ran = ProcessCommandLine(*this, argumentText, request);
+        questions_.setBeforeMessage({});
+        context_.listener = nullptr;
+    }
     if (ran) {
+        if (interrupted_) {
+            return kInterruptedStatus;  // shut down already, for the signal
+        }
         if (state_.lastRun != RunOutcome::Refused) {
-            std::printf("%s\n", w.statusText().toLocal8Bit().constData());
-            std::fflush(stdout);
+            // With the list on standard output, the summary goes beside it.
+            std::FILE* summary = request.list ? stderr : stdout;
+            std::fprintf(summary, "%s\n", w.statusText().toLocal8Bit().constData());
+            std::fflush(summary);
         }
         shutdown();
         switch (state_.lastRun) {
@@ -115,8 +141,8 @@ int Application::start(const QString& argumentText) {
     if (!hasDisplay_) {
         std::fprintf(stderr,
                      "%s: no display to show the window on, and the arguments start no search.\n"
-                     "Run a search with: quillery -folder=FOLDER -search=TEXT "
-                     "[-extensions=\"*.txt *.nfo\"] [-audit]\n",
+                     "Run a search with: quillery --folder FOLDER --search TEXT "
+                     "(see quillery --help)\n",
                      kProductName.trimmed().toLocal8Bit().constData());
         // Nothing was loaded into the windows and nothing ran: the stored settings stay as
         // they are instead of being overwritten with the start-up values.
@@ -129,7 +155,31 @@ int Application::start(const QString& argumentText) {
     w.setUpListview();
     w.show();
     loadSettings();
+    if (request.separateWords) {
+        applyGivenValues(request);
+    }
     return -1;
+}
+
+void Application::applyGivenValues(const CommandLineRequest& request) {
+    const CommandLineSwitches& given = request.switches;
+    if (given.search) {
+        window_->setSearchText(*given.search);
+    }
+    if (given.folder) {
+        window_->setFolderText(*given.folder);
+    }
+    if (given.extensions) {
+        window_->setPatternText(*given.extensions);
+    }
+    if (given.audit) {
+        options_->setChecked(OptionBox::Audit, true);
+    }
+}
+
+void Application::interrupt() {
+    interrupted_ = true;
+    shutdown();
 }
 
 void Application::shutdown() {

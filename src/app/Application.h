@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/CommandLine.h"
 #include "archive/Questions.h"
 #include "results/RunLog.h"
 #include "scan/RunState.h"
@@ -26,6 +27,8 @@ class AppQuestions : public Questions {
     explicit AppQuestions(Questions* override) : override_(override) {}
     void setOwner(QWidget* owner) { dialogs_.setOwner(owner); }
     void setUnattended(bool unattended) { unattended_ = unattended; }
+    // Runs before each message written to standard error (to clear a status line).
+    void setBeforeMessage(std::function<void()> before) { beforeMessage_ = std::move(before); }
 
     void message(const QString& text, const QString& title, MessageStyle style) override;
     QString browseForFolder(const QString& prompt, const QString& initialFolder) override;
@@ -39,6 +42,7 @@ class AppQuestions : public Questions {
     QtQuestions dialogs_;
     UnattendedQuestions unattendedAnswers_;
     bool unattended_ = false;
+    std::function<void()> beforeMessage_;
 };
 
 // The program: its state, its windows and the sequences that start and end it.
@@ -49,13 +53,18 @@ class Application : public QObject, private RunLogger {
     explicit Application(Questions* questions = nullptr, bool hasDisplay = true);
     ~Application() override;
 
-    // The start-up sequence with the program's argument text. Returns the exit status when a
-    // command-line run ended the program (or no window can be shown), or -1 when the main
-    // window is shown and the event loop is to run.
+    // The start-up sequence with the program's argument text, read as a switch text.
     int start(const QString& argumentText);
+    // The start-up sequence with the program's argument text and what it asks for. Returns
+    // the exit status when a command-line run ended the program (or no window can be
+    // shown), or -1 when the main window is shown and the event loop is to run.
+    int start(const QString& argumentText, const CommandLineRequest& request);
     // The shutdown sequence; runs once, for every way of closing the main window.
     void shutdown();
     bool hasShutDown() const { return shutDown_; }
+    // A signal asks the program to end: handled as closing the main window.
+    void interrupt();
+    bool interrupted() const { return interrupted_; }
 
     RunState& state() { return state_; }
     MainWindow& window() { return *window_; }
@@ -71,6 +80,7 @@ class Application : public QObject, private RunLogger {
   private:
     void writeRunLog() override;
     void loadSettings();
+    void applyGivenValues(const CommandLineRequest& request);
     void saveSettings();
     void showOptions();
     void showAbout();
@@ -91,6 +101,7 @@ class Application : public QObject, private RunLogger {
         QDesktopServices::openUrl(url);
     };
     bool shutDown_ = false;
+    bool interrupted_ = false;
     // Set when the program ends without having shown or loaded anything worth saving.
     bool keepStoredSettings_ = false;
 };

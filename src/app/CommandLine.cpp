@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <QCommandLineParser>
+
 #include "app/Application.h"
 #include "scan/AuditFile.h"
 #include "scan/ScanRun.h"
@@ -32,10 +34,120 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
         switches.folder = TrimBlanks(*folder);
     }
     switches.audit = line.contains(QStringLiteral("-audit"));
+    switches.allArchives = line.contains(QStringLiteral("-allarchives"));
+    switches.noIndex = line.contains(QStringLiteral("-noindex"));
     return switches;
 }
 
-bool ProcessCommandLine(Application& app, const QString& argumentText) {
+CommandLineRequest ReadSwitchLine(const QString& line) {
+    CommandLineRequest request;
+    request.switches = ParseCommandLine(line);
+    request.list = line.contains(QStringLiteral("-list"));
+    return request;
+}
+
+namespace {
+
+struct LongOption {
+    const char* name;
+    const char* valueName;  // null for an option without a value
+    const char* description;
+};
+
+// The options of the separate-word form, in the order the usage text lists them.
+constexpr LongOption kLongOptions[] = {
+    {"folder", "DIR", "the folder to search, with its subfolders"},
+    {"search", "TEXT", "the search string"},
+    {"extensions", "PATTERNS", "the entry patterns"},
+    {"audit", nullptr, "search strings from audit.txt in the working folder"},
+    {"audit-file", "FILE", "search strings from FILE"},
+    {"all-archives", nullptr, "every archive type, not only zip"},
+    {"no-index", nullptr, "read every archive, without the index"},
+    {"list", nullptr, "matching archives' paths on standard output"},
+    {"null", nullptr, "end each listed path with a NUL byte"},
+    {"help", nullptr, "the usage text"},
+    {"version", nullptr, "the version"},
+};
+
+}  // namespace
+
+QStringList LongOptionNames() {
+    QStringList names;
+    for (const LongOption& option : kLongOptions) {
+        names.push_back(QString::fromLatin1(option.name));
+    }
+    return names;
+}
+
+ParsedArguments ParseArguments(const QStringList& arguments) {
+    ParsedArguments parsed;
+    if (arguments.size() == 1 &&
+        (arguments[0] == QLatin1String("--help") || arguments[0] == QLatin1String("-h"))) {
+        parsed.action = ArgumentAction::Help;
+        return parsed;
+    }
+    if (arguments.size() == 1 && arguments[0] == QLatin1String("--version")) {
+        parsed.action = ArgumentAction::Version;
+        return parsed;
+    }
+    if (arguments.isEmpty() || !arguments[0].startsWith(QLatin1String("--"))) {
+        parsed.request = ReadSwitchLine(arguments.join(QLatin1Char(' ')));
+        return parsed;
+    }
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const LongOption& option : kLongOptions) {
+        parser.addOption(QCommandLineOption(
+            QString::fromLatin1(option.name), QString::fromLatin1(option.description),
+            option.valueName != nullptr ? QString::fromLatin1(option.valueName) : QString()));
+    }
+    // The parser wants the program name first.
+    if (!parser.parse(QStringList{QStringLiteral("quillery")} + arguments)) {
+        parsed.action = ArgumentAction::Error;
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        parsed.action = ArgumentAction::Error;
+        parsed.error = QStringLiteral(
+                           "Unexpected argument '%1'; values follow their option, "
+                           "as in --folder DIR.")
+                           .arg(parser.positionalArguments().constFirst());
+        return parsed;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parsed.action = ArgumentAction::Help;
+        return parsed;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        parsed.action = ArgumentAction::Version;
+        return parsed;
+    }
+    CommandLineRequest& request = parsed.request;
+    request.separateWords = true;
+    // A value given twice: the first one counts, as on a switch line.
+    const auto value = [&parser](const char* name) -> std::optional<QString> {
+        const QStringList values = parser.values(QString::fromLatin1(name));
+        if (values.isEmpty()) {
+            return std::nullopt;
+        }
+        return values.constFirst();
+    };
+    request.switches.folder = value("folder");
+    request.switches.search = value("search");
+    request.switches.extensions = value("extensions");
+    request.auditFile = value("audit-file");
+    request.switches.audit = parser.isSet(QStringLiteral("audit")) || request.auditFile.has_value();
+    request.switches.allArchives = parser.isSet(QStringLiteral("all-archives"));
+    request.switches.noIndex = parser.isSet(QStringLiteral("no-index"));
+    request.list = parser.isSet(QStringLiteral("list"));
+    request.nullEnds = parser.isSet(QStringLiteral("null"));
+    return parsed;
+}
+
+bool ProcessCommandLine(Application& app, const QString& argumentText,
+                        const CommandLineRequest& request) {
     RunState& state = app.state();
     ScanView& view = app.view();
     state.SearchFolder.clear();
@@ -47,7 +159,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText) {
     }
 
     view.setPatternText(kCommandLinePatterns);
-    const CommandLineSwitches switches = ParseCommandLine(state.CommandLine);
+    const CommandLineSwitches& switches = request.switches;
     if (switches.extensions) {
         view.setPatternText(*switches.extensions);
     }
@@ -62,7 +174,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText) {
     if (switches.audit) {
         state.AuditMode = true;
         view.setOptionChecked(OptionBox::Audit, true);
-        LoadAuditFile(state);
+        LoadAuditFile(state, request.auditFile.value_or(kAuditFileName));
         if (state.UseAudit) {
             view.setSearchText(QString());
         } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace quillery {
@@ -18,14 +19,50 @@ struct CommandLineSwitches {
     std::optional<QString> search;
     std::optional<QString> folder;
     bool audit = false;
+    bool allArchives = false;
+    bool noIndex = false;
 
     bool operator==(const CommandLineSwitches&) const = default;
 };
 CommandLineSwitches ParseCommandLine(const QString& line);
 
-// Puts the switches of the argument text into the windows and runs one search when they
-// name a folder and a search string (or a folder and "-audit"). Returns true when a run took
-// place (or was refused); the program then ends.
-bool ProcessCommandLine(Application& app, const QString& argumentText);
+struct CommandLineRequest;
+// The request of a switch text: its switches, and "-list" found like "-audit".
+CommandLineRequest ReadSwitchLine(const QString& line);
+
+// Everything a command line asks for: the search values and how a run reports its matches.
+struct CommandLineRequest {
+    CommandLineSwitches switches;
+    bool list = false;                 // each matching archive's path on standard output
+    bool nullEnds = false;             // those paths end with a NUL byte instead of a line end
+    std::optional<QString> auditFile;  // audit strings from this file instead of audit.txt
+    bool separateWords = false;        // given as options and values, not as one switch text
+
+    bool operator==(const CommandLineRequest&) const = default;
+};
+
+// What the program's arguments ask it to do.
+enum class ArgumentAction { Start, Help, Version, Error };
+struct ParsedArguments {
+    ArgumentAction action = ArgumentAction::Start;
+    CommandLineRequest request;
+    QString error;  // one line, for ArgumentAction::Error
+};
+
+// Reads the program's arguments (without the program name). "--help", "-h" and "--version"
+// alone ask for the usage or version text. A first argument starting with "--" makes them
+// options and values, every value taken exactly as given; otherwise they are joined by
+// blanks into a switch text (ParseCommandLine, plus "-list" found like "-audit").
+ParsedArguments ParseArguments(const QStringList& arguments);
+
+// The long option names that ParseArguments accepts, without their leading "--".
+QStringList LongOptionNames();
+
+// Puts the requested values into the windows and runs one search when they name a folder
+// and a search string (or a folder and audit mode). argumentText is the program's argument
+// text, shown in the log of the run. Returns true when a run took place (or was refused);
+// the program then ends.
+bool ProcessCommandLine(Application& app, const QString& argumentText,
+                        const CommandLineRequest& request);
 
 }  // namespace quillery

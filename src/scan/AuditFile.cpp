@@ -30,9 +30,9 @@ QStringList ParseAuditStrings(const QByteArray& bytes) {
     return lines;
 }
 
-void LoadAuditFile(RunState& state) {
+void LoadAuditFile(RunState& state, const QString& fileName) {
     state.UseAudit = false;
-    QFile file(kAuditFileName);
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         state.AuditStrings.clear();
         return;

@@ -16,9 +16,9 @@ inline const QString kAuditFileName = QStringLiteral("audit.txt");
 // Windows-1252 when they are not valid UTF-8.
 QStringList ParseAuditStrings(const QByteArray& bytes);
 
-// Loads "audit.txt" from the working folder: UseAudit tells whether it loaded. A file that
-// cannot be read leaves no strings behind, so such a run never matches strings of an
-// earlier load.
-void LoadAuditFile(RunState& state);
+// Loads the audit file ("audit.txt" in the working folder unless another is named): UseAudit
+// tells whether it loaded. A file that cannot be read leaves no strings behind, so such a
+// run never matches strings of an earlier load.
+void LoadAuditFile(RunState& state, const QString& fileName = kAuditFileName);
 
 }  // namespace quillery

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "archive/Questions.h"
 #include "scan/RunState.h"
 #include "scan/ScanView.h"
@@ -13,6 +15,15 @@ class RunLogger {
     virtual void writeRunLog() = 0;
 };
 
+// Hears what the walk decides, in walk order, as it decides it.
+class RunListener {
+  public:
+    virtual ~RunListener() = default;
+    virtual void folderEntered(const std::filesystem::path& folder) = 0;
+    // An archive was examined and counted; matched: it became a result row.
+    virtual void archiveDecided(const std::filesystem::path& archive, bool matched) = 0;
+};
+
 // What every engine operation works with: the program's state, the main window, the modal
 // questions and the log.
 struct ScanContext {
@@ -20,6 +31,7 @@ struct ScanContext {
     ScanView& view;
     Questions& questions;
     RunLogger* logger = nullptr;
+    RunListener* listener = nullptr;
 };
 
 }  // namespace quillery

@@ -80,6 +80,9 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
     }
     ++ctx.state.FilesChecked;
     ctx.view.setCheckedCount(FormatCounter(ctx.state.FilesChecked));
+    if (ctx.listener != nullptr) {
+        ctx.listener->archiveDecided(entry.path(), verdict.result == kUnzOk && verdict.matched);
+    }
 }
 
 void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
@@ -111,6 +114,9 @@ void Walk(WalkRun& run, const fs::path& folder) {
     if (::stat(folder.c_str(), &info) == 0 &&
         !run.visited.insert({info.st_dev, info.st_ino}).second) {
         return;  // reached again through a link
+    }
+    if (ctx.listener != nullptr) {
+        ctx.listener->folderEntered(folder);
     }
 
     std::vector<fs::path> subfolders;

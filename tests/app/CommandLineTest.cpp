@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QThread>
+#include <csignal>
 #include <filesystem>
+#include <set>
+
+#include "app/Usage.h"
 
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
@@ -35,6 +41,93 @@ TEST(CommandLineTest, SwitchesAreCaseSensitiveSubstringsEndingAtTheNextDash) {
     EXPECT_EQ(ParseCommandLine("-extensions=*.txt *.nfo").extensions, "*.txt *.nfo");
 }
 
+// What the arguments ask for, in a few words.
+std::string Described(const ParsedArguments& parsed) {
+    using A = ArgumentAction;
+    if (parsed.action != A::Start) {
+        const bool oneLine = !parsed.error.isEmpty() && !parsed.error.contains('\n');
+        return parsed.action == A::Help      ? "help"
+               : parsed.action == A::Version ? "version"
+               : oneLine                     ? "error"
+                                             : "bad error";
+    }
+    const CommandLineRequest& r = parsed.request;
+    const CommandLineSwitches& s = r.switches;
+    QStringList parts;
+    for (const auto& [name, value] : {std::pair{"folder", s.folder},
+                                      {"search", s.search},
+                                      {"extensions", s.extensions},
+                                      {"auditfile", r.auditFile}}) {
+        if (value) {
+            parts << QString::fromLatin1(name) + "<" + *value + ">";
+        }
+    }
+    for (const auto& [name, on] : {std::pair{"audit", s.audit},
+                                   {"all", s.allArchives},
+                                   {"noindex", s.noIndex},
+                                   {"list", r.list},
+                                   {"null", r.nullEnds},
+                                   {"words", r.separateWords}}) {
+        if (on) {
+            parts << QString::fromLatin1(name);
+        }
+    }
+    return parts.join(' ').toStdString();
+}
+
+TEST(CommandLineTest, ArgumentsStartingWithTwoDashesAreOptionsWithValuesTakenAsGiven) {
+    const std::pair<QStringList, std::string> cases[] = {
+        {{"--folder", "/data/my zips-1", "--search", "-x \"q\" "},
+         "folder</data/my zips-1> search<-x \"q\" > words"},
+        {{"--folder= /a-b ", "--extensions", "*.txt", "--list", "--null"},
+         "folder< /a-b > extensions<*.txt> list null words"},
+        {{"--audit-file", "my-list.txt", "--all-archives", "--no-index", "--search", "a",
+          "--search", "b"},
+         "search<a> auditfile<my-list.txt> audit all noindex words"},
+        {{"--folder="}, "folder<> words"},
+        {{"--audit"}, "audit words"},
+        // The switch line, "-list" found like "-audit".
+        {{"-folder=/data/my-zips", "-search=x", "-list"}, "folder</data/my> search<x > list"},
+        {{"-search=x-allarchives", "-noindex"}, "search<x> all noindex"},
+        {{"-h", "x"}, ""},
+        {{"--help"}, "help"},
+        {{"-h"}, "help"},
+        {{"--list", "--help"}, "help"},
+        {{"--version"}, "version"},
+        {{"--folder"}, "error"},
+        {{"--search", "x", "--frobnicate"}, "error"},
+        {{"--folder", "a", "b"}, "error"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        EXPECT_EQ(Described(ParseArguments(arguments)), expected)
+            << arguments.join('|').toStdString();
+    }
+}
+
+// The usage text, the manual page and the parser know the same options.
+TEST(CommandLineTest, HelpTextAndManualPageListTheSameOptions) {
+    const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*=?"));
+    const auto options = [&option](const QString& text) {
+        std::set<QString> found;
+        for (auto it = option.globalMatch(text); it.hasNext();) {
+            found.insert(it.next().captured());
+        }
+        return found;
+    };
+    QFile manual(QStringLiteral(QUILLERY_MANUAL));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    QString page = QString::fromUtf8(manual.readAll());
+    page.truncate(page.indexOf(QStringLiteral("# EXAMPLES")));  // shell commands there
+
+    std::set<QString> expected{"-h",     "-folder=",     "-search=", "-extensions=",
+                               "-audit", "-allarchives", "-noindex", "-list"};
+    for (const QString& name : LongOptionNames()) {
+        expected.insert("--" + name);
+    }
+    EXPECT_EQ(options(UsageText()), expected);
+    EXPECT_EQ(options(page), expected);
+}
+
 // Runs the real program the way a script would: no display, its own home, configuration,
 // temporary and working folders.
 // The folders have no "-" in their names: on a command line a value ends at the first "-".
@@ -45,19 +138,33 @@ class BinaryRun : public ::testing::Test {
         QString out, err;
     };
 
-    Result Run(const QStringList& arguments) {
-        QProcess process;
+    QProcessEnvironment Environment() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
         env.insert("HOME", QString::fromStdString((home / "").string()));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.string()));
+        env.insert("XDG_CACHE_HOME", QString::fromStdString((home / "cache").string()));
         env.insert("TMPDIR", QString::fromStdString(tmp.string()));
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(tmp.string()));
+        return env;
+    }
+    void Start(QProcess& process, const QStringList& arguments, const QProcessEnvironment& env) {
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(QString::fromStdString(work.string()));
+        // The child takes the signals as a user's shell would give them, whatever the
+        // test runner ignores.
+        process.setChildProcessModifier([] {
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGHUP, SIG_DFL);
+        });
         process.start(QStringLiteral(QUILLERY_BINARY), arguments);
+    }
+    Result Run(const QStringList& arguments) { return Run(arguments, Environment()); }
+    Result Run(const QStringList& arguments, const QProcessEnvironment& env) {
+        QProcess process;
+        Start(process, arguments, env);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
@@ -162,6 +269,109 @@ TEST_F(BinaryRun, ASearchValueBeforeTheFolderKeepsItsTrailingBlank) {
     const Result r = Run({"-search=hello", "-folder=" + Zips()});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(Log().find("Number of files that matched \"hello \" was 2\r\n"), std::string::npos);
+}
+
+TEST_F(BinaryRun, HelpAndVersionPrintAndWriteNothingWithOrWithoutADisplay) {
+    QProcessEnvironment withDisplay = Environment();
+    withDisplay.insert("DISPLAY", ":nowhere");
+    for (const QProcessEnvironment& env : {Environment(), withDisplay}) {
+        for (const QStringList& arguments :
+             {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--version"}}) {
+            const Result r = Run(arguments, env);
+            EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+            EXPECT_EQ(r.out, arguments[0] == "--version" ? "Quillery 0.67\n" : UsageText());
+            EXPECT_EQ(r.err, "");
+        }
+    }
+    for (const auto& dir : {home, config, tmp, work}) {
+        EXPECT_TRUE(fs::is_empty(dir)) << dir;
+    }
+}
+
+TEST_F(BinaryRun, ListedPathsAreTheLoggedMatchesInWalkOrder) {
+    // A folder that no switch line can name; the same values as switches elsewhere.
+    const fs::path odd = root / "my zips-1";
+    fs::create_directories(odd / "sub");
+    for (const char* name : {"a.zip", "b.zip", "c.zip"}) {
+        fs::copy_file(zips / name, odd / name);
+        fs::copy_file(zips / name, odd / "sub" / name);
+    }
+    const QString oddText = QString::fromStdString(odd.string());
+    Result r = Run({"--folder", oddText, "--search", "hello", "--list"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.err.endsWith("There were 4 files that contained \"hello\", from a total of 6 files\n"))
+        << r.err.toStdString();
+    const QString log = QString::fromStdString(Log());
+    const qsizetype listAt = log.lastIndexOf("\r\n\r\n\r\n") + 6;
+    EXPECT_EQ(r.out, log.mid(listAt).replace("\r\n", "\n").chopped(1));
+    EXPECT_EQ(r.out.count('\n'), 4);
+    EXPECT_TRUE(
+        log.contains("Ran with Command Line \"--folder " + oddText + " --search hello --list\""));
+
+    const QString lines = r.out;
+    r = Run({"--folder=" + oddText, "--search=hello", "--list", "--null"});
+    EXPECT_EQ(r.out, QString(lines).replace('\n', QChar(0)));
+
+    // Without --list standard output is as before; both forms log the same entry.
+    fs::remove(work / "Quillery 0.67 .Log");
+    const Result gnu = Run({"--folder", Zips(), "--search", "hello"});
+    const Result switches = Run({"-folder=" + Zips(), "-search=hello"});
+    EXPECT_EQ(gnu.out, switches.out);
+    const QStringList entries = QString::fromStdString(Log()).split("\r\nLog created By ");
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[1].mid(entries[1].indexOf("Starting Folder")).toStdString(),
+              entries[2].mid(entries[2].indexOf("Starting Folder")).toStdString());
+}
+
+// A signal ends a run at the next archive and the program as closing its window does.
+TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
+    // So many long matching paths that they fill the pipe: the program waits to write until
+    // the test reads, so the signal always arrives in the middle of the run.
+    const fs::path many = root / "many" / std::string(150, 'm');
+    fs::create_directories(many);
+    constexpr int kArchives = 1500;
+    for (int i = 0; i < kArchives; ++i) {
+        fs::copy_file(zips / "a.zip", many / (std::to_string(i) + ".zip"));
+    }
+    QProcessEnvironment window = Environment();
+    window.insert("DISPLAY", ":nowhere");
+    window.insert("QT_QPA_PLATFORM", "offscreen");
+    struct Case {
+        int signal;
+        bool window;
+    };
+    for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGTERM, true}}) {
+        SCOPED_TRACE(c.signal);
+        fs::remove(work / "Quillery 0.67 .Log");
+        // Stored values that the given folder replaces, in the window too.
+        fs::create_directories(config / "Velmora");
+        WriteFileBytes(config / "Velmora" / "Quillery .conf", "[General]\nSearch%20Path=/x\n");
+        const QString folder = QString::fromStdString(many.string());
+        QProcess process;
+        if (c.window) {
+            Start(process, {"--folder", folder}, window);
+            for (int i = 0; i < 3000 && !fs::exists(tmp / "Quillery "); ++i) {
+                QThread::msleep(10);
+            }
+        } else {
+            Start(process, {"--folder", folder, "--search", "hello", "--list"}, Environment());
+            ASSERT_TRUE(process.waitForReadyRead(60000));
+        }
+        ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), c.signal), 0);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
+        EXPECT_FALSE(fs::exists(tmp / "Quillery "));
+        EXPECT_NE(Settings().find("Search%20Path=" + many.string()), std::string::npos);
+        if (!c.window) {
+            // Every archive listed is in the log of the stopped run, and the run stopped.
+            const qsizetype listed = process.readAllStandardOutput().count('\n');
+            EXPECT_GT(listed, 0);
+            EXPECT_LT(listed, kArchives);
+            EXPECT_NE(Log().find("was " + std::to_string(listed) + "\r\n"), std::string::npos);
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+#include "app/CommandLineOutput.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "text/ShownPath.h"
+
+namespace quillery {
+
+namespace {
+
+// At most ten redraws a second.
+constexpr qint64 kRedrawMilliseconds = 100;
+
+int TerminalColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+}  // namespace
+
+void CommandLineOutput::folderEntered(const std::filesystem::path& folder) {
+    if (choice_.statusLine) {
+        folder_ = PathText(folder);
+        drawWhenDue();
+    }
+}
+
+void CommandLineOutput::archiveDecided(const std::filesystem::path& archive, bool matched) {
+    if (matched && choice_.list && !outputClosed_) {
+        erase();  // standard output may share the terminal
+        const std::string& bytes = archive.native();
+        const char end = choice_.nullEnds ? '\0' : '\n';
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+            std::fputc(end, stdout) == EOF || std::fflush(stdout) != 0) {
+            // Nobody reads the list any more (the reader of a pipe has ended): the run stops
+            // at the next archive and ends as a stopped run does.
+            outputClosed_ = true;
+            state_.KeepScanning = false;
+        }
+    }
+    if (choice_.statusLine) {
+        drawWhenDue();
+    }
+}
+
+void CommandLineOutput::drawWhenDue() {
+    if (sinceDraw_.isValid() && sinceDraw_.elapsed() < kRedrawMilliseconds) {
+        return;
+    }
+    sinceDraw_.start();
+    const QString counts =
+        QStringLiteral("Checked %1, found %2: ").arg(state_.FilesChecked).arg(state_.FilesFound);
+    // One line, never wrapped: a long folder keeps its end.
+    const qsizetype room = TerminalColumns() - 1 - counts.size();
+    QString folder = folder_;
+    if (folder.size() > room) {
+        folder = room > 3 ? QStringLiteral("...") + folder.right(room - 3) : QString();
+    }
+    std::fprintf(stderr, "\r\033[K%s%s", counts.toLocal8Bit().constData(),
+                 folder.toLocal8Bit().constData());
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void CommandLineOutput::erase() {
+    if (shown_) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        shown_ = false;
+    }
+}
+
+}  // namespace quillery

@@ -1,0 +1,56 @@
+#include "app/Usage.h"
+
+#include "settings/Product.h"
+
+namespace quillery {
+
+QString VersionLine() {
+    return kProductName + kVersionNumber.trimmed();
+}
+
+QString UsageText() {
+    return QStringLiteral(
+        "Usage: quillery [--folder DIR] [--search TEXT] [--extensions PATTERNS] [--audit]\n"
+        "                [--audit-file FILE] [--all-archives] [--no-index] [--list] [--null]\n"
+        "   or: quillery -folder=DIR -search=TEXT [-extensions=PATTERNS] [-audit]\n"
+        "                [-allarchives] [-noindex] [-list]\n"
+        "   or: quillery --help | -h | --version\n"
+        "\n"
+        "Finds text inside the archives of a folder tree. With a folder and a search string\n"
+        "(or a folder and audit mode) it runs one search without a window and ends; otherwise\n"
+        "it opens its window.\n"
+        "\n"
+        "Options (when the first argument starts with \"--\"; each value is taken exactly as\n"
+        "given, as the next argument or after \"=\"):\n"
+        "  --folder DIR           the folder to search, with its subfolders\n"
+        "  --search TEXT          the search string: a phrase, terms joined by \"&&\" (all\n"
+        "                         must occur) or by \"||\" (one suffices); case is ignored\n"
+        "  --extensions PATTERNS  the entry patterns (default \"*.nfo *.diz *.txt *.doc\")\n"
+        "  --audit                search strings from audit.txt in the working folder\n"
+        "  --audit-file FILE      search strings from FILE, one per line\n"
+        "  --all-archives         every archive type, not only zip\n"
+        "  --no-index             read every archive, without the index\n"
+        "  --list                 each matching archive's path on standard output, one per\n"
+        "                         line, as found; the summary goes to standard error\n"
+        "  --null                 with --list, end each path with a NUL byte (xargs -0)\n"
+        "  --help, -h             this text\n"
+        "  --version              the version\n"
+        "\n"
+        "Switches (otherwise; the arguments are one text, letter case counts, a value ends\n"
+        "at the next \"-\", the folder value loses surrounding blanks):\n"
+        "  -folder=DIR  -search=TEXT  -extensions=PATTERNS  -audit  -allarchives  -noindex\n"
+        "  -list\n"
+        "\n"
+        "Exit status: 0 an archive matched, 1 none did, 2 no search took place or it was\n"
+        "refused (also for a wrong option), 130 ended by SIGINT, SIGTERM or SIGHUP.\n"
+        "\n"
+        "Files:\n"
+        "  ./Quillery 0.67 .Log                  the log, one entry appended per run\n"
+        "  ./audit.txt                           the audit strings\n"
+        "  $XDG_CONFIG_HOME/Velmora/Quillery .conf  the settings (~/.config when unset)\n"
+        "  $XDG_CACHE_HOME/Velmora/Quillery/     the index (~/.cache when unset)\n"
+        "  $TMPDIR/Quillery /                    the work folder (/tmp when unset),\n"
+        "                                        removed when the program ends\n");
+}
+
+}  // namespace quillery
