@@ -32,6 +32,7 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
         switches.folder = TrimBlanks(*folder);
     }
     switches.audit = line.contains(QStringLiteral("-audit"));
+    switches.allArchives = line.contains(QStringLiteral("-allarchives"));
     return switches;
 }
 
@@ -71,6 +72,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText) {
     }
 
     bool ran = false;
+    state.AllArchivesSwitch = switches.allArchives;
     if (!state.SearchString.isEmpty() && !state.SearchFolder.isEmpty()) {
         RunScan(app.context());
         ran = true;
@@ -79,6 +81,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText) {
         RunScan(app.context());
         ran = true;
     }
+    state.AllArchivesSwitch = false;
     if (ran) {
         return true;
     }

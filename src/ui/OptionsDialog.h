@@ -34,6 +34,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* chkInternalView_;
     QCheckBox* scanFolder_;
     QCheckBox* chkSize_;
+    QCheckBox* chkAllArchives_;
     QPushButton* cmdOK_;
 };
 
