@@ -193,8 +193,8 @@ int OtherExtraction::run() {
             const char* why = archive_error_string(reader_.get());
             say("error: " + options_.zipFileName.string() + ": " + (why ? why : "damaged") + "\n",
                 kProblem);
-            // An archive whose very first header cannot be read was never one; a header that
-            // fails later is damage. Either way nothing after it can be read.
+            // Nothing after a header that cannot be read can be: the archive is damaged, or,
+            // when its first header is encrypted, skipped as encrypted.
             const int code = !anyHeader && archive_read_has_encrypted_entries(reader_.get()) > 0
                                  ? kUnzEncryptedSkipped
                                  : kUnzCorrupt;
