@@ -897,6 +897,9 @@ int Extraction::readFallback(const Entry& entry, const Consumer& consume) {
         case kUnzCorrupt:
             say("error: " + entry.name + ": cannot be read\n", kProblem);
             break;
+        case kUnzWarning:
+            say("   skipping: " + entry.name + "  (compression method not supported)\n", kProblem);
+            break;
         default:
             break;
     }

@@ -2,6 +2,8 @@
 
 #include <archive_entry.h>
 
+#include <cstring>
+
 #include "archive/LibarchiveReader.h"
 #include "archive/UnzipResult.h"
 
@@ -49,7 +51,12 @@ int ReadZipEntryWithLibarchive(std::string_view bytes, bool inMemory,
         for (;;) {
             const la_ssize_t got = archive_read_data(reader.get(), buffer, sizeof buffer);
             if (got < 0) {
-                return kUnzCorrupt;
+                // A method libarchive lacks too is skipped, as libzip's are; anything else
+                // is damage.
+                const char* why = archive_error_string(reader.get());
+                const bool unsupported =
+                    total == 0 && why != nullptr && std::strncmp(why, "Unsupported", 11) == 0;
+                return unsupported ? kUnzWarning : kUnzCorrupt;
             }
             if (got == 0) {
                 break;
