@@ -1,7 +1,7 @@
 // Writes a benchmark corpus of zip archives and the list of archives a search must find.
 // The same arguments always give the same archives, byte for byte.
 //
-//   bench_corpus collection|many-small|big OUTPUT_FOLDER
+//   bench_corpus collection|many-small|big|mixed OUTPUT_FOLDER
 //
 // OUTPUT_FOLDER/NAME/ receives the folder tree of archives (NAME: the shape without "-"),
 // OUTPUT_FOLDER/SHAPE.truth the
@@ -16,7 +16,17 @@
 //               and deflated, beside binary, .doc and .htm entries that the patterns skip.
 //   many-small  20,000 archives of one to three tiny text entries.
 //   big         a few small archives and one archive holding a single 2 GiB text entry.
+//   mixed       about 1,500 archives of every type read with the all-archive-types option:
+//               zip, 7z, tar plain and in every compression, cpio, iso, xar; archives inside
+//               archives up to three levels deep (and some four, beyond the limit), truncated,
+//               junk and encrypted ones. OUTPUT_FOLDER/mixed.truth lists what a search with
+//               the option must find, mixed.zip.truth what one without it must find. iso and
+//               xar archives record the time they were made, so only they differ between runs.
+//
+// OUTPUT_FOLDER/SHAPE.bytes receives the number of bytes of selected text a search reads.
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -198,6 +208,11 @@ void WriteZip(const fs::path& path, const std::vector<Entry>& entries) {
 // Remembers which archives hold the needle in a selected entry.
 class Truth {
   public:
+    void addIf(const fs::path& archive, bool matches) {
+        if (matches) {
+            matches_.insert(fs::absolute(archive).lexically_normal().string());
+        }
+    }
     void add(const fs::path& archive, const std::vector<Entry>& entries) {
         for (const Entry& e : entries) {
             if (Selected(e.name) && HoldsNeedle(e.data)) {
@@ -464,6 +479,193 @@ std::uint64_t MakeBig(const fs::path& root, Truth& truth) {
     return BigText::kSize + 20 * 4000;
 }
 
+// An archive of any libarchive-written type, as bytes.
+std::string ArchiveBytes(const std::string& format, const std::string& filter,
+                         const std::vector<Entry>& entries) {
+    archive* a = archive_write_new();
+    if (archive_write_set_format_by_name(a, format.c_str()) != ARCHIVE_OK ||
+        (!filter.empty() && archive_write_add_filter_by_name(a, filter.c_str()) != ARCHIVE_OK)) {
+        Fail("libarchive cannot write " + format + " " + filter);
+    }
+    std::size_t capacity = 1024 * 1024;
+    for (const Entry& e : entries) {
+        capacity += e.data.size() * 2 + 4096;
+    }
+    std::string out(capacity, '\0');
+    std::size_t used = 0;
+    if (archive_write_open_memory(a, out.data(), out.size(), &used) != ARCHIVE_OK) {
+        Fail(archive_error_string(a));
+    }
+    for (const Entry& e : entries) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, e.name.c_str());
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        archive_entry_set_mtime(entry, 820454400, 0);
+        archive_entry_set_size(entry, static_cast<la_int64_t>(e.data.size()));
+        if (archive_write_header(a, entry) < ARCHIVE_WARN ||
+            (!e.data.empty() && archive_write_data(a, e.data.data(), e.data.size()) < 0)) {
+            Fail(std::string("cannot write ") + e.name + ": " + archive_error_string(a));
+        }
+        archive_entry_free(entry);
+    }
+    if (archive_write_close(a) != ARCHIVE_OK) {
+        Fail(archive_error_string(a));
+    }
+    archive_write_free(a);
+    out.resize(used);
+    return out;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        Fail("cannot write " + path.string());
+    }
+}
+
+std::string ZipBytes(const fs::path& scratch, const std::vector<Entry>& entries,
+                     const std::string& password = {}) {
+    WriteZip(scratch, entries);
+    if (!password.empty()) {
+        int error = 0;
+        zip_t* za = zip_open(scratch.c_str(), 0, &error);
+        for (zip_uint64_t i = 0; za != nullptr && i < entries.size(); ++i) {
+            zip_file_set_encryption(za, i, ZIP_EM_AES_256, password.c_str());
+        }
+        if (za == nullptr || zip_close(za) != 0) {
+            Fail("cannot encrypt " + scratch.string());
+        }
+    }
+    std::ifstream in(scratch, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove(scratch);
+    return bytes;
+}
+
+// The types of the mixed shape: suffix, libarchive format and filter ("zip" for libzip).
+struct Kind {
+    const char* suffix;
+    const char* format;
+    const char* filter;
+};
+const Kind kKinds[] = {
+    {".zip", "zip", ""},         {".7z", "7zip", ""},        {".tar", "pax", ""},
+    {".tgz", "pax", "gzip"},     {".tar.gz", "pax", "gzip"}, {".tar.bz2", "pax", "bzip2"},
+    {".tbz", "pax", "bzip2"},    {".tar.xz", "pax", "xz"},   {".txz", "pax", "xz"},
+    {".tar.zst", "pax", "zstd"}, {".tzst", "pax", "zstd"},   {".tar.lz", "pax", "lzip"},
+    {".cpio", "cpio", ""},       {".iso", "iso9660", ""},    {".xar", "xar", ""},
+};
+
+std::string KindBytes(const Kind& kind, const fs::path& scratch,
+                      const std::vector<Entry>& entries) {
+    return std::string(kind.format) == "zip" ? ZipBytes(scratch, entries)
+                                             : ArchiveBytes(kind.format, kind.filter, entries);
+}
+
+// Text entries as in the collection, smaller, the needle in the .diz when asked; adds the
+// bytes of the selected ones to selectedBytes.
+std::vector<Entry> MixedEntries(Random& random, bool needle, std::uint64_t& selectedBytes) {
+    std::vector<Entry> entries;
+    const std::size_t count = 2 + random.below(4);
+    for (std::size_t e = 0; e < count; ++e) {
+        Entry entry;
+        switch (random.below(4)) {
+            case 0:
+                entry.name = "release" + Pad(e, 1) + ".nfo";
+                entry.data = MakeText(random, TextSize(random), TextKind::Art);
+                break;
+            case 1:
+                entry.name = "docs/readme" + Pad(e, 1) + ".txt";
+                entry.data = MakeText(random, TextSize(random), TextKind::Utf8);
+                break;
+            case 2:
+                entry.name = "manual" + Pad(e, 1) + ".htm";
+                entry.data = MakeText(random, TextSize(random), TextKind::Ascii);
+                break;
+            default:
+                entry.name = "program" + Pad(e, 1) + ".exe";
+                entry.data = BinaryData(random, 4096 + random.below(60 * 1024));
+                break;
+        }
+        entries.push_back(std::move(entry));
+    }
+    entries.push_back({"file_id.diz", MakeText(random, 300 + random.below(900), TextKind::Art)});
+    if (needle) {
+        std::string& data = entries.back().data;
+        Plant(data, random.below(data.size() + 1),
+              kNeedleSpellings[random.below(std::size(kNeedleSpellings))]);
+    }
+    for (const Entry& e : entries) {
+        if (Selected(e.name)) {
+            selectedBytes += e.data.size();
+        }
+    }
+    return entries;
+}
+
+std::uint64_t MakeMixed(const fs::path& root, Truth& truth, Truth& zipTruth) {
+    Random random(2024);
+    constexpr std::size_t kArchives = 1500;
+    const fs::path scratch = root / "scratch.zip";
+    std::uint64_t selectedBytes = 0;
+    for (std::size_t a = 0; a < kArchives; ++a) {
+        const fs::path folder = TreeFolder(root, random);
+        fs::create_directories(folder);
+        const bool needle = random.chance(8);
+        const std::size_t plan = random.below(40);
+        const Kind& kind = kKinds[random.below(std::size(kKinds))];
+        fs::path archive = folder / ("pack" + Pad(a, 4));
+        std::string bytes;
+        bool found = needle;        // with the option
+        bool foundWithout = false;  // without it (zips only)
+        if (plan < 6) {
+            // A zip holding archives: one level, or a chain of two to four levels.
+            const std::size_t levels = plan < 3 ? 1 : plan - 1;
+            std::vector<Entry> inner = MixedEntries(random, needle, selectedBytes);
+            for (std::size_t level = levels; level > 0; --level) {
+                const Kind& k = kKinds[random.below(std::size(kKinds))];
+                const std::string name = "level" + std::to_string(level) + k.suffix;
+                std::vector<Entry> outer{{name, KindBytes(k, scratch, inner), random.chance(2)}};
+                if (level > 1) {
+                    inner = std::move(outer);
+                } else {
+                    inner = std::move(outer);
+                    inner.push_back({"info.txt", MakeText(random, 2000, TextKind::Ascii)});
+                    selectedBytes += 2000;
+                }
+            }
+            found = needle && levels <= 3;
+            archive += ".zip";
+            bytes = ZipBytes(scratch, inner);
+        } else if (plan == 6) {
+            // Truncated: damaged whatever it holds.
+            archive += ".tar.gz";
+            bytes = ArchiveBytes("pax", "gzip", MixedEntries(random, needle, selectedBytes));
+            bytes.resize(bytes.size() / 2);
+            found = false;
+        } else if (plan == 7) {
+            archive += ".7z";
+            bytes = MakeText(random, 3000, TextKind::Ascii) + " " + kNeedle;
+            found = false;
+        } else if (plan == 8) {
+            archive += ".zip";
+            bytes = ZipBytes(scratch, MixedEntries(random, needle, selectedBytes), "secret");
+            found = false;
+        } else {
+            const std::vector<Entry> entries = MixedEntries(random, needle, selectedBytes);
+            archive += kind.suffix;
+            bytes = KindBytes(kind, scratch, entries);
+            foundWithout = needle && std::string(kind.format) == "zip";
+        }
+        WriteFile(archive, bytes);
+        truth.addIf(archive, found);
+        zipTruth.addIf(archive, foundWithout);
+    }
+    return selectedBytes;
+}
+
 // 9,999 strings that occur nowhere in the corpus (each holds a letter pair no corpus word
 // has), a third of them starting like corpus text, and the needle.
 void WriteAuditFile(const fs::path& file) {
@@ -502,7 +704,7 @@ void WriteAuditFile(const fs::path& file) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_corpus collection|many-small|big OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: bench_corpus collection|many-small|big|mixed OUTPUT_FOLDER\n");
         return 2;
     }
     const std::string shape = argv[1];
@@ -512,6 +714,7 @@ int main(int argc, char** argv) {
     fs::remove_all(root);
     fs::create_directories(root);
     Truth truth;
+    Truth zipTruth;
     std::uint64_t selected = 0;
     if (shape == "collection") {
         selected = MakeCollection(root, truth);
@@ -519,11 +722,15 @@ int main(int argc, char** argv) {
         selected = MakeManySmall(root, truth);
     } else if (shape == "big") {
         selected = MakeBig(root, truth);
+    } else if (shape == "mixed") {
+        selected = MakeMixed(root, truth, zipTruth);
+        zipTruth.write(out / "mixed.zip.truth");
     } else {
         std::fprintf(stderr, "bench_corpus: unknown shape %s\n", shape.c_str());
         return 2;
     }
     truth.write(out / (shape + ".truth"));
+    std::ofstream(out / (shape + ".bytes"), std::ios::trunc) << selected << '\n';
     WriteAuditFile(out / "audit.txt");
     std::printf("%s: %.1f MB of selected text, %zu archives must match\n", shape.c_str(),
                 static_cast<double>(selected) / 1e6, truth.size());

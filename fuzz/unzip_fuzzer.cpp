@@ -1,5 +1,6 @@
 // Arbitrary bytes as an archive: extracted to a sink and into a folder. Nothing may crash,
-// leak or be written outside the folder.
+// leak or be written outside the folder. Inputs whose first byte is odd are named .7z, so
+// that libarchive reads them (whatever format they are); the scan opens inner archives.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +42,10 @@ const fs::path& Scratch() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const fs::path zip = Scratch() / "input.zip";
+    const bool other = size > 0 && (data[0] & 1) != 0;
+    const fs::path zip = Scratch() / (other ? "input.7z" : "input.zip");
+    std::error_code removed;
+    fs::remove(Scratch() / (other ? "input.zip" : "input.7z"), removed);
     const fs::path out = Scratch() / "out" / "target";
     if (FILE* f = std::fopen(zip.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
@@ -66,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     };
     options.writeToStdout = 1;
+    options.allArchives = true;
     quillery::SingleEntryUnzip({"*.txt", "*.nfo"}, {}, options, callbacks);
     if (sink.open) {
         std::abort();  // every begun entry must be ended

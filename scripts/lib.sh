@@ -7,8 +7,8 @@ REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian packages the build and the tests need on a fresh machine.
 QUILLERY_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev libzip-dev libdeflate-dev libgtest-dev
-    fonts-dejavu-core zip unzip scdoc
+    qt6-base-dev libzip-dev libdeflate-dev libarchive-dev libgtest-dev
+    fonts-dejavu-core zip unzip p7zip-full scdoc
 )
 
 # What scripts/package needs beside them.

@@ -236,6 +236,7 @@ void Application::loadSettings() {
     options_->setChecked(OptionBox::InternalViewer, values.internalView != 0);
     options_->setChecked(OptionBox::SubFolders, values.subFolders != 0);
     options_->setChecked(OptionBox::ShowSize, values.showSize != 0);
+    options_->setChecked(OptionBox::AllArchives, values.allArchives != 0);
 }
 
 void Application::saveSettings() {
@@ -247,6 +248,7 @@ void Application::saveSettings() {
     values.internalView = options_->isChecked(OptionBox::InternalViewer) ? 1 : 0;
     values.subFolders = options_->isChecked(OptionBox::SubFolders) ? 1 : 0;
     values.showSize = options_->isChecked(OptionBox::ShowSize) ? 1 : 0;
+    values.allArchives = options_->isChecked(OptionBox::AllArchives) ? 1 : 0;
     SaveSettings(values);
 }
 

@@ -183,6 +183,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText,
     }
 
     bool ran = false;
+    state.AllArchivesSwitch = switches.allArchives;
     if (!state.SearchString.isEmpty() && !state.SearchFolder.isEmpty()) {
         RunScan(app.context());
         ran = true;
@@ -191,6 +192,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText,
         RunScan(app.context());
         ran = true;
     }
+    state.AllArchivesSwitch = false;
     if (ran) {
         return true;
     }

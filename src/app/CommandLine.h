@@ -19,7 +19,7 @@ struct CommandLineSwitches {
     std::optional<QString> search;
     std::optional<QString> folder;
     bool audit = false;
-    bool allArchives = false;
+    bool allArchives = false;  // every archive type, for this run only
     bool noIndex = false;
 
     bool operator==(const CommandLineSwitches&) const = default;

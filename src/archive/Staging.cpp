@@ -84,6 +84,7 @@ StagingCall PlannedStagingCall(const StagingState& state, const QString& pattern
     o.maxEntryBytes = extractAll ? state.extractEntryLimit
                       : toSink   ? state.scanEntryLimit
                                  : state.viewerEntryLimit;
+    o.allArchives = state.allArchives;
     o.zipFileName = zipPath;
     o.extractFolder = targetFolder;
     return call;

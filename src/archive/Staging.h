@@ -24,6 +24,10 @@ struct StagingState {
     UnzipOptions options;      // the fifteen flags; the two paths are set by CallUnzip
     int NoPasswordPrompt = 0;  // 1: the password callback answers "none" at once
     int LastUnzipResult = 0;
+    // The run reads every archive type and opens archives inside archives (the "All Archive
+    // Types" option, or the command line's switch, as the run started); the viewer opens its
+    // results the same way.
+    bool allArchives = false;
 
     // The most bytes one entry may inflate to. A larger entry (a "zip bomb") stops the
     // extraction with kUnzTooLarge: a scan counts the archive as examined and goes on.

@@ -14,10 +14,13 @@
 #include <optional>
 #include <system_error>
 
+#include "archive/ArchiveKinds.h"
 #include "archive/EntryPath.h"
 #include "archive/NamePattern.h"
+#include "archive/NestedArchives.h"
 #include "archive/TargetFiles.h"
 #include "archive/UnzipResult.h"
+#include "archive/ZipEntryFallback.h"
 
 namespace quillery {
 
@@ -125,30 +128,6 @@ bool ReadWhole(int fd, char* out, std::size_t size) {
     return true;
 }
 
-int Severity(int code) {
-    switch (code) {
-        case kUnzCancelled:
-            return 6;
-        case kUnzWriteFailed:
-            return 5;
-        case kUnzTooLarge:
-            return 4;
-        case kUnzCorrupt:
-            return 3;
-        case kUnzEncryptedSkipped:
-            return 2;
-        case kUnzWarning:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
-// Problems from which the next entries cannot sensibly go on.
-bool StopsExtraction(int code) {
-    return Severity(code) >= Severity(kUnzCorrupt);
-}
-
 std::string MethodName(zip_uint16_t method) {
     switch (method) {
         case ZIP_CM_STORE:
@@ -196,8 +175,13 @@ struct Entry {
 class Extraction {
   public:
     Extraction(const std::vector<std::string>& include, const std::vector<std::string>& exclude,
-               const UnzipOptions& options, const UnzipCallbacks& callbacks)
-        : include_(include), exclude_(exclude), options_(options), callbacks_(callbacks) {}
+               const UnzipOptions& options, const UnzipCallbacks& callbacks,
+               const ArchiveSource& source)
+        : include_(include),
+          exclude_(exclude),
+          options_(options),
+          callbacks_(callbacks),
+          source_(source) {}
 
     int run();
 
@@ -220,6 +204,20 @@ class Extraction {
     void list(const std::vector<Entry>& entries) const;
 
     int extract(const Entry& entry);
+    // Bytes inflated for the file on disk's entry by the levels above this one.
+    std::uint64_t alreadyInflated() const {
+        return source_.budget != nullptr ? source_.budget->inflated : 0;
+    }
+    void charge(std::uint64_t bytes) const {
+        if (source_.budget != nullptr) {
+            source_.budget->inflated += bytes;
+        }
+    }
+    // An entry in a compression method libzip here cannot read, read through libarchive.
+    bool needsFallback(const Entry& entry) const;
+    int readFallback(const Entry& entry, const Consumer& consume);
+    // Opens the entry (the whole of it) as an archive and searches it.
+    int openInner(const Entry& entry);
     int makeFolder(const Entry& entry);
     int testEntry(const Entry& entry);
     int streamEntry(const Entry& entry);
@@ -247,6 +245,9 @@ class Extraction {
     const std::vector<std::string>& exclude_;
     const UnzipOptions& options_;
     const UnzipCallbacks& callbacks_;
+    const ArchiveSource& source_;
+    // The archive's bytes when it was opened from memory.
+    std::string_view bytes_;
 
     // Declared before the archive, which may read from its memory, so that it goes after it.
     BufferLease buffers_;
@@ -299,10 +300,10 @@ int Extraction::run() {
     int result = kUnzOk;
     for (const Entry& entry : entries) {
         const int code = extract(entry);
-        if (Severity(code) > Severity(result)) {
+        if (ResultSeverity(code) > ResultSeverity(result)) {
             result = code;
         }
-        if (StopsExtraction(code)) {
+        if (ResultStopsExtraction(code)) {
             break;
         }
     }
@@ -333,6 +334,22 @@ void Extraction::say(const std::string& text, int level) const {
 }
 
 int Extraction::openArchive() {
+    zip_error_t error;
+    if (source_.inMemory) {
+        zip_error_init(&error);
+        bytes_ = source_.memory;
+        zip_source_t* source =
+            bytes_.empty() ? nullptr
+                           : zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);
+        if (source != nullptr) {
+            archive_.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
+            if (!archive_) {
+                zip_source_free(source);
+            }
+        }
+        zip_error_fini(&error);
+        return archive_ ? kUnzOk : kUnzNotAZip;
+    }
     // A folder is no archive; nor is an empty file, which libzip would open as one.
     const int fd = ::open(options_.zipFileName.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
@@ -347,7 +364,6 @@ int Extraction::openArchive() {
     }
     // A small archive is read with one call and opened from memory: libzip then makes no
     // calls to the file system of its own.
-    zip_error_t error;
     zip_error_init(&error);
     if (static_cast<std::uint64_t>(info.st_size) <= kWholeArchiveBytes) {
         const auto size = static_cast<std::size_t>(info.st_size);
@@ -355,6 +371,7 @@ int Extraction::openArchive() {
         const bool read = ReadWhole(fd, bytes, size);
         ::close(fd);
         if (read) {
+            bytes_ = std::string_view(bytes, size);
             zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &error);
             if (source != nullptr) {
                 archive_.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
@@ -403,7 +420,8 @@ int Extraction::collectEntries(std::vector<Entry>& entries) {
         }
         entry.name = entry.stat.name;
         entry.directory = !entry.name.empty() && entry.name.back() == '/';
-        if (isSelected(entry.name)) {
+        if (isSelected(entry.name) ||
+            (!entry.directory && OpensAsInnerArchive(options_, entry.name))) {
             entries.push_back(std::move(entry));
         }
     }
@@ -444,9 +462,12 @@ int Extraction::extract(const Entry& entry) {
         return kUnzCancelled;
     }
     if (options_.maxEntryBytes != 0 && entry.sizeKnown() &&
-        entry.stat.size > options_.maxEntryBytes) {
+        alreadyInflated() + entry.stat.size > options_.maxEntryBytes) {
         say("error: " + entry.name + " is too large\n", kProblem);
         return kUnzTooLarge;
+    }
+    if (OpensAsInnerArchive(options_, entry.name)) {
+        return openInner(entry);
     }
     if (options_.testOnly) {
         return testEntry(entry);
@@ -488,7 +509,9 @@ int Extraction::makeFolder(const Entry& entry) {
 int Extraction::testEntry(const Entry& entry) {
     std::string_view whole;
     int code = kUnzOk;
-    if (!inflateInMemory(entry, whole)) {
+    if (needsFallback(entry)) {
+        code = readFallback(entry, [](const char*, std::size_t) { return kUnzOk; });
+    } else if (!inflateInMemory(entry, whole)) {
         EntryPtr file;
         if (code = openEntry(entry, file); code != kUnzOk) {
             return code;
@@ -539,6 +562,7 @@ bool Extraction::inflateInMemory(const Entry& entry, std::string_view& data) {
     if (libdeflate_crc32(0, bytes, size) != st.crc) {
         return false;
     }
+    charge(size);
     data = std::string_view(bytes, size);
     return true;
 }
@@ -561,6 +585,23 @@ int Extraction::streamEntry(const Entry& entry) {
         EntrySink* sink = callbacks_.output;
         sink->begin(EntryInfo{entry.name, entry.stat.size});
         const int code = deliver(entry, whole, [sink](const char* data, std::size_t size) {
+            return sink->write(data, size) ? kUnzOk : kUnzCancelled;
+        });
+        sink->end(code == kUnzOk);
+        return code;
+    }
+    if (needsFallback(entry)) {
+        EntrySink* sink = callbacks_.output;
+        if (sink == nullptr) {
+            return readFallback(entry, [this](const char* data, std::size_t size) {
+                if (callbacks_.print) {
+                    callbacks_.print(std::string_view(data, size));
+                }
+                return kUnzOk;
+            });
+        }
+        sink->begin(EntryInfo{entry.name, entry.stat.size});
+        const int code = readFallback(entry, [sink](const char* data, std::size_t size) {
             return sink->write(data, size) ? kUnzOk : kUnzCancelled;
         });
         sink->end(code == kUnzOk);
@@ -652,9 +693,12 @@ int Extraction::writeEntry(const Entry& entry) {
     }
 
     // Open the entry before touching the old file: a skipped password leaves it alone.
+    const bool fallback = needsFallback(entry);
     EntryPtr file;
-    if (const int code = openEntry(entry, file); code != kUnzOk) {
-        return code;
+    if (!fallback) {
+        if (const int code = openEntry(entry, file); code != kUnzOk) {
+            return code;
+        }
     }
     if (existing != NodeKind::kNone && !RemoveNode(folder.get(), fileName)) {
         say("error: cannot replace " + shown + "\n", kProblem);
@@ -672,9 +716,10 @@ int Extraction::writeEntry(const Entry& entry) {
             kProgress);
     }
     const int fd = out.get();
-    int code = pump(entry, file.get(), [fd](const char* data, std::size_t size) {
+    const auto write = [fd](const char* data, std::size_t size) {
         return WriteAll(fd, data, size) ? kUnzOk : kUnzWriteFailed;
-    });
+    };
+    int code = fallback ? readFallback(entry, write) : pump(entry, file.get(), write);
     if (code == kUnzOk && (entry.stat.valid & ZIP_STAT_MTIME) != 0) {
         SetFileTime(fd, entry.stat.mtime);
     }
@@ -791,7 +836,7 @@ int Extraction::pump(const Entry& entry, zip_file_t* file, const Consumer& consu
             break;
         }
         total += static_cast<zip_uint64_t>(got);
-        if (options_.maxEntryBytes != 0 && total > options_.maxEntryBytes) {
+        if (options_.maxEntryBytes != 0 && alreadyInflated() + total > options_.maxEntryBytes) {
             if (report) {
                 say("error: " + entry.name + " is too large\n", kProblem);
             }
@@ -802,6 +847,9 @@ int Extraction::pump(const Entry& entry, zip_file_t* file, const Consumer& consu
             return code;
         }
     }
+    if (report) {
+        charge(total);
+    }
     if (entry.sizeKnown() && total != entry.stat.size) {
         if (report) {
             say("error: " + entry.name + ": data ends early\n", kProblem);
@@ -811,12 +859,118 @@ int Extraction::pump(const Entry& entry, zip_file_t* file, const Consumer& consu
     return kUnzOk;
 }
 
+bool Extraction::needsFallback(const Entry& entry) const {
+    return (entry.stat.valid & ZIP_STAT_COMP_METHOD) != 0 &&
+           zip_compression_method_supported(entry.stat.comp_method, 0) == 0;
+}
+
+int Extraction::readFallback(const Entry& entry, const Consumer& consume) {
+    // libarchive decrypts only entries in the methods libzip reads anyway.
+    if (entry.encrypted()) {
+        say("   skipping: " + entry.name + "  (unsupported encryption)\n", kProblem);
+        return kUnzEncryptedSkipped;
+    }
+    std::uint64_t total = 0;
+    std::uint64_t limit = 0;  // none
+    if (options_.maxEntryBytes != 0) {
+        const std::uint64_t used = std::min(options_.maxEntryBytes, alreadyInflated());
+        limit = std::max<std::uint64_t>(options_.maxEntryBytes - used, 1);
+    }
+    const int code = ReadZipEntryWithLibarchive(
+        bytes_, !bytes_.empty(), options_.zipFileName, entry.name, entry.index, entry.stat.size,
+        entry.sizeKnown(),
+        [&](const char* data, std::size_t size) {
+            total += size;
+            return consume(data, size);
+        },
+        limit);
+    charge(total);
+    switch (code) {
+        case kUnzOk:
+            break;
+        case kUnzEncryptedSkipped:
+            say("   skipping: " + entry.name + "  (encrypted, no password)\n", kProblem);
+            break;
+        case kUnzTooLarge:
+            say("error: " + entry.name + " is too large\n", kProblem);
+            break;
+        case kUnzCorrupt:
+            say("error: " + entry.name + ": cannot be read\n", kProblem);
+            break;
+        case kUnzWarning:
+            say("   skipping: " + entry.name + "  (compression method not supported)\n", kProblem);
+            break;
+        default:
+            break;
+    }
+    return code;
+}
+
+int Extraction::openInner(const Entry& entry) {
+    if (source_.depth >= kMaxNestDepth) {
+        say("   skipping: " + entry.name + "  (nested too deep)\n", kProblem);
+        return kUnzOk;
+    }
+    const std::uint64_t held = source_.budget != nullptr ? source_.budget->held : 0;
+    if (entry.sizeKnown() && held + entry.stat.size > kNestedArchiveBytes) {
+        say("   skipping: " + entry.name + "  (too large to open inside an archive)\n", kProblem);
+        return kUnzOk;
+    }
+    std::string bytes;
+    bool tooLarge = false;
+    const Consumer keep = [&](const char* data, std::size_t size) {
+        if (held + bytes.size() + size > kNestedArchiveBytes) {
+            tooLarge = true;
+            return kUnzCancelled;
+        }
+        bytes.append(data, size);
+        return kUnzOk;
+    };
+    std::string_view whole;
+    int code = kUnzOk;
+    if (needsFallback(entry)) {
+        code = readFallback(entry, keep);
+    } else if (inflateInMemory(entry, whole)) {
+        bytes.assign(whole);
+    } else {
+        EntryPtr file;
+        if (code = openEntry(entry, file); code == kUnzOk) {
+            code = pump(entry, file.get(), keep);
+        }
+    }
+    if (tooLarge) {
+        say("   skipping: " + entry.name + "  (too large to open inside an archive)\n", kProblem);
+        return kUnzOk;
+    }
+    if (code != kUnzOk) {
+        return code;
+    }
+    NestBudget top{bytes.size(), 0};
+    NestBudget& budget = source_.budget != nullptr ? *source_.budget : top;
+    budget.held += bytes.size();
+    const int inner = ExtractInnerArchive(entry.name, bytes, include_, exclude_, options_,
+                                          callbacks_, source_.depth, budget);
+    budget.held -= bytes.size();
+    return inner;
+}
+
 }  // namespace
+
+int ExtractZipArchive(const std::vector<std::string>& include,
+                      const std::vector<std::string>& exclude, const UnzipOptions& options,
+                      const UnzipCallbacks& callbacks, const ArchiveSource& source) {
+    return Extraction(include, exclude, options, callbacks, source).run();
+}
 
 int SingleEntryUnzip(const std::vector<std::string>& include,
                      const std::vector<std::string>& exclude, const UnzipOptions& options,
                      const UnzipCallbacks& callbacks) {
-    return Extraction(include, exclude, options, callbacks).run();
+    const ArchiveSource onDisk;
+    if (!options.zipFileName.empty() &&
+        IsOtherArchiveName(options.zipFileName.filename().string())) {
+        return ExtractOtherArchive(include, exclude, options, callbacks, onDisk);
+    }
+    return ExtractZipArchive(include, exclude, options, callbacks, onDisk);
 }
 
 }  // namespace quillery

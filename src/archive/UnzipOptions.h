@@ -29,6 +29,9 @@ struct UnzipOptions {
     // Not part of the record above: the most bytes one entry may inflate to before the
     // extraction stops with kUnzTooLarge (0: no limit).
     std::uint64_t maxEntryBytes = 0;
+    // Entries that are archives themselves (any format, zip included) are searched in turn,
+    // when searching or viewing (flat), to a few levels; see NestedArchives.h.
+    bool allArchives = false;
 
     bool operator==(const UnzipOptions&) const = default;
 };

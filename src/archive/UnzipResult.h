@@ -9,7 +9,8 @@ namespace quillery {
 enum UnzipResult : int {
     kUnzOk = 0,
     kUnzWarning = 1,           // entries skipped for their names (nothing left after cleaning)
-                               // or for a compression method libzip cannot inflate
+                               // or for a compression method neither libzip nor
+                               // libarchive can inflate
     kUnzCorrupt = 2,           // corrupt archive, truncated data or a failed CRC check
     kUnzTooLarge = 4,          // an entry exceeded the layer's size limit
     kUnzNotAZip = 9,           // missing file, a folder, or not a zip archive

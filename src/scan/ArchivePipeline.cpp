@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 // each subfolder's tree (names not starting with "."), every real folder once.
 class TreeOrder {
   public:
-    TreeOrder(const fs::path& root, bool includeSubFolders) : subFolders_(includeSubFolders) {
+    TreeOrder(const fs::path& root, bool includeSubFolders, bool allArchives)
+        : subFolders_(includeSubFolders), allArchives_(allArchives) {
         enter(root);
     }
 
@@ -62,7 +63,7 @@ class TreeOrder {
             if (it->is_directory(typeError) && !name.empty() && name[0] != '.') {
                 frame.subfolders.push_back(it->path());
             }
-            if (IsArchiveName(name)) {
+            if (IsArchiveName(name, allArchives_)) {
                 frame.archives.push_back(it->path());
             }
         }
@@ -70,6 +71,7 @@ class TreeOrder {
     }
 
     bool subFolders_;
+    bool allArchives_;
     std::vector<Frame> stack_;
     std::set<std::pair<dev_t, ino_t>> visited_;
 };
@@ -89,7 +91,7 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
       plan_(std::move(plan)),
       root_(std::move(root)),
       includeSubFolders_(includeSubFolders),
-      order_(std::make_unique<TreeOrder>(root_, includeSubFolders_)),
+      order_(std::make_unique<TreeOrder>(root_, includeSubFolders_, plan_.options.allArchives)),
       thread_([this] { work(); }) {}
 
 ArchivePipeline::~ArchivePipeline() {

@@ -8,14 +8,17 @@
 
 #include "scan/TextMatcher.h"
 #include "text/CodePage.h"
+#include "text/Utf16.h"
 #include "text/Utf8Decoder.h"
 
 namespace quillery {
 
 // Tests one text, arriving as bytes in pieces of any size, against a TextMatcher, with
 // memory bounded by the longest term, whatever the text's length. The result is exactly
-// that of decoding the whole text (UTF-8 when valid, else the byte character set), upper-
-// casing and trimming it and testing it with ExpressionMatchesText.
+// that of decoding the whole text with DecodeText (UTF-16 by its mark, else UTF-8 when
+// valid, else the byte character set), upper-casing and trimming it and testing it with
+// ExpressionMatchesText. A UTF-16 text is turned into UTF-8 on the way in, as DecodeText
+// does, and is then tested as that.
 //
 // ASCII terms are matched on the bytes: ASCII bytes decode to themselves in every case and
 // no other character of the byte sets upper-cases to ASCII, so only the UTF-8 letters
@@ -44,6 +47,9 @@ class MatchStream {
     using ByteBranch = Branch<char>;
     using WideBranch = Branch<char16_t>;
 
+    // The bytes as they come, before the check for a UTF-16 mark.
+    void feedRaw(const char* data, std::size_t size);
+    void feedText(const char* data, std::size_t size);
     void trackContent(const unsigned char* p, std::size_t n);
     bool evaluate(const std::vector<char>& found) const;
     void scanBytes(ByteBranch& branch, std::size_t keep);
@@ -82,6 +88,13 @@ class MatchStream {
 
     Utf8Decoder validator_;
     bool checkUtf8_ = false;
+
+    // The first two bytes, until they tell whether the text is UTF-16.
+    std::array<char, 2> mark_{};
+    std::size_t markLength_ = 0;
+    bool markChecked_ = false;
+    std::unique_ptr<Utf16ToUtf8> utf16_;
+    std::string converted_;
 };
 
 }  // namespace quillery

@@ -32,6 +32,9 @@ struct RunState {
     bool ScanIdle = true;
     bool IncludeSubFolders = true;
     bool UseInternalViewer = true;
+    // The command line asked for every archive type, for its own run only (the option box
+    // keeps its value).
+    bool AllArchivesSwitch = false;
 
     std::filesystem::path WorkFolder;  // ends with the separator; empty until set up
     int animationFrame = 0;

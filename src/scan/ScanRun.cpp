@@ -144,6 +144,8 @@ void RunScan(ScanContext& ctx) {
     FixTrailingSlash(state.SearchFolder, true);
     state.StartFolder = state.SearchFolder;
     state.IncludeSubFolders = view.optionChecked(OptionBox::SubFolders);
+    state.staging.allArchives =
+        view.optionChecked(OptionBox::AllArchives) || state.AllArchivesSwitch;
     state.ScanIdle = false;
     view.setStartCaption(kStopCaption);
 

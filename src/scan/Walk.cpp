@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/ArchiveKinds.h"
 #include "archive/Staging.h"
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
@@ -94,7 +95,7 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
         return;
     }
     for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        if (!IsArchiveName(it->path().filename().string())) {
+        if (!IsArchiveName(it->path().filename().string(), ctx.state.staging.allArchives)) {
             continue;
         }
         ctx.view.yieldToEvents();
@@ -145,13 +146,8 @@ void Walk(WalkRun& run, const fs::path& folder) {
 
 }  // namespace
 
-bool IsArchiveName(const std::string& name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    const std::string tail = name.substr(name.size() - 4);
-    return tail[0] == '.' && (tail[1] == 'z' || tail[1] == 'Z') &&
-           (tail[2] == 'i' || tail[2] == 'I') && (tail[3] == 'p' || tail[3] == 'P');
+bool IsArchiveName(const std::string& name, bool allArchives) {
+    return IsZipName(name) || (allArchives && IsOtherArchiveName(name));
 }
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {

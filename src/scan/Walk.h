@@ -18,8 +18,9 @@ void ScanFolder(ScanContext& ctx, const std::filesystem::path& folder);
 // updates the counters. Every listed entry is counted, whether it could be read or not.
 void ScanArchives(ScanContext& ctx, const std::filesystem::path& folder);
 
-// Whether a directory entry's name is an archive's: it ends with ".zip" in any letter case.
-bool IsArchiveName(const std::string& name);
+// Whether a directory entry's name is an archive's: it ends with ".zip" in any letter case,
+// or, with allArchives, with the suffix of any other archive type read (IsOtherArchiveName).
+bool IsArchiveName(const std::string& name, bool allArchives);
 
 // Shows the next frame of the progress animation, or the resting frame.
 void AnimateBusy(ScanContext& ctx, bool running);

@@ -18,6 +18,7 @@ const QString kAuditName = QStringLiteral("Audit");
 const QString kInternalViewName = QStringLiteral("IntView");
 const QString kSubFoldersName = QStringLiteral("SubFolder");
 const QString kShowSizeName = QStringLiteral("ShowSize");
+const QString kAllArchivesName = QStringLiteral("AllArchives");
 
 // Removes leading and trailing blanks (U+0020 only).
 QStringView TrimmedOfBlanks(QStringView text) {
@@ -89,6 +90,7 @@ SettingsValues LoadSettings(const SettingsKey& key) {
     values.internalView = ReadCheckBox(open, kInternalViewName);
     values.subFolders = ReadCheckBox(open, kSubFoldersName);
     values.showSize = ReadCheckBox(open, kShowSizeName);
+    values.allArchives = ReadCheckBox(open, kAllArchivesName);
     return values;
 }
 
@@ -108,6 +110,7 @@ bool SaveSettings(const SettingsValues& values, const SettingsKey& key) {
     WriteOpenValue(open, kInternalViewName, kNumberValue, std::int32_t{values.internalView});
     WriteOpenValue(open, kSubFoldersName, kNumberValue, std::int32_t{values.subFolders});
     WriteOpenValue(open, kShowSizeName, kNumberValue, std::int32_t{values.showSize});
+    WriteOpenValue(open, kAllArchivesName, kNumberValue, std::int32_t{values.allArchives});
     return true;
 }
 

@@ -7,7 +7,7 @@
 
 namespace quillery {
 
-// The remembered search and options: the three boxes of the main window and the four check
+// The remembered search and options: the three boxes of the main window and the five check
 // boxes of the options dialog (0 clear, 1 ticked).
 struct SettingsValues {
     QString searchString;
@@ -17,6 +17,7 @@ struct SettingsValues {
     int internalView = 0;
     int subFolders = 0;
     int showSize = 0;
+    int allArchives = 0;
 
     bool operator==(const SettingsValues&) const = default;
 };
@@ -31,7 +32,7 @@ std::optional<QString> NormalisePatternText(const QString& text);
 SettingsValues LoadSettings(const SettingsKey& key = DefaultSettingsKey());
 
 // Replaces the stored settings: the key is deleted and written anew (Version "0.67 ", the
-// texts and the four numbers). Returns false, changing nothing, when the pattern text has no
+// texts and the five numbers). Returns false, changing nothing, when the pattern text has no
 // stored form.
 bool SaveSettings(const SettingsValues& values, const SettingsKey& key = DefaultSettingsKey());
 

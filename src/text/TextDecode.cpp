@@ -1,10 +1,23 @@
 #include "text/TextDecode.h"
 
+#include <string>
+
+#include "text/Utf16.h"
 #include "text/Utf8Decoder.h"
 
 namespace quillery {
 
 QString DecodeText(std::string_view bytes, ByteCodePage page) {
+    if (const auto order = Utf16MarkOf(bytes)) {
+        // Read as UTF-8 of the same characters, so that every reader of texts (the matcher
+        // that streams them too) sees exactly the same characters.
+        Utf16ToUtf8 convert(*order);
+        std::string utf8;
+        utf8.reserve(bytes.size() * 3 / 2);
+        convert.feed(bytes.data() + 2, bytes.size() - 2, utf8);
+        convert.finish(utf8);
+        return DecodeText(utf8, page);
+    }
     Utf8Decoder check;
     if (check.feed(bytes.data(), bytes.size(), nullptr) && check.finish()) {
         // Valid UTF-8: Qt's decoder gives the same characters, faster; the mark is dropped.

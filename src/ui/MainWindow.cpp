@@ -194,6 +194,10 @@ void MainWindow::setUpToolTips() {
             QStringLiteral("Primarily for networked drives, see Readme.txt for examples of use."));
     options_.findChild<QWidget*>(QStringLiteral("chkSize"))
         ->setToolTip(QStringLiteral("Display FileSize for files found."));
+    options_.findChild<QWidget*>(QStringLiteral("chkAllArchives"))
+        ->setToolTip(QStringLiteral(
+            "Also search 7z, rar, tar, cab, lzh, iso, cpio and xar archives, and archives "
+            "inside archives."));
 }
 
 void MainWindow::setUpListview() {

@@ -8,13 +8,13 @@ namespace quillery {
 
 OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("frmOptions"));
-    setFixedSize(TwipsSize(3972, 3660));
+    setFixedSize(TwipsSize(3972, 4260));
     QFont small = font();
     small.setPixelSize(11);
     setFont(small);
     frame1_ = new QGroupBox(QStringLiteral("Options"), this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
-    frame1_->setGeometry(TwipsRect(120, 120, 3732, 2772));
+    frame1_->setGeometry(TwipsRect(120, 120, 3732, 3372));
     const auto makeBox = [this](const char* name, const QString& caption, QRect geometry) {
         auto* b = new QCheckBox(caption, frame1_);
         b->setObjectName(QLatin1String(name));
@@ -29,9 +29,11 @@ OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent)
                           TwipsRect(240, 1680, 1812, 372));
     chkSize_ =
         makeBox("chkSize", QStringLiteral("&Display File Size"), TwipsRect(240, 2280, 1692, 372));
+    chkAllArchives_ = makeBox("chkAllArchives", QStringLiteral("All Archive &Types"),
+                              TwipsRect(240, 2880, 1812, 372));
     cmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(TwipsRect(2640, 3120, 1212, 372));
+    cmdOK_->setGeometry(TwipsRect(2640, 3720, 1212, 372));
     cmdOK_->setDefault(true);
     connect(cmdOK_, &QPushButton::clicked, this, &OptionsDialog::okClicked);
 
@@ -68,6 +70,8 @@ QCheckBox* OptionsDialog::box(OptionBox which) const {
             return chkAudit_;
         case OptionBox::InternalViewer:
             return chkInternalView_;
+        case OptionBox::AllArchives:
+            return chkAllArchives_;
     }
     return chkSize_;
 }

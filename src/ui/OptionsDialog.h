@@ -38,6 +38,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* chkInternalView_;
     QCheckBox* scanFolder_;
     QCheckBox* chkSize_;
+    QCheckBox* chkAllArchives_;
     QPushButton* cmdOK_;
 };
 

@@ -58,7 +58,10 @@ TEST(MatchStreamTest, AgreesWithTheWholeTextForAnyPieceSize) {
                                                 "\t",
                                                 "\xFF",
                                                 std::string(1, '\0'),
-                                                "|&"};
+                                                "|&",
+                                                "\xFF\xFE",
+                                                "\xFE\xFF",
+                                                std::string("A\0B\0", 4)};
     const std::vector<QString> terms = {"AB",
                                         "I",
                                         "IS",

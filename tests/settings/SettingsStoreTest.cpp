@@ -137,7 +137,7 @@ TEST_F(SettingsStoreTest, SaveRemovesValuesItDoesNotWrite) {
 
     ASSERT_TRUE(SaveSettings(SomeValues()));
     QSettings file(QString::fromStdString(SettingsFile().string()), QSettings::IniFormat);
-    EXPECT_EQ(file.allKeys().size(), 8) << file.allKeys().join(',').toStdString();
+    EXPECT_EQ(file.allKeys().size(), 9) << file.allKeys().join(',').toStdString();
     for (const char* gone : {"Stray", "Last Window", "Other/x"}) {
         EXPECT_FALSE(file.contains(QString::fromLatin1(gone))) << gone;
         EXPECT_EQ(ReadValue(DefaultSettingsKey(), QString::fromLatin1(gone)),
