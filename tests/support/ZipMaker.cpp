@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,14 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
     ASSERT_EQ(zip_close(za), 0) << "cannot write " << path << ": " << zip_strerror(za);
 }
 
+std::filesystem::path MakeArchive(const std::filesystem::path& root, const std::string& rel,
+                                  const std::string& entry, const std::string& text) {
+    const auto p = root / rel;
+    std::filesystem::create_directories(p.parent_path());
+    MakeZip(p, {{entry, text}});
+    return p;
+}
+
 void MakeZipFromFile(const std::filesystem::path& zip, const std::string& entryName,
                      const std::filesystem::path& content) {
     int error = 0;
@@ -65,6 +74,20 @@ void MakeZipFromFile(const std::filesystem::path& zip, const std::string& entryN
     ASSERT_NE(source, nullptr) << zip_strerror(za);
     ASSERT_GE(zip_file_add(za, entryName.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << zip_strerror(za);
     ASSERT_EQ(zip_close(za), 0) << zip_strerror(za);
+}
+
+void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::string& tail) {
+    const auto text = zip.parent_path() / "big.txt.tmp";
+    {
+        std::ofstream out(text, std::ios::binary);
+        const std::string line = std::string(1023, 'z') + '\n';
+        for (int i = 0; i < lines; ++i) {
+            out << line;
+        }
+        out << tail;
+    }
+    MakeZipFromFile(zip, "big.txt", text);
+    std::filesystem::remove(text);
 }
 
 std::string ReadFileBytes(const std::filesystem::path& path) {
@@ -112,8 +135,31 @@ void CorruptCrc(const std::filesystem::path& zip, const std::string& entryName) 
     WriteFileBytes(zip, bytes);
 }
 
-void Truncate(const std::filesystem::path& zip, std::uintmax_t size) {
-    std::filesystem::resize_file(zip, size);
+std::vector<std::string> FilesBelow(const std::filesystem::path& root, bool everything) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (everything || (it->is_regular_file() && !it->is_symlink())) {
+            files.push_back(std::filesystem::relative(it->path(), root).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Golden(const std::string& name,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string text = ReadFileBytes(std::filesystem::path(QUILLERY_GOLDEN_DIR) / name);
+    EXPECT_FALSE(text.empty()) << "no golden file " << name;
+    for (const auto& [key, value] : values) {
+        const std::string placeholder = "{" + key + "}";
+        for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::string::npos;
+             at += value.size()) {
+            text.replace(at, placeholder.size(), value);
+        }
+    }
+    return text;
 }
 
 }  // namespace quillery::test

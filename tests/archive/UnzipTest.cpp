@@ -1,0 +1,294 @@
+#include <zip.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "UnzipFixture.h"
+
+namespace quillery::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using UnzipTest = UnzipFixture;
+
+TEST_F(UnzipTest, FlatOrWithFoldersAndSelectedByIncludeAndExcludeLists) {
+    MakeZip(zip, {{"top.txt", "top level", false},
+                  Folder("docs/"),
+                  {"docs/guide.txt", std::string(5000, 'g')},
+                  {"docs/deep/note.md", "deep"},
+                  Folder("empty/"),
+                  {"docs/SECRET.txt", "s"},
+                  {"my docs/a file.txt", "x"}});
+    struct Case {
+        const char* name;
+        int recreate, caseInsensitive, underscores;
+        std::vector<std::string> include, exclude;
+        Files files;
+    };
+    const std::vector<Case> cases = {
+        {"flat", 0, 0, 0, {}, {}, {"SECRET.txt", "a file.txt", "guide.txt", "note.md", "top.txt"}},
+        {"folders",
+         1,
+         0,
+         0,
+         {},
+         {},
+         {"docs/SECRET.txt", "docs/deep/note.md", "docs/guide.txt", "my docs/a file.txt",
+          "top.txt"}},
+        {"include, exclude",
+         1,
+         0,
+         0,
+         {"*.txt"},
+         {"*secret*", "my*"},
+         {"docs/SECRET.txt", "docs/guide.txt", "top.txt"}},
+        {"ignoring case",
+         1,
+         1,
+         0,
+         {"*.TXT", "*.md"},
+         {"*secret*", "my*"},
+         {"docs/deep/note.md", "docs/guide.txt", "top.txt"}},
+        {"exclude only", 0, 0, 0, {}, {"*.txt"}, {"note.md"}},
+        {"underscores", 1, 0, 1, {"my*"}, {}, {"my_docs/a_file.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(out);
+        options.recreateFolders = c.recreate;
+        options.caseInsensitiveNames = c.caseInsensitive;
+        options.spaceToUnderscore = c.underscores;
+        EXPECT_EQ(Unzip(c.include, c.exclude), kUnzOk);
+        EXPECT_EQ(FilesBelow(out), c.files);
+    }
+    EXPECT_EQ(ReadFileBytes(out / "my_docs/a_file.txt"), "x");
+    EXPECT_TRUE(fs::is_directory(dir / "out"));
+    options.recreateFolders = 1;
+    EXPECT_EQ(Unzip({"*.pdf", "empty/"}), kUnzNoMatch);
+    EXPECT_EQ(Unzip({"*.txt"}, {"*"}), kUnzNoMatch);
+}
+
+TEST_F(UnzipTest, WhatIsNoArchiveOrHasNoTargetIsReportedAsSuch) {
+    WriteFileBytes(dir / "text.zip", "just some text, no archive at all\n");
+    WriteFileBytes(dir / "empty.zip", "");
+    WriteFileBytes(dir / "none.zip", std::string("PK\5\6", 4) + std::string(18, '\0'));
+    fs::create_directory(dir / "y.zip");
+    MakeZip(zip, {{"a.txt", "a"}});
+    const std::vector<std::tuple<fs::path, fs::path, int>> cases = {
+        {dir / "missing.zip", out, kUnzNotAZip},
+        {dir / "y.zip", out, kUnzNotAZip},
+        {dir / "text.zip", out, kUnzNotAZip},
+        {dir / "empty.zip", out, kUnzNotAZip},
+        {dir / "none.zip", out, kUnzOk},  // no entries at all
+        {zip, {}, kUnzBadOptions},
+        {{}, out, kUnzBadOptions},
+    };
+    for (const auto& [archive, target, result] : cases) {
+        options.zipFileName = archive;
+        options.extractFolder = target;
+        EXPECT_EQ(Unzip(), result) << archive << " into " << target;
+    }
+    EXPECT_TRUE(FilesBelow(out).empty());
+}
+
+TEST_F(UnzipTest, DamageStopsTheExtractionAndRemovesTheBrokenFile) {
+    for (const bool deflate : {true, false}) {
+        SCOPED_TRACE(deflate ? "deflated" : "stored");
+        fs::remove_all(out);
+        MakeZip(zip, {{"first.txt", "first", deflate},
+                      {"bad.txt", std::string(3000, 'b'), deflate},
+                      {"last.txt", "last", deflate}});
+        CorruptCrc(zip, "bad.txt");
+        EXPECT_EQ(Unzip(), kUnzCorrupt);
+        EXPECT_EQ(FilesBelow(out), Files({"first.txt"}));
+    }
+    // Damaged compressed data.
+    MakeZip(zip, {{"text.txt", std::string(20000, 'x') + "tail"}});
+    std::string bytes = ReadFileBytes(zip);
+    const auto le16 = [&](std::size_t at) {
+        return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) |
+                                        static_cast<unsigned char>(bytes[at + 1]) << 8);
+    };
+    const std::size_t data = 30 + le16(26) + le16(28);  // after the local header
+    for (std::size_t i = data + 2; i < data + 12; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0xA5);
+    }
+    WriteFileBytes(zip, bytes);
+    fs::remove_all(out);
+    EXPECT_EQ(Unzip(), kUnzCorrupt);
+    EXPECT_TRUE(FilesBelow(out).empty());
+    // Cut anywhere: fails cleanly, and writes nowhere but the target.
+    MakeZip(zip, {{"a.txt", "first"}, {"b.txt", std::string(3000, 'b')}, {"c.txt", "last"}});
+    const std::string whole = ReadFileBytes(zip);
+    for (std::size_t size = 1; size < whole.size(); size += 7) {
+        WriteFileBytes(zip, whole.substr(0, size));
+        EXPECT_NE(Unzip(), kUnzOk) << size;
+    }
+    for (const std::string& file : FilesBelow(dir.path())) {
+        EXPECT_TRUE(file == "test.zip" || file.starts_with("out/")) << file;
+    }
+}
+
+TEST_F(UnzipTest, TheMostSevereProblemIsReported) {
+    MakeZip(zip, {{"..", "no usable name"},
+                  {"locked.txt", "secret", true, "pw"},
+                  {"bad.txt", "bad"},
+                  {"after.txt", "after"}});
+    EXPECT_EQ(Unzip({"..", "locked.txt"}), kUnzEncryptedSkipped);
+    EXPECT_EQ(Unzip({"..", "after.txt"}), kUnzWarning);
+    CorruptCrc(zip, "bad.txt");
+    EXPECT_EQ(Unzip(), kUnzCorrupt);
+
+    MakeZip(zip, {{"small.txt", "small"}, {"big.txt", std::string(10000, 'B')}, {"z.txt", "z"}});
+    fs::remove_all(out);
+    options.maxEntryBytes = 9999;
+    EXPECT_EQ(Unzip(), kUnzTooLarge);
+    EXPECT_EQ(FilesBelow(out), Files({"small.txt"}));
+    options.maxEntryBytes = 10000;
+    EXPECT_EQ(Unzip(), kUnzOk);
+    EXPECT_EQ(FilesBelow(out), Files({"big.txt", "small.txt", "z.txt"}));
+}
+
+TEST_F(UnzipTest, ExistingFilesFollowTheOverwriteModesAndThePrompt) {
+    MakeZip(zip, {{"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}});
+    const auto now = fs::file_time_type::clock::now();
+    std::vector<std::string> asked;
+    struct Case {
+        const char* name;
+        int overwrite, prompt, newer, freshen;
+        std::vector<int> answers;
+        int result;
+        std::string a, b, c;  // "" for no file
+    };
+    const std::vector<Case> cases = {
+        {"keep", 0, 0, 0, 0, {}, kUnzOk, "old a", "old b", "new c"},
+        {"overwrite", 1, 1, 0, 0, {}, kUnzOk, "new a", "new b", "new c"},
+        {"prompt", 0, 1, 0, 0, {kReplaceNo, kReplaceYes}, kUnzOk, "old a", "new b", "new c"},
+        {"cancel", 0, 1, 0, 0, {kReplaceCancel}, kUnzCancelled, "old a", "old b", ""},
+        {"newer", 1, 0, 1, 0, {}, kUnzOk, "old a", "new b", "new c"},
+        {"freshen", 1, 0, 0, 1, {}, kUnzOk, "new a", "new b", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(out);
+        fs::create_directories(out);
+        WriteFileBytes(out / "a.txt", "old a");
+        WriteFileBytes(out / "b.txt", "old b");
+        fs::last_write_time(out / "a.txt", now + std::chrono::hours(24 * 365));
+        fs::last_write_time(out / "b.txt", now - std::chrono::hours(24 * 365 * 20));
+        options.overwriteExisting = c.overwrite;
+        options.promptToOverwrite = c.prompt;
+        options.extractOnlyNewer = c.newer;
+        options.freshenExisting = c.freshen;
+        asked.clear();
+        callbacks.replace = [&](const std::string& name) {
+            asked.push_back(name);
+            return c.answers.at(asked.size() - 1);
+        };
+        EXPECT_EQ(Unzip(), c.result);
+        EXPECT_EQ(asked.size(), c.answers.size());
+        EXPECT_EQ(ReadFileBytes(out / "a.txt"), c.a);
+        EXPECT_EQ(ReadFileBytes(out / "b.txt"), c.b);
+        EXPECT_EQ(ReadFileBytes(out / "c.txt"), c.c);
+    }
+    fs::remove(out / "a.txt");
+    fs::create_directory(out / "a.txt");  // a folder in the way
+    EXPECT_EQ(Unzip(), kUnzWriteFailed);
+    EXPECT_TRUE(fs::is_directory(out / "a.txt"));
+}
+
+TEST_F(UnzipTest, PasswordsAreAskedOnceReusedAndTriedThreeTimes) {
+    MakeZip(zip, {{"plain1.txt", "one"},
+                  {"secret.txt", "the secret text", true, "opensesame"},
+                  {"plain2.txt", "two"},
+                  {"secret2.txt", std::string(2000, 's'), false, "opensesame"}});
+    const Files plain = {"plain1.txt", "plain2.txt"};
+    EXPECT_EQ(Unzip(), kUnzEncryptedSkipped);  // nobody to ask
+    EXPECT_EQ(FilesBelow(out), plain);
+
+    std::vector<std::string> asked;
+    const auto answer = [&](std::vector<std::string> passwords, int result = 0) {
+        asked.clear();
+        fs::remove_all(out);
+        callbacks.password = [&asked, passwords, result](std::string& pw, const std::string& prompt,
+                                                         const std::string& entry) {
+            EXPECT_NE(prompt.find(entry), std::string::npos);
+            asked.push_back(entry);
+            pw = passwords[std::min(asked.size(), passwords.size()) - 1];
+            return result;
+        };
+    };
+    answer({"opensesame"});
+    EXPECT_EQ(Unzip(), kUnzOk);
+    EXPECT_EQ(asked, Files({"secret.txt"}));
+    EXPECT_EQ(ReadFileBytes(out / "secret2.txt"), std::string(2000, 's'));
+    answer({""}, 1);  // cancelled
+    EXPECT_EQ(Unzip(), kUnzEncryptedSkipped);
+    EXPECT_EQ(asked, Files({"secret.txt", "secret2.txt"}));
+    for (const std::string wrong : {"wrong", "", "opensesam", "OPENSESAME"}) {
+        answer({wrong});
+        EXPECT_EQ(Unzip(), kUnzEncryptedSkipped) << wrong;
+        EXPECT_EQ(asked.size(), 6u) << wrong;
+        EXPECT_EQ(FilesBelow(out), plain) << wrong;
+    }
+    answer({"nope", "opensesame"});
+    EXPECT_EQ(Unzip(), kUnzOk);
+    EXPECT_EQ(asked.size(), 2u);
+}
+
+TEST_F(UnzipTest, ListingTestingAndPrintingWriteNothing) {
+    MakeZip(zip, {{"stored.txt", "plain", false},
+                  Folder("dir/"),
+                  {"dir/packed.txt", std::string(4000, 'p')},
+                  {"locked.txt", "hidden", true, "pw"}});
+    std::vector<EntryListing> listed;
+    callbacks.message = [&](const EntryListing& entry) { listed.push_back(entry); };
+    options.listContents = 1;
+    ASSERT_EQ(Unzip(), kUnzOk);
+    ASSERT_EQ(listed.size(), 4u);
+    EXPECT_EQ(listed[0].name + listed[0].method, "stored.txtStored");
+    EXPECT_EQ(listed[0].size + listed[0].compressedSize, 10u);
+    EXPECT_GE(listed[0].year, 1980);
+    EXPECT_EQ(listed[1].name, "dir/");
+    EXPECT_EQ(listed[2].method, "Defl:N");
+    EXPECT_EQ(listed[2].size, 4000u);
+    EXPECT_LT(listed[2].compressedSize, 4000u);
+    EXPECT_TRUE(!listed[2].encrypted && listed[3].encrypted);
+
+    options.listContents = 0;
+    options.testOnly = 1;
+    std::vector<std::string> serviced;
+    callbacks.service = [&](const std::string& name, std::uint64_t size) {
+        serviced.push_back(name + ":" + std::to_string(size));
+        return name == "locked.txt";  // cancels there
+    };
+    EXPECT_EQ(Unzip(), kUnzCancelled);
+    EXPECT_EQ(serviced, Files({"stored.txt:5", "dir/packed.txt:4000", "locked.txt:6"}));
+    EXPECT_FALSE(fs::exists(out));
+
+    zip_t* archive = zip_open(zip.c_str(), 0, nullptr);
+    ASSERT_EQ(zip_set_archive_comment(archive, "archive comment", 15), 0);
+    ASSERT_EQ(zip_close(archive), 0);
+    std::string printed;
+    callbacks = {};
+    callbacks.print = [&](std::string_view text) {
+        printed += text;
+        return 0;
+    };
+    options.testOnly = 0;
+    options.displayComment = 1;
+    ASSERT_EQ(Unzip({"*.txt"}, {"locked*"}), kUnzOk);
+    EXPECT_NE(printed.find("archive comment"), std::string::npos);
+    EXPECT_NE(printed.find("inflating: "), std::string::npos);
+    printed.clear();
+    options.displayComment = 0;
+    options.overwriteExisting = 1;
+    options.quietLevel = 2;
+    ASSERT_EQ(Unzip({"*.txt"}, {"locked*"}), kUnzOk);
+    EXPECT_EQ(printed, "");
+}
+
+}  // namespace
+}  // namespace quillery::test
