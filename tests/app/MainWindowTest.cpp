@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include "app/AppFixture.h"
-#include "ui/AboutBox.h"
 
 namespace quillery::test {
 namespace {
@@ -166,15 +165,6 @@ TEST_F(MainWindowTest, ALogFileThatCannotBeWrittenIsReportedAndTheRunStandsWhole
     EXPECT_EQ(Text("txtStatusBar"),
               "There were 1 files that contained \"hello\", from a total of 1 files");
     EXPECT_EQ(window().resultList()->topLevelItemCount(), 1);
-}
-
-TEST(AboutBoxTest, TheBuildDateFollowsTheLocale) {
-    EXPECT_EQ(AboutText(QLocale(QLocale::English, QLocale::UnitedKingdom)),
-              "Quillery Version 0.67 \nCompiled On Sunday, 25 July 1999\n"
-              "Made by Velmora for everyone who keeps archives.\r\n\r\n"
-              "If you have any suggestions\r\nThen Email me at :-\r\nquillery@velmora.example ");
-    EXPECT_TRUE(
-        AboutText(QLocale(QLocale::German)).contains("Compiled On Sonntag, 25. Juli 1999\n"));
 }
 
 }  // namespace

@@ -20,20 +20,6 @@ class Host : public StagingHost {
     void setStatus(const QString& text) override { status = text; }
 };
 
-TEST(StagingTest, PatternTextBecomesTheIncludeList) {
-    const std::vector<std::pair<QString, QStringList>> cases = {
-        {"*.nfo *.diz *.txt", {"*.nfo", "*.diz", "*.txt"}},
-        {"*.txt,*.doc", {"*.txt,", "*.doc"}},
-        {"readme *.txt", {"*.txt"}},
-        {"*.*", {"*.*"}},
-        {"readme", {}},
-        {"", {}},
-    };
-    for (const auto& [text, patterns] : cases) {
-        EXPECT_EQ(IncludePatternsFromText(text), patterns) << text.toStdString();
-    }
-}
-
 class StagingFixture : public ::testing::Test {
   protected:
     TempDir dir;

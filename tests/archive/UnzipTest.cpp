@@ -1,5 +1,3 @@
-#include <zip.h>
-
 #include <chrono>
 #include <string>
 #include <vector>
@@ -14,46 +12,30 @@ namespace fs = std::filesystem;
 using UnzipTest = UnzipFixture;
 
 TEST_F(UnzipTest, FlatOrWithFoldersAndSelectedByIncludeAndExcludeLists) {
-    MakeZip(zip, {{"top.txt", "top level", false},
-                  Folder("docs/"),
-                  {"docs/guide.txt", std::string(5000, 'g')},
-                  {"docs/deep/note.md", "deep"},
-                  Folder("empty/"),
-                  {"docs/SECRET.txt", "s"},
-                  {"my docs/a file.txt", "x"}});
+    // clang-format off
+    MakeZip(zip, {{"top.txt", "top level", false}, Folder("docs/"), Folder("empty/"),
+                  {"docs/guide.txt", std::string(5000, 'g')}, {"docs/deep/note.md", "deep"},
+                  {"docs/SECRET.txt", "s"}, {"my docs/a file.txt", "x"}});
+    // clang-format on
     struct Case {
         const char* name;
         int recreate, caseInsensitive, underscores;
         std::vector<std::string> include, exclude;
         Files files;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"flat", 0, 0, 0, {}, {}, {"SECRET.txt", "a file.txt", "guide.txt", "note.md", "top.txt"}},
-        {"folders",
-         1,
-         0,
-         0,
-         {},
-         {},
-         {"docs/SECRET.txt", "docs/deep/note.md", "docs/guide.txt", "my docs/a file.txt",
-          "top.txt"}},
-        {"include, exclude",
-         1,
-         0,
-         0,
-         {"*.txt"},
-         {"*secret*", "my*"},
+        {"folders", 1, 0, 0, {}, {}, {"docs/SECRET.txt", "docs/deep/note.md", "docs/guide.txt",
+                                      "my docs/a file.txt", "top.txt"}},
+        {"include, exclude", 1, 0, 0, {"*.txt"}, {"*secret*", "my*"},
          {"docs/SECRET.txt", "docs/guide.txt", "top.txt"}},
-        {"ignoring case",
-         1,
-         1,
-         0,
-         {"*.TXT", "*.md"},
-         {"*secret*", "my*"},
+        {"ignoring case", 1, 1, 0, {"*.TXT", "*.md"}, {"*secret*", "my*"},
          {"docs/deep/note.md", "docs/guide.txt", "top.txt"}},
         {"exclude only", 0, 0, 0, {}, {"*.txt"}, {"note.md"}},
         {"underscores", 1, 0, 1, {"my*"}, {}, {"my_docs/a_file.txt"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(out);
@@ -238,7 +220,7 @@ TEST_F(UnzipTest, PasswordsAreAskedOnceReusedAndTriedThreeTimes) {
     EXPECT_EQ(asked.size(), 2u);
 }
 
-TEST_F(UnzipTest, ListingTestingAndPrintingWriteNothing) {
+TEST_F(UnzipTest, ListingAndTestingWriteNothing) {
     MakeZip(zip, {{"stored.txt", "plain", false},
                   Folder("dir/"),
                   {"dir/packed.txt", std::string(4000, 'p')},
@@ -267,27 +249,6 @@ TEST_F(UnzipTest, ListingTestingAndPrintingWriteNothing) {
     EXPECT_EQ(Unzip(), kUnzCancelled);
     EXPECT_EQ(serviced, Files({"stored.txt:5", "dir/packed.txt:4000", "locked.txt:6"}));
     EXPECT_FALSE(fs::exists(out));
-
-    zip_t* archive = zip_open(zip.c_str(), 0, nullptr);
-    ASSERT_EQ(zip_set_archive_comment(archive, "archive comment", 15), 0);
-    ASSERT_EQ(zip_close(archive), 0);
-    std::string printed;
-    callbacks = {};
-    callbacks.print = [&](std::string_view text) {
-        printed += text;
-        return 0;
-    };
-    options.testOnly = 0;
-    options.displayComment = 1;
-    ASSERT_EQ(Unzip({"*.txt"}, {"locked*"}), kUnzOk);
-    EXPECT_NE(printed.find("archive comment"), std::string::npos);
-    EXPECT_NE(printed.find("inflating: "), std::string::npos);
-    printed.clear();
-    options.displayComment = 0;
-    options.overwriteExisting = 1;
-    options.quietLevel = 2;
-    ASSERT_EQ(Unzip({"*.txt"}, {"locked*"}), kUnzOk);
-    EXPECT_EQ(printed, "");
 }
 
 }  // namespace

@@ -39,52 +39,35 @@ TEST(RunLogFormatTest, WholeEntriesMatchTheirGoldenFiles) {
         const char* golden;
         std::vector<std::pair<std::string, std::string>> values;
     };
-    const std::vector<Case> cases = {
-        {"search with header",
-         [](RunLogInput&) {},
-         kNow,
-         "search-entry.log",
-         {{"DATE", "Saturday, 9 March 2024"},
-          {"TIME", "13:05"},
-          {"CHECKED", "12"},
-          {"SEARCH", "Razor 1911"},
-          {"FOUND", "2"},
-          {"ROWS", rows}}},
-        {"no matches, counts beyond 32 bits",
-         [](RunLogInput& in) {
-             in.filesChecked = 3000000000;
-             in.filesFound = 0;
-             in.searchString.clear();
-             in.rows.clear();
-         },
-         QDateTime(QDate(2025, 12, 31), QTime(0, 7)),
-         "search-entry.log",
-         {{"DATE", "Wednesday, 31 December 2025"},
-          {"TIME", "00:07"},
-          {"CHECKED", "3000000000"},
-          {"SEARCH", ""},
-          {"FOUND", "0"},
-          {"ROWS", ""}}},
-        {"audit from the command line",
-         [](RunLogInput& in) {
-             in.auditMode = in.useAudit = true;
-             in.commandLine = QStringLiteral("/AUTO /srv");
-         },
-         QDateTime(),
-         "audit-entry.log",
-         {{"AUDITLINE", "Ran with Command Line \"/AUTO /srv\"\r\nUsing Audit File"},
-          {"CHECKED", "12"},
-          {"FOUND", "2"},
-          {"ROWS", rows}}},
-        {"audit file missing",
-         [](RunLogInput& in) { in.auditMode = true; },
-         QDateTime(),
-         "audit-entry.log",
-         {{"AUDITLINE", "Audit chosen, but COULDN'T load \"Audit.TXT\""},
-          {"CHECKED", "12"},
-          {"FOUND", "2"},
-          {"ROWS", rows}}},
+    const auto none = [](RunLogInput&) {};
+    const auto empty = [](RunLogInput& in) {
+        in.filesChecked = 3000000000;
+        in.filesFound = 0;
+        in.searchString.clear();
+        in.rows.clear();
     };
+    const auto audit = [](RunLogInput& in) {
+        in.auditMode = in.useAudit = true;
+        in.commandLine = QStringLiteral("/AUTO /srv");
+    };
+    const auto noAudit = [](RunLogInput& in) { in.auditMode = true; };
+    const QDateTime morning(QDate(2025, 12, 31), QTime(0, 7));
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"search with header", none, kNow, "search-entry.log",
+         {{"DATE", "Saturday, 9 March 2024"}, {"TIME", "13:05"}, {"CHECKED", "12"},
+          {"SEARCH", "Razor 1911"}, {"FOUND", "2"}, {"ROWS", rows}}},
+        {"no matches, counts beyond 32 bits", empty, morning, "search-entry.log",
+         {{"DATE", "Wednesday, 31 December 2025"}, {"TIME", "00:07"}, {"CHECKED", "3000000000"},
+          {"SEARCH", ""}, {"FOUND", "0"}, {"ROWS", ""}}},
+        {"audit from the command line", audit, QDateTime(), "audit-entry.log",
+         {{"AUDITLINE", "Ran with Command Line \"/AUTO /srv\"\r\nUsing Audit File"},
+          {"CHECKED", "12"}, {"FOUND", "2"}, {"ROWS", rows}}},
+        {"audit file missing", noAudit, QDateTime(), "audit-entry.log",
+         {{"AUDITLINE", "Audit chosen, but COULDN'T load \"Audit.TXT\""}, {"CHECKED", "12"},
+          {"FOUND", "2"}, {"ROWS", rows}}},
+    };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RunLogInput input = SearchRun();

@@ -30,53 +30,17 @@ bool StreamMatches(const TextMatcher& matcher, const std::string& bytes, ByteCod
 // pieces of every size, must match exactly when the whole decoded text does: for single
 // searches and for audit runs of many strings, looked for all at once.
 TEST(MatchStreamTest, AgreesWithTheWholeDecodedTextForAnyPieceSize) {
-    const std::vector<std::string> fragments = {"ab",
-                                                "AB",
-                                                "i",
-                                                " ",
-                                                "\n",
-                                                "\xC4\xB1",
-                                                "\xC5\xBF",
-                                                "\xC3\xA9",
-                                                "\xC3\x89",
-                                                "\xE9",
-                                                "\xC4",
-                                                "\xB1",
-                                                "\xCD\xCD",
-                                                "\xEF\xBB\xBF",
-                                                "x y",
-                                                "\t",
-                                                "\xFF",
-                                                std::string(1, '\0'),
-                                                "|&",
-                                                "release Group ",
-                                                "velvet cipher",
-                                                "[x] ",
-                                                "\xF0\x9F\x98\x80",
-                                                "ABCDEFGHIJ",
-                                                "\r\n",
-                                                "s"};
-    const std::vector<QString> terms = {"AB",
-                                        "I",
-                                        "IS",
-                                        "SI",
-                                        "AB I",
-                                        "",
-                                        "\u00C9",
-                                        "\u00E9AB",
-                                        "\u2550",
-                                        "X Y",
-                                        "S",
-                                        "|&",
-                                        "\U0001F600",
-                                        "\u00DD",
-                                        "VELVET CIPHER",
-                                        "RELEASE GROUP",
-                                        "[X]",
-                                        "FGHIJ",
-                                        "ABCDEFGHIJKL",
-                                        "\u2550\u2550",
-                                        "\r\n"};
+    // clang-format off
+    const std::vector<std::string> fragments = {
+        "ab", "AB", "i", "s", " ", "\n", "\r\n", "\t", "x y", "|&", "[x] ", "ABCDEFGHIJ",
+        "release Group ", "velvet cipher", "\xC4\xB1", "\xC5\xBF", "\xC3\xA9", "\xC3\x89",
+        "\xE9", "\xC4", "\xB1", "\xCD\xCD", "\xEF\xBB\xBF", "\xFF", std::string(1, '\0'),
+        "\xF0\x9F\x98\x80"};
+    const std::vector<QString> terms = {
+        "AB", "I", "IS", "SI", "AB I", "", "\u00C9", "\u00E9AB", "\u2550", "X Y", "S", "|&",
+        "\U0001F600", "\u00DD", "VELVET CIPHER", "RELEASE GROUP", "[X]", "FGHIJ", "ABCDEFGHIJKL",
+        "\u2550\u2550", "\r\n"};
+    // clang-format on
     std::mt19937 random(20261206);
     const auto pick = [&random](std::size_t n) {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);

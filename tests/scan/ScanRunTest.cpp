@@ -7,9 +7,7 @@
 #include <set>
 
 #include "archive/UnzipResult.h"
-#include "scan/FileMatch.h"
 #include "scan/Formats.h"
-#include "scan/MatchingSink.h"
 #include "scan/ScanFixture.h"
 
 namespace quillery::test {
@@ -277,42 +275,6 @@ TEST_F(ScanRunTest, AnArchiveLargerThanFourGigabytesIsSearched) {
     EXPECT_EQ(view.rows[0].fileSize.size(), 9);  // "4,362,xxx"
     EXPECT_EQ(view.columns, (QStringList{"fileName", "filePath", "fileSize"}));
     fs::remove(root / "huge.zip");
-}
-
-// Entries are matched in memory as they are inflated; the same archives staged into the work
-// folder and searched there give the same answers.
-TEST_F(ScanRunTest, MemoryAndFolderStagingGiveTheSameAnswers) {
-    std::vector<fs::path> archives;
-    const auto add = [&](const std::string& name, const std::vector<ZipEntry>& entries) {
-        archives.push_back(root / name);
-        MakeZip(archives.back(), entries);
-    };
-    add("ascii.zip", {{"a.txt", "Readme: the LICENCE is here"}, {"b.nfo", "nfo text"}});
-    add("utf8.zip", {{"a.txt", "f\xC4\xB1n and caf\xC3\xA9"}});
-    add("art.zip", {{"art.nfo", "\xC9\xCD\xCD\xBB readme \xC8\xCD\xCD\xBC"}});
-    add("blank.zip", {{"a.txt", "     "}, {"b.diz", ""}});
-    add("bom.zip", {{"a.txt", "\xEF\xBB\xBF  "}});
-    add("stored.zip", {{"x.diz", "LICENCE readme", false}});
-    add("skipped.zip", {{"a.doc", "readme licence"}});
-    add("locked.zip", {{"a.txt", "readme", true, "pw"}});
-    add("crc.zip", {{"a.txt", "readme licence and more"}});
-    CorruptCrc(root / "crc.zip", "a.txt");
-    for (const QString search : {"readme", "readme && licence", "nfo || zip", "FIN", "╔══╗", "CAFÉ",
-                                 "   ", "x ||", "licence && "}) {
-        state.SearchString = search;
-        const TextMatcher matcher = MatcherForRun(state);
-        for (const fs::path& archive : archives) {
-            MatchingSink sink(matcher);
-            const bool inMemory = StageArchive(state.staging, view, questions, archive,
-                                               state.WorkFolder, false, false, &sink) == kUnzOk &&
-                                  sink.matched();
-            const bool onDisk = StageArchive(state.staging, view, questions, archive,
-                                             state.WorkFolder, false, false) == kUnzOk &&
-                                SearchWorkFolder(state);
-            ShellDelete(state.WorkFolder);
-            EXPECT_EQ(inMemory, onDisk) << search.toStdString() << " " << archive.filename();
-        }
-    }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <map>
 
 #include "scan/FakeScanView.h"
-#include "scan/FileMatch.h"
 #include "scan/ScanRun.h"
 #include "scan/ViewerFiles.h"
 #include "support/TempDir.h"
@@ -21,20 +20,6 @@ namespace fs = std::filesystem;
 
 QString Text(const fs::path& p) {
     return QString::fromStdString(p.string());
-}
-
-TEST(WorkFolderTest, MakeFolderSaysWhyItFailed) {
-    TempDir dir;
-    FakeQuestions questions;
-    EXPECT_TRUE(MakeFolder(Text(dir / "new"), questions));
-    EXPECT_FALSE(MakeFolder(Text(dir / "new"), questions));
-    EXPECT_TRUE(questions.messages.empty());
-    EXPECT_FALSE(MakeFolder(Text(dir / "no/parent"), questions));
-    ASSERT_EQ(questions.messages.size(), 1u);
-    EXPECT_EQ(questions.messages[0].text,
-              "Can't create folder \"" + Text(dir / "no/parent") +
-                  "\",\r\nplease make sure drive is not set to ReadOnly");
-    EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
 }
 
 TEST(WorkFolderTest, LifeOfTheWorkFolder) {
@@ -50,12 +35,6 @@ TEST(WorkFolderTest, LifeOfTheWorkFolder) {
     ShellDelete(state.WorkFolder);
     EXPECT_EQ(FilesBelow(expected, true), std::vector<std::string>{"keep"});
 
-    // Searching the folder deletes every file in it, matching or not.
-    WriteFileBytes(expected / "a.txt", "nothing");
-    WriteFileBytes(expected / "b.txt", "the needle");
-    state.SearchString = "needle";
-    EXPECT_TRUE(SearchWorkFolder(state));
-    EXPECT_EQ(FilesBelow(expected, true), std::vector<std::string>{"keep"});
     fs::remove(expected / "keep");
     RemoveWorkFolder(state);
     EXPECT_FALSE(fs::exists(expected));
@@ -81,7 +60,10 @@ TEST(WorkFolderTest, AnUnusableTemporaryFolderIsReportedAndScansGoOn) {
     qputenv("TMPDIR", saved);
     EXPECT_TRUE(state.WorkFolder.empty());
     ASSERT_EQ(questions.messages.size(), 1u);
-    EXPECT_TRUE(questions.messages[0].text.startsWith("Can't create folder \""));
+    EXPECT_EQ(questions.messages[0].text.toStdString(),
+              "Can't create folder \"" + (dir / "not-a-folder").string() +
+                  "/Quillery /\",\r\nplease make sure drive is not set to ReadOnly");
+    EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
 
     MakeZip(dir / "a.zip", {{"a.txt", "needle"}});
     FakeScanView view(state);

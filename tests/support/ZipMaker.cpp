@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <tuple>
 
 namespace quillery::test {
 
@@ -65,17 +66,6 @@ std::filesystem::path MakeArchive(const std::filesystem::path& root, const std::
     return p;
 }
 
-void MakeZipFromFile(const std::filesystem::path& zip, const std::string& entryName,
-                     const std::filesystem::path& content) {
-    int error = 0;
-    zip_t* za = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(za, nullptr) << "cannot create " << zip;
-    zip_source_t* source = zip_source_file(za, content.c_str(), 0, -1);
-    ASSERT_NE(source, nullptr) << zip_strerror(za);
-    ASSERT_GE(zip_file_add(za, entryName.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << zip_strerror(za);
-    ASSERT_EQ(zip_close(za), 0) << zip_strerror(za);
-}
-
 void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::string& tail) {
     const auto text = zip.parent_path() / "big.txt.tmp";
     {
@@ -86,7 +76,10 @@ void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::stri
         }
         out << tail;
     }
-    MakeZipFromFile(zip, "big.txt", text);
+    zip_t* za = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
+    ASSERT_NE(za, nullptr);
+    ASSERT_GE(zip_file_add(za, "big.txt", zip_source_file(za, text.c_str(), 0, -1), 0), 0);
+    ASSERT_EQ(zip_close(za), 0) << zip_strerror(za);
     std::filesystem::remove(text);
 }
 
@@ -102,36 +95,24 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-namespace {
-
-std::uint16_t ReadLE16(const std::string& s, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
-                                      static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
-}  // namespace
-
 void CorruptCrc(const std::filesystem::path& zip, const std::string& entryName) {
     std::string bytes = ReadFileBytes(zip);
-    bool changed = false;
-    // Local headers (PK\3\4): CRC at +14, name length at +26, name at +30.
-    // Central headers (PK\1\2): CRC at +16, name length at +28, name at +46.
-    for (std::size_t at = 0; at + 46 <= bytes.size(); ++at) {
-        if (bytes.compare(at, 4, "PK\3\4") == 0) {
-            const std::uint16_t len = ReadLE16(bytes, at + 26);
-            if (bytes.compare(at + 30, len, entryName) == 0 && len == entryName.size()) {
-                bytes[at + 14] = static_cast<char>(bytes[at + 14] ^ 0x5A);
-                changed = true;
-            }
-        } else if (bytes.compare(at, 4, "PK\1\2") == 0) {
-            const std::uint16_t len = ReadLE16(bytes, at + 28);
-            if (bytes.compare(at + 46, len, entryName) == 0 && len == entryName.size()) {
-                bytes[at + 16] = static_cast<char>(bytes[at + 16] ^ 0x5A);
-                changed = true;
+    int changed = 0;
+    // The name follows a local header (PK\3\4, CRC at +14) at +30 and a central header
+    // (PK\1\2, CRC at +16) at +46.
+    for (std::size_t at = bytes.find(entryName); at != std::string::npos;
+         at = bytes.find(entryName, at + 1)) {
+        for (const auto& [signature, nameAt, crcAt] :
+             std::initializer_list<std::tuple<const char*, int, int>>{{"PK\3\4", 30, 14},
+                                                                      {"PK\1\2", 46, 16}}) {
+            if (at >= static_cast<std::size_t>(nameAt) &&
+                bytes.compare(at - nameAt, 4, signature) == 0) {
+                bytes[at - nameAt + crcAt] = static_cast<char>(bytes[at - nameAt + crcAt] ^ 0x5A);
+                ++changed;
             }
         }
     }
-    ASSERT_TRUE(changed) << "entry " << entryName << " not found in " << zip;
+    ASSERT_EQ(changed, 2) << "entry " << entryName << " not found in " << zip;
     WriteFileBytes(zip, bytes);
 }
 

@@ -43,11 +43,6 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
 std::filesystem::path MakeArchive(const std::filesystem::path& root, const std::string& rel,
                                   const std::string& entry, const std::string& text);
 
-// Writes an archive holding one deflated entry whose content is read from a file on disk, so
-// that entries far larger than memory can be made.
-void MakeZipFromFile(const std::filesystem::path& zip, const std::string& entryName,
-                     const std::filesystem::path& content);
-
 // Writes a file of `lines` lines of 1023 bytes each, then `tail`, and zips it as big.txt.
 void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::string& tail);
 
