@@ -61,24 +61,8 @@ TEST_F(MainWindowTest, ARunTypedByTheUserFillsTheListCountersStatusAndLog) {
     EXPECT_EQ(LogBytes(), log);
 }
 
-TEST_F(MainWindowTest, SizesSortAsNumbersAndTheOptionsDialogDecidesTheNextRun) {
-    MakeArchive(root.path(), "a.zip", "x.txt", std::string(3000, 'z') + "hello");
-    MakeArchive(root.path(), "b.zip", "x.txt", "hello");
-    MakeArchive(root.path(), "sub/c.zip", "x.txt", "hello");
-    QTimer::singleShot(0, [this] {
-        Child<QCheckBox>("chkSize")->setChecked(true);
-        Child<QCheckBox>("scanFolder")->setChecked(false);
-        Click("cmdOK");
-    });
-    Click("cmdOptions");  // modal until "&OK"
-    EXPECT_FALSE(app->options().isVisible());
-    Run("hello");
-    EXPECT_EQ(Column(0), (QStringList{"a.zip", "b.zip"}));
-    EXPECT_EQ(Column(2)[1],
-              QLocale().toString(qlonglong(fs::file_size(root / "b.zip") / 1000 + 1)));
-
+TEST_F(MainWindowTest, SizesSortAsNumbers) {
     auto* list = app->window().resultList();
-    list->clear();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     for (const char* size : {"10", "1,024", "9", "999"}) {
         ResultRow row;
@@ -90,23 +74,6 @@ TEST_F(MainWindowTest, SizesSortAsNumbersAndTheOptionsDialogDecidesTheNextRun) {
     ClickHeader(list, 2);
     EXPECT_EQ(Column(2), (QStringList{"1,024", "999", "10", "9"}));
     QLocale::setDefault(QLocale::c());
-}
-
-TEST_F(MainWindowTest, TheFolderPickerAnswersDoubleClicksAndMissingFolders) {
-    auto* folderBox = Child<QLineEdit>("textSearchPath");
-    Type("textSearchPath", "/old/value");
-    QTest::mouseDClick(folderBox, Qt::LeftButton);
-    EXPECT_EQ(questions.browseCalls, 1);
-    EXPECT_EQ(folderBox->text(), "/old/value");  // cancelled: the box keeps its text
-
-    MakeArchive(root.path(), "picked/a.zip", "a.txt", "hello");
-    questions.folderAnswer = FolderText(root / "picked");
-    Type("textSearchString", "hello");
-    Type("textExtensions", "*.txt");
-    Click("comCheckFolder");  // "/old/value" does not exist: the picker is offered
-    EXPECT_EQ(questions.browseCalls, 2);
-    EXPECT_EQ(folderBox->text(), questions.folderAnswer);
-    EXPECT_EQ(Text("lblFound"), "     1");
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunLogsItOnceSavesAndRemovesTheWorkFolder) {

@@ -93,34 +93,6 @@ TEST_F(ViewerTest, ADoubleClickShowsTheSelectedEntriesMarkedAndClosingBringsTheW
     EXPECT_EQ(url, QUrl::fromLocalFile(FolderText(root / "Notes.zip")));
 }
 
-TEST(ViewerWindowTest, CtrlFF3AndTheRightButtonStepThroughTheOccurrences) {
-    ViewerWindow viewer;
-    ViewerContent content;
-    content.text = QString(60, 'x');
-    content.matchPositions = {9, 24, 39};
-    content.caret = 9;
-    viewer.setContent(content);
-    viewer.show();
-    QPlainTextEdit* box = viewer.textBox();
-    QApplication::setActiveWindow(&viewer);
-    box->setFocus();
-    QApplication::processEvents();
-    const auto caret = [box] { return box->textCursor().position(); };
-    EXPECT_EQ(caret(), 9);
-    QTest::keyClick(box, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(caret(), 24);
-    QTest::keyClick(box, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(caret(), 39);
-    QTest::keyClick(box, Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(caret(), 9);
-    QTest::mouseClick(box->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    EXPECT_EQ(caret(), 24);
-    QTest::keyClick(box, Qt::Key_F);
-    QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(400, 400));
-    viewer.gotoNextMatch();
-    EXPECT_EQ(caret(), 39);  // neither F alone nor the left button moved on
-}
-
 TEST_F(ViewerTest, ExtractionMakesANewFolderNamedAfterTheArchiveAndKeepsEveryEntryInside) {
     RunOver("Files.zip", {{"docs/readme.txt", "hello"},
                           {"bin/tool.exe", "MZ"},

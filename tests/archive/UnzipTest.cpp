@@ -220,36 +220,5 @@ TEST_F(UnzipTest, PasswordsAreAskedOnceReusedAndTriedThreeTimes) {
     EXPECT_EQ(asked.size(), 2u);
 }
 
-TEST_F(UnzipTest, ListingAndTestingWriteNothing) {
-    MakeZip(zip, {{"stored.txt", "plain", false},
-                  Folder("dir/"),
-                  {"dir/packed.txt", std::string(4000, 'p')},
-                  {"locked.txt", "hidden", true, "pw"}});
-    std::vector<EntryListing> listed;
-    callbacks.message = [&](const EntryListing& entry) { listed.push_back(entry); };
-    options.listContents = 1;
-    ASSERT_EQ(Unzip(), kUnzOk);
-    ASSERT_EQ(listed.size(), 4u);
-    EXPECT_EQ(listed[0].name + listed[0].method, "stored.txtStored");
-    EXPECT_EQ(listed[0].size + listed[0].compressedSize, 10u);
-    EXPECT_GE(listed[0].year, 1980);
-    EXPECT_EQ(listed[1].name, "dir/");
-    EXPECT_EQ(listed[2].method, "Defl:N");
-    EXPECT_EQ(listed[2].size, 4000u);
-    EXPECT_LT(listed[2].compressedSize, 4000u);
-    EXPECT_TRUE(!listed[2].encrypted && listed[3].encrypted);
-
-    options.listContents = 0;
-    options.testOnly = 1;
-    std::vector<std::string> serviced;
-    callbacks.service = [&](const std::string& name, std::uint64_t size) {
-        serviced.push_back(name + ":" + std::to_string(size));
-        return name == "locked.txt";  // cancels there
-    };
-    EXPECT_EQ(Unzip(), kUnzCancelled);
-    EXPECT_EQ(serviced, Files({"stored.txt:5", "dir/packed.txt:4000", "locked.txt:6"}));
-    EXPECT_FALSE(fs::exists(out));
-}
-
 }  // namespace
 }  // namespace quillery::test

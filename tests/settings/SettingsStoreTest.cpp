@@ -109,15 +109,6 @@ TEST_F(SettingsStoreTest, PatternTextIsStoredNormalisedAndWithoutPatternsNothing
     EXPECT_EQ(test::ReadFileBytes(File()), before);
 }
 
-TEST_F(SettingsStoreTest, SaveRemovesValuesItDoesNotWrite) {
-    WriteFile("[General]\nLast%20Window=100\nStray=x\nSearch%20String=left over\n[Other]\nx=1\n");
-    ASSERT_TRUE(SaveSettings(SomeValues()));
-    QSettings file(QString::fromStdString(File().string()), QSettings::IniFormat);
-    EXPECT_EQ(file.allKeys().size(), 8) << file.allKeys().join(',').toStdString();
-    EXPECT_EQ(ReadValue(DefaultSettingsKey(), QStringLiteral("Stray")),
-              StoredValue{std::monostate{}});
-}
-
 TEST_F(SettingsStoreTest, ValuesFromElsewhereAreReadAsFarAsTheyMakeSense) {
     WriteFile(
         "[General]\nSearch%20String=a, b\nSearch%20Path=/data\nFile%20Extensions=42\n"

@@ -91,19 +91,6 @@ TEST_F(ResizerTest, ControlsScaleFromTheRecordedLayout) {
     EXPECT_FALSE(state.resizing);
 }
 
-TEST_F(ResizerTest, ParkedControlsStayParkedUntilMovedBack) {
-    auto form = Open("Form1");
-    QWidget* control = Control(form.get(), 0);
-    control->move(20 - kParkedLeftOffset, 10);
-    ResizeTo(form.get(), 600, 300);
-    EXPECT_EQ(control->geometry(), QRect(30 - kParkedLeftOffset, 10, 150, 20));
-    ResizeTo(form.get(), 200, 300);
-    EXPECT_EQ(control->x(), 10 - kParkedLeftOffset);
-    control->move(5, 10);  // back on view anywhere: its scaled recorded place
-    ResizeTo(form.get(), 600, 300);
-    EXPECT_EQ(control->geometry(), QRect(30, 10, 150, 20));
-}
-
 TEST_F(ResizerTest, AResizeArrivingDuringAnotherIsIgnored) {
     auto first = Open("Form1");
     auto second = Open("Form2");
