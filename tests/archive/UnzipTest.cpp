@@ -1,4 +1,3 @@
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -131,54 +130,6 @@ TEST_F(UnzipTest, TheMostSevereProblemIsReported) {
     options.maxEntryBytes = 10000;
     EXPECT_EQ(Unzip(), kUnzOk);
     EXPECT_EQ(FilesBelow(out), Files({"big.txt", "small.txt", "z.txt"}));
-}
-
-TEST_F(UnzipTest, ExistingFilesFollowTheOverwriteModesAndThePrompt) {
-    MakeZip(zip, {{"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}});
-    const auto now = fs::file_time_type::clock::now();
-    std::vector<std::string> asked;
-    struct Case {
-        const char* name;
-        int overwrite, prompt, newer, freshen;
-        std::vector<int> answers;
-        int result;
-        std::string a, b, c;  // "" for no file
-    };
-    const std::vector<Case> cases = {
-        {"keep", 0, 0, 0, 0, {}, kUnzOk, "old a", "old b", "new c"},
-        {"overwrite", 1, 1, 0, 0, {}, kUnzOk, "new a", "new b", "new c"},
-        {"prompt", 0, 1, 0, 0, {kReplaceNo, kReplaceYes}, kUnzOk, "old a", "new b", "new c"},
-        {"cancel", 0, 1, 0, 0, {kReplaceCancel}, kUnzCancelled, "old a", "old b", ""},
-        {"newer", 1, 0, 1, 0, {}, kUnzOk, "old a", "new b", "new c"},
-        {"freshen", 1, 0, 0, 1, {}, kUnzOk, "new a", "new b", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all(out);
-        fs::create_directories(out);
-        WriteFileBytes(out / "a.txt", "old a");
-        WriteFileBytes(out / "b.txt", "old b");
-        fs::last_write_time(out / "a.txt", now + std::chrono::hours(24 * 365));
-        fs::last_write_time(out / "b.txt", now - std::chrono::hours(24 * 365 * 20));
-        options.overwriteExisting = c.overwrite;
-        options.promptToOverwrite = c.prompt;
-        options.extractOnlyNewer = c.newer;
-        options.freshenExisting = c.freshen;
-        asked.clear();
-        callbacks.replace = [&](const std::string& name) {
-            asked.push_back(name);
-            return c.answers.at(asked.size() - 1);
-        };
-        EXPECT_EQ(Unzip(), c.result);
-        EXPECT_EQ(asked.size(), c.answers.size());
-        EXPECT_EQ(ReadFileBytes(out / "a.txt"), c.a);
-        EXPECT_EQ(ReadFileBytes(out / "b.txt"), c.b);
-        EXPECT_EQ(ReadFileBytes(out / "c.txt"), c.c);
-    }
-    fs::remove(out / "a.txt");
-    fs::create_directory(out / "a.txt");  // a folder in the way
-    EXPECT_EQ(Unzip(), kUnzWriteFailed);
-    EXPECT_TRUE(fs::is_directory(out / "a.txt"));
 }
 
 TEST_F(UnzipTest, PasswordsAreAskedOnceReusedAndTriedThreeTimes) {

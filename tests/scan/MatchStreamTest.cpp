@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/ByteSearch.h"
 #include "scan/SearchExpression.h"
-#include "scan/TermSet.h"
 #include "text/TextDecode.h"
 
 namespace quillery {
@@ -108,49 +106,6 @@ TEST(MatchStreamTest, DecodingRulesEmptyTextsAndEarlyDecisions) {
     EXPECT_TRUE(stream.decided());
     stream.feed("\xFF", 1);
     EXPECT_TRUE(stream.finish());
-}
-
-// Over a small alphabet terms occur often, overlap and share anchors: every term the set
-// reports must be in the text and every one in the text reported.
-template <class CharT>
-void ExpectSameAsFind(const std::basic_string<CharT>& alphabet, unsigned seed) {
-    std::mt19937 random(seed);
-    const auto word = [&](std::size_t length) {
-        std::basic_string<CharT> w;
-        for (std::size_t i = 0; i < length; ++i) {
-            w.push_back(alphabet[random() % alphabet.size()]);
-        }
-        return w;
-    };
-    for (int round = 0; round < 300; ++round) {
-        std::vector<std::basic_string<CharT>> terms;
-        for (std::size_t i = 1 + random() % 40; i > 0; --i) {
-            terms.push_back(word(random() % 9));  // lengths 0 to 8, duplicates likely
-        }
-        const TermSet<CharT> set(terms);
-        for (int text = 0; text < 10; ++text) {
-            const std::basic_string<CharT> haystack = word(random() % 80);
-            std::vector<char> found(terms.size(), 0);
-            set.scan(haystack.data(), haystack.size(), found);
-            for (std::size_t i = 0; i < terms.size(); ++i) {
-                ASSERT_EQ(found[i] != 0, !terms[i].empty() && haystack.find(terms[i]) !=
-                                                                  std::basic_string<CharT>::npos)
-                    << "round " << round << " term " << i;
-            }
-        }
-    }
-}
-
-TEST(TermSetTest, FindsExactlyTheTermsThatOccur) {
-    ExpectSameAsFind<char>("AB C", 1);
-    ExpectSameAsFind<char>("ABCDEFGHQZ ", 2);
-    ExpectSameAsFind<char16_t>(u"A\u00C9\u2550 ", 3);
-    const FoldedTerm term("VELVET [X]");
-    const std::string text = std::string(40, '.') + "velVET [x]" + std::string(3, '.');
-    EXPECT_TRUE(term.foundIn(text.data(), text.size()));
-    EXPECT_FALSE(term.foundIn(text.data(), text.size() - 4));
-    const std::string brace = std::string(40, '.') + "velvet {x}";  // '{' is no '['
-    EXPECT_FALSE(term.foundIn(brace.data(), brace.size()));
 }
 
 }  // namespace
