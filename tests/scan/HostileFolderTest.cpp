@@ -61,7 +61,10 @@ TEST_F(HostileFolderTest, ArchivesThatVanishAndFoldersThatCannotBeReadAreSkipped
     };
     Search("needle");
     ::chmod((root / "closed").c_str(), 0755);
-    EXPECT_EQ(view.rows.size(), closed ? 4u : 5u);
+    // Every listed archive is counted. The two taken away may still be listed when the
+    // look-ahead thread read them before they went.
+    EXPECT_EQ(Checked().size(), closed ? 6 : 7);
+    EXPECT_GE(view.rows.size(), closed ? 4u : 5u);
     EXPECT_EQ(logger.entries, 1);
 }
 
