@@ -28,26 +28,26 @@ class AllArchivesTest : public AppFixture {
     // A collection of zips and of every other kind, nested, damaged and junk ones among them.
     // Returns the files that are no zips.
     std::vector<fs::path> MakeCollection() {
-        Archive("a.zip", "a.txt", "a needle");
+        MakeArchive(root.path(), "a.zip", "a.txt", "a needle");
         fs::create_directories(root / "sub");
-        Archive("plain.zip", "a.txt", "nothing");
+        MakeArchive(root.path(), "plain.zip", "a.txt", "nothing");
         MakeZip(root / "le.zip", {{"le.txt", Utf16Text(false)}});
         MakeZip(root / "sub/be.zip", {{"be.nfo", Utf16Text(true)}});
         MakeZip(root / "bom.zip", {{"bom.txt",
                                     "\xEF\xBB\xBF"
                                     "gr\xC3\xBC\xC3\x9F"
                                     "e"}});
-        MakeArchive(root / "inner.tar.gz", "pax", "gzip", {{"deep/n.txt", "nested needle"}});
+        WriteArchive(root / "inner.tar.gz", "pax", "gzip", {{"deep/n.txt", "nested needle"}});
         MakeZip(root / "nest.zip",
                 {{"x.doc", "no"}, {"inner.tar.gz", ReadFileBytes(root / "inner.tar.gz")}});
         fs::remove(root / "inner.tar.gz");
-        MakeArchive(root / "b.7z", "7zip", "", {{"b.txt", "needle in 7z"}});
-        MakeArchive(root / "sub/c.TGZ", "pax", "gzip", {{"c.txt", "needle in tgz"}});
-        MakeArchive(root / "sub/d.tar.xz", "pax", "xz", {{"d.txt", "nothing here"}});
-        MakeArchive(root / "e.cpio", "cpio", "", {{"e.nfo", "needle in cpio"}});
-        MakeArchive(root / "cut.tar.gz", "pax", "gzip",
-                    {{"cut.txt", "needle"}, {"big.txt", std::string(300000, 'q')}});
-        Truncate(root / "cut.tar.gz", fs::file_size(root / "cut.tar.gz") / 2);
+        WriteArchive(root / "b.7z", "7zip", "", {{"b.txt", "needle in 7z"}});
+        WriteArchive(root / "sub/c.TGZ", "pax", "gzip", {{"c.txt", "needle in tgz"}});
+        WriteArchive(root / "sub/d.tar.xz", "pax", "xz", {{"d.txt", "nothing here"}});
+        WriteArchive(root / "e.cpio", "cpio", "", {{"e.nfo", "needle in cpio"}});
+        WriteArchive(root / "cut.tar.gz", "pax", "gzip",
+                     {{"cut.txt", "needle"}, {"big.txt", std::string(300000, 'q')}});
+        fs::resize_file(root / "cut.tar.gz", fs::file_size(root / "cut.tar.gz") / 2);
         WriteFileBytes(root / "junk.7z", "needle, but no archive");
         std::vector<fs::path> others;
         for (const auto& e : fs::recursive_directory_iterator(root.path())) {
@@ -122,7 +122,7 @@ TEST_F(AllArchivesTest, TheOptionIsStoredAndItsResultsAreViewedAndUnpacked) {
     EXPECT_GT(box->y(), Child<QCheckBox>("chkSize")->y());
     EXPECT_LE(box->geometry().bottom(), box->parentWidget()->height());
 
-    MakeArchive(
+    WriteArchive(
         root / "pack.7z", "7zip", "",
         {{"docs/le.txt", Utf16Text(false)}, {"tool.exe", "MZ"}, {"link.txt", "/etc", true}});
     box->setChecked(true);
@@ -160,7 +160,8 @@ TEST_F(AllArchivesTest, TheOptionIsStoredAndItsResultsAreViewedAndUnpacked) {
     EXPECT_EQ(questions.messages[0].text,
               "\"" + FolderText(root / "pack.7z") + "\" was successfully unzipped.");
 
-    Restart();
+    Close();
+    Start();
     EXPECT_TRUE(Child<QCheckBox>("chkAllArchives")->isChecked());
     EXPECT_EQ(LoadSettings().allArchives, 1);
 }

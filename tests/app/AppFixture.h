@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <filesystem>
+#include <QTreeWidget>
 #include <memory>
 
 #include "app/Application.h"
@@ -17,53 +18,39 @@
 
 namespace quillery::test {
 
-// The real program with its real windows on the offscreen platform; only the modal
-// questions are answered by the test.
+// The real program with its real windows on the offscreen platform, writing its log in a
+// working folder of its own; only the modal questions are answered by the test.
 class AppFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        // Each test writes its log and audit file in a working folder of its own.
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(workingFolder.path());
         DeleteKey(DefaultSettingsKey());  // nothing stored by an earlier test
         Start();
     }
-    void TearDown() override {
-        app.reset();
-        std::filesystem::current_path(previous);
-    }
-
-    void Start(const QString& arguments = QString()) {
+    void Start() {
         app = std::make_unique<Application>(&questions, true);
-        ASSERT_EQ(app->start(arguments), -1);
+        ASSERT_EQ(app->start(QString()), -1);
     }
-    // Closes the window as the user would, then starts a fresh program.
-    void Restart() {
+    // Closes the window as the user would and forgets the program.
+    void Close() {
         app->window().close();
         app.reset();
-        Start();
     }
 
     MainWindow& window() { return app->window(); }
     template <class T>
     T* Child(const char* name) {
         T* child = window().findChild<T*>(QLatin1String(name));
-        if (child == nullptr) {
-            child = app->options().findChild<T*>(QLatin1String(name));
-        }
+        child = child != nullptr ? child : app->options().findChild<T*>(QLatin1String(name));
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
     QString Text(const char* name) {
-        if (auto* edit = window().findChild<QLineEdit*>(QLatin1String(name))) {
-            return edit->text();
-        }
-        return Child<QLabel>(name)->text();
+        auto* edit = window().findChild<QLineEdit*>(QLatin1String(name));
+        return edit != nullptr ? edit->text() : Child<QLabel>(name)->text();
     }
     void Type(const char* box, const QString& text) {
-        auto* edit = Child<QLineEdit>(box);
-        edit->clear();
-        QTest::keyClicks(edit, text);
+        Child<QLineEdit>(box)->clear();
+        QTest::keyClicks(Child<QLineEdit>(box), text);
     }
     void Click(const char* button) {
         QTest::mouseClick(Child<QPushButton>(button), Qt::LeftButton);
@@ -71,18 +58,25 @@ class AppFixture : public ::testing::Test {
     QString FolderText(const std::filesystem::path& p) {
         return QString::fromStdString(p.string());
     }
-    std::filesystem::path Archive(const std::string& rel, const std::string& entry,
-                                  const std::string& text) {
-        const auto p = root / rel;
-        std::filesystem::create_directories(p.parent_path());
-        MakeZip(p, {{entry, text}});
-        return p;
+    // Types a search over root as the user does and clicks start.
+    void Run(const QString& search, const QString& patterns = QStringLiteral("*.txt")) {
+        Type("textSearchString", search);
+        Type("textSearchPath", FolderText(root.path()));
+        Type("textExtensions", patterns);
+        Click("comCheckFolder");
     }
-    std::string LogBytes() { return ReadFileBytes("Quillery 0.67 .Log"); }
+    QStringList Column(int column) {
+        auto* list = Child<QTreeWidget>("ListView1");
+        QStringList texts;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            texts.push_back(list->topLevelItem(i)->text(column));
+        }
+        return texts;
+    }
+    std::string LogBytes() { return ReadFileBytes(workingFolder / "Quillery 0.67 .Log"); }
 
     TempDir root;
-    TempDir workingFolder;
-    std::filesystem::path previous;
+    WorkingFolder workingFolder;
     FakeQuestions questions;
     std::unique_ptr<Application> app;
 };

@@ -25,13 +25,9 @@ TEST(CommandLineTest, SwitchesAreCaseSensitiveSubstringsEndingAtTheNextDash) {
     CommandLineSwitches s = ParseCommandLine("-folder=C:\\zips -search=invoice");
     EXPECT_EQ(s.folder, "C:\\zips");
     EXPECT_EQ(s.search, "invoice");
-    EXPECT_FALSE(s.extensions);
-    EXPECT_FALSE(s.audit);
-
+    EXPECT_FALSE(s.extensions || s.audit);
     s = ParseCommandLine("-search=invoice -folder=C:\\zips");
     EXPECT_EQ(s.search, "invoice ");  // a search value keeps its blank
-    EXPECT_EQ(s.folder, "C:\\zips");
-
     EXPECT_EQ(ParseCommandLine("-folder=/data/my-zips -search=x").folder, "/data/my");
     EXPECT_FALSE(ParseCommandLine("-Folder=/zips").folder);
     EXPECT_EQ(ParseCommandLine("-search=\"two words\"").search, "\"two words\"");
@@ -129,8 +125,8 @@ TEST(CommandLineTest, HelpTextAndManualPageListTheSameOptions) {
 }
 
 // Runs the real program the way a script would: no display, its own home, configuration,
-// temporary and working folders.
-// The folders have no "-" in their names: on a command line a value ends at the first "-".
+// cache, temporary and working folders. The folders have no "-" in their names: on a
+// command line a value ends at the first "-".
 class BinaryRun : public ::testing::Test {
   protected:
     struct Result {
@@ -140,19 +136,19 @@ class BinaryRun : public ::testing::Test {
 
     QProcessEnvironment Environment() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        env.insert("HOME", QString::fromStdString((home / "").string()));
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.string()));
-        env.insert("XDG_CACHE_HOME", QString::fromStdString((home / "cache").string()));
-        env.insert("TMPDIR", QString::fromStdString(tmp.string()));
-        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(tmp.string()));
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            env.remove(name);
+        }
+        env.insert("HOME", Text(home / ""));
+        env.insert("XDG_CONFIG_HOME", Text(config));
+        env.insert("XDG_CACHE_HOME", Text(home / "cache"));
+        env.insert("TMPDIR", Text(tmp));
+        env.insert("XDG_RUNTIME_DIR", Text(tmp));
         return env;
     }
     void Start(QProcess& process, const QStringList& arguments, const QProcessEnvironment& env) {
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(QString::fromStdString(work.string()));
+        process.setWorkingDirectory(Text(work));
         // The child takes the signals as a user's shell would give them, whatever the
         // test runner ignores.
         process.setChildProcessModifier([] {
@@ -179,96 +175,101 @@ class BinaryRun : public ::testing::Test {
         MakeZip(zips / "c.zip", {{"readme.txt", "nothing"}});
     }
 
-    std::string Log() { return ReadFileBytes(work / "Quillery 0.67 .Log"); }
+    static QString Text(const fs::path& p) { return QString::fromStdString(p.string()); }
+    QString Zips() { return Text(zips); }
+    // The log with its date and time replaced by placeholders.
+    std::string Log() {
+        return QString::fromStdString(ReadFileBytes(work / "Quillery 0.67 .Log"))
+            .replace(QRegularExpression("On [^\r\n]+, At \\d\\d:\\d\\d\r\n"),
+                     "On {DATE}, At {TIME}\r\n")
+            .toStdString();
+    }
+    // The golden log of a run that found archives x and y, in either order.
+    void ExpectLog(std::vector<std::pair<std::string, std::string>> values, std::string x,
+                   std::string y) {
+        const std::string log = Log();
+        if (log.find("/" + y + ".zip") < log.find("/" + x + ".zip")) {
+            std::swap(x, y);
+        }
+        values.insert(values.end(), {{"ZIPS", zips.string()}, {"FIRST", x}, {"SECOND", y}});
+        EXPECT_EQ(log, Golden("command-line.log", values));
+    }
     std::string Settings() { return ReadFileBytes(config / "Velmora" / "Quillery .conf"); }
-    QString Zips() { return QString::fromStdString(zips.string()); }
 
     TempDir root;
     fs::path home = root / "home", config = root / "config", tmp = root / "tmp",
              work = root / "work", zips = root / "zips";
 };
 
-TEST_F(BinaryRun, ASearchRunsUnattendedLogsSavesAndCleansUp) {
-    const Result r = Run({"-folder=" + Zips(), "-search=hello"});
+TEST_F(BinaryRun, SearchesAndAuditsRunUnattendedLogSaveAndCleanUp) {
+    Result r = Run({"-folder=" + Text(zips), "-search=hello"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "There were 2 files that contained \"hello\", from a total of 3 files\n");
-
-    const QString log = QString::fromStdString(Log());
-    const QString z = Zips();
-    const QRegularExpression expected(QRegularExpression::anchoredPattern(
-        QStringLiteral(
-            "\r\nLog created By Quillery Version 0\\.67  On [^\r\n]+, At \\d\\d:\\d\\d\r\n"
-            "[^\r\n]+\r\n\r\n") +
-        QRegularExpression::escape("Ran with Command Line \"-folder=" + z +
-                                   " -search=hello\"\r\n"
-                                   "Starting Folder \"" +
-                                   z +
-                                   "/\"\r\n"
-                                   "Using File Extensions \"*.nfo *.diz *.txt *.doc\"\r\n"
-                                   "Number of files scanned 3\r\n"
-                                   "Number of files that matched \"hello\" was 2\r\n\r\n\r\n") +
-        "(" + QRegularExpression::escape(z + "/a.zip\r\n" + z + "/b.zip\r\n") + "|" +
-        QRegularExpression::escape(z + "/b.zip\r\n" + z + "/a.zip\r\n") + ")\r\n"));
-    EXPECT_TRUE(expected.match(log).hasMatch()) << log.toStdString();
-
-    const std::string settings = Settings();
-    EXPECT_NE(settings.find("File%20Extensions=\"*.nfo *.diz *.txt *.doc \""), std::string::npos);
-    EXPECT_NE(settings.find("Search%20String=hello"), std::string::npos);
+    ExpectLog({{"ARGS", "-folder=" + zips.string() + " -search=hello"},
+               {"AUDIT", ""},
+               {"MATCHED", "\"hello\" was"}},
+              "a", "b");
+    EXPECT_NE(Settings().find("File%20Extensions=\"*.nfo *.diz *.txt *.doc \""), std::string::npos);
+    EXPECT_NE(Settings().find("Search%20String=hello"), std::string::npos);
     EXPECT_FALSE(fs::exists(tmp / "Quillery "));
+
+    fs::remove(work / "Quillery 0.67 .Log");
+    WriteFileBytes(work / "audit.txt", "nothing\r\nthere\r\n");
+    r = Run({"-search=ignored", "-folder=" + Text(zips), "-audit"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              "There were 2 files that contained strings from the Audit file, from a total of 3 "
+              "files\n");
+    ExpectLog({{"ARGS", "-search=ignored -folder=" + zips.string() + " -audit"},
+               {"AUDIT", "Using Audit File\r\n"},
+               {"MATCHED", "strings from \"Audit.TXT\" file"}},
+              "a", "c");
 }
 
-TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatched) {
-    Result r = Run({"-folder=" + Zips(), "-search=absent", "-extensions=*.txt"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "There were 0 files that contained \"absent \", from a total of 3 files\n");
-    EXPECT_NE(Log().find("Using File Extensions \"*.txt\""), std::string::npos);
-
-    // A value ends at the next "-": this folder is "<zips>/my", which does not exist.
-    r = Run({"-folder=" + Zips() + "/my-zips", "-search=hello"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "There were 0 files that contained \"hello\", from a total of 0 files\n");
-}
-
-TEST_F(BinaryRun, WithoutARunAndWithoutADisplayItSaysSoAndLeavesTheSettingsAlone) {
+TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatchedOrWhyNothingRan) {
     const std::string stored =
         "[General]\nAudit=0\nFile%20Extensions=*.nfo *.txt \nIntView=1\n"
         "Search%20Path=/data/zips\nSearch%20String=starfield\nShowSize=1\nSubFolder=1\n"
         "Version=0.67\n";
     fs::create_directories(config / "Velmora");
     WriteFileBytes(config / "Velmora" / "Quillery .conf", stored);
-    for (const QStringList& arguments :
-         {QStringList{}, QStringList{"-search=hello"}, QStringList{"-folder=" + Zips()}}) {
-        const Result r = Run(arguments);
-        EXPECT_EQ(r.exitCode, 2) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(r.err.contains("no display")) << r.err.toStdString();
-        EXPECT_EQ(Settings(), stored) << arguments.join(' ').toStdString();
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString out, err;
+    };
+    const std::vector<Case> cases = {
+        {{}, 2, "", "no display"},
+        {{"-search=hello"}, 2, "", "no display"},
+        {{"-folder=" + Text(zips)}, 2, "", "no display"},
+        {{"-folder=" + Text(zips), "-audit"},
+         2,
+         "",
+         "You must enter a Search String, before Scanning can begin."},
+        {{"-folder=" + Text(zips), "-search=absent", "-extensions=*.txt"},
+         1,
+         "There were 0 files that contained \"absent \", from a total of 3 files\n",
+         ""},
+        // A value ends at the next "-": this folder is "<zips>/my", which does not exist.
+        {{"-folder=" + Text(zips) + "/my-zips", "-search=hello"},
+         1,
+         "There were 0 files that contained \"hello\", from a total of 0 files\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result r = Run(c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+        if (c.err == "no display") {
+            EXPECT_EQ(Settings(), stored);
+            EXPECT_FALSE(fs::exists(work / "Quillery 0.67 .Log"));
+        }
     }
-    EXPECT_FALSE(fs::exists(work / "Quillery 0.67 .Log"));
-    EXPECT_FALSE(fs::exists(tmp / "Quillery "));
-}
-
-TEST_F(BinaryRun, AuditRunsTakeTheirStringsFromTheWorkingFolder) {
-    WriteFileBytes(work / "audit.txt", "nothing\r\nthere\r\n");
-    Result r = Run({"-search=ignored", "-folder=" + Zips(), "-audit"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out,
-              "There were 2 files that contained strings from the Audit file, from a total of 3 "
-              "files\n");
-    const std::string log = Log();
-    EXPECT_NE(log.find("Using Audit File\r\n"), std::string::npos);
-    EXPECT_NE(log.find("Number of files that matched strings from \"Audit.TXT\" file 2\r\n"),
+    EXPECT_NE(ReadFileBytes(work / "Quillery 0.67 .Log").find("Using File Extensions \"*.txt\""),
               std::string::npos);
-
-    fs::remove(work / "audit.txt");
-    r = Run({"-folder=" + Zips(), "-audit"});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains("You must enter a Search String, before Scanning can begin."));
-}
-
-TEST_F(BinaryRun, ASearchValueBeforeTheFolderKeepsItsTrailingBlank) {
-    const Result r = Run({"-search=hello", "-folder=" + Zips()});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(Log().find("Number of files that matched \"hello \" was 2\r\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(tmp / "Quillery "));
 }
 
 TEST_F(BinaryRun, HelpAndVersionPrintAndWriteNothingWithOrWithoutADisplay) {

@@ -5,12 +5,10 @@
 #include "UnzipFixture.h"
 #include "support/ArchiveMaker.h"
 
-namespace quillery {
+namespace quillery::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ArchiveFile;
-using test::MakeArchive;
 
 // Collects the entries handed to the scan's sink, complete ones only.
 class CollectingSink : public EntrySink {
@@ -104,7 +102,7 @@ TEST_F(FormatsTest, EveryWritableFormatIsSearchedAndUnpackedSafely) {
         if (!row.links) {
             content.erase(content.begin() + 3);
         }
-        MakeArchive(archive, row.format, row.filter, content);
+        WriteArchive(archive, row.format, row.filter, content);
 
         ASSERT_EQ(Scan(archive, {"*.txt", "*.NFO"}), kUnzOk);
         std::map<std::string, std::string> expected = {{"docs/readme.txt", "find the needle here"},
@@ -140,8 +138,8 @@ TEST_F(FormatsTest, DamagedJunkAndEncryptedArchivesFailWithoutAsking) {
     for (std::size_t i = 0; i < big.size(); i += 7) {
         big[i] = static_cast<char>('a' + (i * 31) % 26);
     }
-    MakeArchive(tgz, "pax", "gzip", {{"first.txt", "needle"}, {"big.txt", big}});
-    test::Truncate(tgz, fs::file_size(tgz) / 2);
+    WriteArchive(tgz, "pax", "gzip", {{"first.txt", "needle"}, {"big.txt", big}});
+    fs::resize_file(tgz, fs::file_size(tgz) / 2);
     EXPECT_EQ(Scan(tgz, {"*.txt"}), kUnzCorrupt);
 
     const fs::path junk = dir / "junk.7z";
@@ -199,14 +197,14 @@ TEST_F(FormatsTest, ZipEntriesInMethodsLibzipLacksAreReadInEveryMode) {
 
 TEST_F(FormatsTest, ArchivesInsideArchivesAreSearchedToThreeLevelsWithinOneBudget) {
     // disk.zip > one.tar.gz > two.zip > three.7z > deep.txt, and four.zip > deeper.txt.
-    MakeArchive(dir / "four.zip", "zip", "", {{"deeper.txt", "needle four"}});
-    MakeArchive(
+    WriteArchive(dir / "four.zip", "zip", "", {{"deeper.txt", "needle four"}});
+    WriteArchive(
         dir / "three.7z", "7zip", "",
         {{"deep.txt", "needle three"}, {"four.zip", test::ReadFileBytes(dir / "four.zip")}});
-    MakeArchive(dir / "two.zip", "zip", "",
-                {{"two.txt", "needle two"}, {"three.7z", test::ReadFileBytes(dir / "three.7z")}});
-    MakeArchive(dir / "one.tar.gz", "pax", "gzip",
-                {{"sub/two.zip", test::ReadFileBytes(dir / "two.zip")}});
+    WriteArchive(dir / "two.zip", "zip", "",
+                 {{"two.txt", "needle two"}, {"three.7z", test::ReadFileBytes(dir / "three.7z")}});
+    WriteArchive(dir / "one.tar.gz", "pax", "gzip",
+                 {{"sub/two.zip", test::ReadFileBytes(dir / "two.zip")}});
     const fs::path disk = dir / "disk.zip";
     test::MakeZip(disk, {{"top.txt", "needle top"},
                          {"one.tar.gz", test::ReadFileBytes(dir / "one.tar.gz"), false}});
@@ -222,7 +220,7 @@ TEST_F(FormatsTest, ArchivesInsideArchivesAreSearchedToThreeLevelsWithinOneBudge
     // The size limit counts the bytes inflated at every level together: each entry alone
     // fits, the two together do not.
     const std::string half(600000, 'n');
-    MakeArchive(dir / "inner.tar", "pax", "", {{"a.txt", half}, {"b.txt", half}});
+    WriteArchive(dir / "inner.tar", "pax", "", {{"a.txt", half}, {"b.txt", half}});
     const fs::path bomb = dir / "bomb.zip";
     test::MakeZip(bomb, {{"inner.tar", test::ReadFileBytes(dir / "inner.tar")}});
     limit = 1000000;
@@ -238,4 +236,4 @@ TEST_F(FormatsTest, ArchivesInsideArchivesAreSearchedToThreeLevelsWithinOneBudge
 }
 
 }  // namespace
-}  // namespace quillery
+}  // namespace quillery::test

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "archive/UnzipResult.h"
+#include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
 
-namespace quillery {
+namespace quillery::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -19,106 +20,71 @@ class Host : public StagingHost {
     void setStatus(const QString& text) override { status = text; }
 };
 
-class NoQuestions : public Questions {
-  public:
-    int passwordCalls = 0;
-    QString password;
-    void message(const QString&, const QString&, MessageStyle) override {}
-    QString browseForFolder(const QString&, const QString&) override { return {}; }
-    QString askPassword(const QString&) override {
-        ++passwordCalls;
-        return password;
-    }
-    int askReplace(const QString&, const QString&) override { return kReplaceYes; }
-};
-
-TEST(StagingTest, PatternTextBecomesTheIncludeList) {
-    EXPECT_EQ(IncludePatternsFromText("*.nfo *.diz *.txt"),
-              (QStringList{"*.nfo", "*.diz", "*.txt"}));
-    EXPECT_EQ(IncludePatternsFromText("*.txt,*.doc"), (QStringList{"*.txt,", "*.doc"}));
-    EXPECT_EQ(IncludePatternsFromText("readme *.txt"), QStringList{"*.txt"});
-    EXPECT_EQ(IncludePatternsFromText("*.*"), QStringList{"*.*"});
-    EXPECT_EQ(IncludePatternsFromText("readme"), QStringList{});
-    EXPECT_EQ(IncludePatternsFromText(""), QStringList{});
-}
-
 class StagingFixture : public ::testing::Test {
   protected:
-    test::TempDir dir;
+    TempDir dir;
     StagingState state;
     Host host;
-    NoQuestions questions;
+    FakeQuestions questions;
     fs::path zip = dir / "Mixed.zip";
     fs::path out = dir / "out";
 
     void SetUp() override {
         fs::create_directories(out);
-        test::MakeZip(zip, {{"a.NFO", "n"},
-                            {"sub/b.diz", "d"},
-                            {"c.txt", "t"},
-                            {"d.doc", "o"},
-                            {"e.txt", "secret", true, "pw"}});
+        MakeZip(zip, {{"a.NFO", "n"},
+                      {"sub/b.diz", "d"},
+                      {"c.txt", "t"},
+                      {"d.doc", "o"},
+                      {"e.txt", "secret", true, "pw"}});
     }
-    std::vector<std::string> Written() {
-        std::vector<std::string> names;
-        for (const auto& e : fs::recursive_directory_iterator(out)) {
-            names.push_back(fs::relative(e.path(), out).string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+    int Stage(const QString& patterns, bool whole) {
+        host.patterns = patterns;
+        fs::remove_all(out);
+        fs::create_directories(out);
+        return StageArchive(state, host, questions, zip, out, patterns.isEmpty(), whole);
     }
 };
 
 TEST_F(StagingFixture, ScanStagingIsFlatSelectedAndNeverAsks) {
-    host.patterns = "";
-    EXPECT_EQ(StageArchive(state, host, questions, zip, out, true, false), kUnzOk);
-    EXPECT_EQ(host.patterns, "*.diz *.nfo");
-    EXPECT_EQ(state.IncludeCount, 2);
-    EXPECT_EQ(Written(), (std::vector<std::string>{"a.NFO", "b.diz"}));
-    EXPECT_EQ(host.status, "Checking ... " + QString::fromStdString(zip.string()));
-    EXPECT_EQ(state.options.recreateFolders, 0);
-    EXPECT_EQ(state.options.overwriteExisting, 1);
-    EXPECT_EQ(state.options.caseInsensitiveNames, 1);
-
-    // The encrypted entry is skipped without a question, and the result says so.
-    host.patterns = "*.txt";
-    host.status.clear();
-    EXPECT_EQ(StageArchive(state, host, questions, zip, out, false, false), kUnzEncryptedSkipped);
-    EXPECT_EQ(questions.passwordCalls, 0);
-    EXPECT_TRUE(host.status.isEmpty());
-    EXPECT_EQ(state.LastUnzipResult, kUnzEncryptedSkipped);
-}
-
-TEST_F(StagingFixture, APatternTextWithoutPatternsSelectsNothing) {
-    host.patterns = "readme";
-    EXPECT_EQ(StageArchive(state, host, questions, zip, out, false, false), kUnzNoMatch);
-    EXPECT_TRUE(Written().empty());
-}
-
-TEST_F(StagingFixture, MoreThanAHundredPatternsAreAllUsed) {
-    QString text;
+    QString many;
     for (int i = 0; i < 150; ++i) {
-        text += QString("*.x%1 ").arg(i);
+        many += QString("*.x%1 ").arg(i);
     }
-    host.patterns = text + "*.doc";
-    EXPECT_EQ(StageArchive(state, host, questions, zip, out, false, false), kUnzOk);
-    EXPECT_EQ(state.IncludeCount, 151);
-    EXPECT_EQ(Written(), std::vector<std::string>{"d.doc"});
+    struct Case {
+        QString patterns;
+        int result;
+        std::vector<std::string> written;
+        int includes;
+    };
+    const std::vector<Case> cases = {
+        {"", kUnzOk, {"a.NFO", "b.diz"}, 2},  // empty: the defaults are put in the box
+        {"*.txt", kUnzEncryptedSkipped, {"c.txt"}, 1},
+        {"readme", kUnzNoMatch, {}, 0},
+        {many + "*.doc", kUnzOk, {"d.doc"}, 151},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.patterns.left(20).toStdString());
+        EXPECT_EQ(Stage(c.patterns, false), c.result);
+        EXPECT_EQ(FilesBelow(out), c.written);
+        EXPECT_EQ(state.IncludeCount, c.includes);
+        EXPECT_EQ(state.LastUnzipResult, c.result);
+    }
+    EXPECT_EQ(Stage("", false), kUnzOk);
+    EXPECT_EQ(host.patterns, "*.diz *.nfo");
+    EXPECT_EQ(host.status, "Checking ... " + QString::fromStdString(zip.string()));
+    EXPECT_EQ(questions.passwordCalls, 0);
 }
 
 TEST_F(StagingFixture, WholeArchiveExtractionRecreatesFoldersAndAsksOncePerArchive) {
-    questions.password = "";  // the user cancels: no further question for this archive
-    EXPECT_EQ(StageArchive(state, host, questions, zip, out, false, true), kUnzEncryptedSkipped);
+    questions.passwordAnswers = {""};  // the user cancels: no further question here
+    EXPECT_EQ(Stage("*.txt", true), kUnzEncryptedSkipped);
     EXPECT_EQ(questions.passwordCalls, 1);
-    EXPECT_EQ(state.options.recreateFolders, 1);
-    EXPECT_EQ(Written(), (std::vector<std::string>{"a.NFO", "c.txt", "d.doc", "sub", "sub/b.diz"}));
+    EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"a.NFO", "c.txt", "d.doc", "sub/b.diz"}));
 
-    fs::remove_all(out);
-    fs::create_directories(out);
-    questions.password = "pw";
-    EXPECT_EQ(StageArchive(state, host, questions, zip, out, false, true), kUnzOk);
-    EXPECT_EQ(test::ReadFileBytes(out / "e.txt"), "secret");
+    questions.passwordAnswers = {"pw"};
+    EXPECT_EQ(Stage("*.txt", true), kUnzOk);
+    EXPECT_EQ(ReadFileBytes(out / "e.txt"), "secret");
 }
 
 }  // namespace
-}  // namespace quillery
+}  // namespace quillery::test

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,7 +11,7 @@
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
 
-namespace quillery {
+namespace quillery::test {
 
 // An archive path, a target folder and the option record pointing at them.
 class UnzipFixture : public ::testing::Test {
@@ -27,21 +26,7 @@ class UnzipFixture : public ::testing::Test {
         return SingleEntryUnzip(include, exclude, options, callbacks);
     }
 
-    // The regular files below a folder, as sorted relative paths.
-    static std::vector<std::string> FilesBelow(const std::filesystem::path& root) {
-        std::vector<std::string> files;
-        std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            if (it->is_regular_file() && !it->is_symlink()) {
-                files.push_back(std::filesystem::relative(it->path(), root).generic_string());
-            }
-        }
-        std::sort(files.begin(), files.end());
-        return files;
-    }
-
-    test::TempDir dir;
+    TempDir dir;
     std::filesystem::path zip = dir / "test.zip";
     std::filesystem::path out = dir / "out";
     UnzipOptions options;
@@ -50,33 +35,4 @@ class UnzipFixture : public ::testing::Test {
 
 using Files = std::vector<std::string>;
 
-// Entries for MakeZip.
-inline test::ZipEntry File(std::string name, std::string data, bool deflate = true) {
-    test::ZipEntry entry;
-    entry.name = std::move(name);
-    entry.data = std::move(data);
-    entry.deflate = deflate;
-    return entry;
-}
-inline test::ZipEntry Stored(std::string name, std::string data) {
-    return File(std::move(name), std::move(data), false);
-}
-inline test::ZipEntry Folder(std::string name) {
-    test::ZipEntry entry;
-    entry.name = std::move(name);
-    entry.directory = true;
-    return entry;
-}
-inline test::ZipEntry Locked(std::string name, std::string data, std::string password,
-                             bool deflate = true) {
-    test::ZipEntry entry = File(std::move(name), std::move(data), deflate);
-    entry.password = std::move(password);
-    return entry;
-}
-inline test::ZipEntry Link(std::string name, std::string target) {
-    test::ZipEntry entry = Stored(std::move(name), std::move(target));
-    entry.symlink = true;
-    return entry;
-}
-
-}  // namespace quillery
+}  // namespace quillery::test

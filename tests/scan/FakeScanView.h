@@ -26,12 +26,10 @@ class FakeScanView : public ScanView {
     bool sorted = false;
     QStringList columns = {QStringLiteral("fileName"), QStringLiteral("filePath"),
                            QStringLiteral("fileSize")};
-    std::map<QString, int> columnWidths;
     std::vector<ResultRow> rows;
     std::map<OptionBox, bool> options = {{OptionBox::SubFolders, true},
                                          {OptionBox::InternalViewer, true}};
     QStringList statusHistory;
-    std::vector<int> frames;
     int yields = 0;
     int flushes = 0;
     std::function<void(int)> onYield;
@@ -65,9 +63,8 @@ class FakeScanView : public ScanView {
     int resultColumnCount() const override { return static_cast<int>(columns.size()); }
     int resultListWidth() const override { return 400; }
     void removeResultColumn(const QString& key) override { columns.removeAll(key); }
-    void addResultColumn(const QString& key, const QString&, int width, ColumnAlignment) override {
+    void addResultColumn(const QString& key, const QString&, int, ColumnAlignment) override {
         columns.push_back(key);
-        columnWidths[key] = width;
     }
     void addResultRow(const ResultRow& row) override { rows.push_back(row); }
     int resultRowCount() const override { return static_cast<int>(rows.size()); }
@@ -79,7 +76,7 @@ class FakeScanView : public ScanView {
         return it != options.end() && it->second;
     }
     void setOptionChecked(OptionBox box, bool value) override { options[box] = value; }
-    void showBusyFrame(int frame) override { frames.push_back(frame); }
+    void showBusyFrame(int) override {}
     void flushDisplay() override { ++flushes; }
     void yieldToEvents() override {
         ++yields;

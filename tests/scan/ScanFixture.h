@@ -9,6 +9,7 @@
 #include "scan/FakeScanView.h"
 #include "scan/RunState.h"
 #include "scan/ScanContext.h"
+#include "scan/ScanRun.h"
 #include "scan/WorkFolder.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
@@ -31,18 +32,33 @@ class ScanFixture : public ::testing::Test {
     }
     ~ScanFixture() override { RemoveWorkFolder(state); }
 
-    std::filesystem::path Dir(const std::string& rel) {
-        const auto p = root / rel;
-        std::filesystem::create_directories(p);
-        return p;
-    }
-    // An archive with one deflated text entry.
     std::filesystem::path Archive(const std::string& rel, const std::string& entry,
                                   const std::string& text) {
-        const auto p = root / rel;
-        std::filesystem::create_directories(p.parent_path());
-        MakeZip(p, {{entry, text}});
-        return p;
+        return MakeArchive(root.path(), rel, entry, text);
+    }
+    // Clicks start with this search over the entries the patterns select.
+    void Search(const QString& text, const QString& patterns = QStringLiteral("*.txt")) {
+        view.search = text;
+        view.patterns = patterns;
+        view.statusHistory.clear();
+        view.yields = view.flushes = 0;
+        StartStopClick(ctx);
+    }
+    // The archives the run examined, in order, from its status lines.
+    QStringList Checked() const {
+        QStringList checked;
+        for (const QString& s : view.statusHistory) {
+            if (s.startsWith("Checking ... ")) {
+                checked.push_back(s.mid(13));
+            }
+        }
+        return checked;
+    }
+    QString Summary(int found, int total, const QString& search) const {
+        return QStringLiteral("There were %1 files that contained \"%2\", from a total of %3 files")
+            .arg(found)
+            .arg(search)
+            .arg(total);
     }
 
     TempDir root;

@@ -2,66 +2,79 @@
 
 #include <gtest/gtest.h>
 
+#include "scan/AuditFile.h"
+#include "scan/Formats.h"
+
 namespace quillery {
 namespace {
 
 using Kind = SearchExpression::Kind;
 
-SearchExpression Expr(Kind kind, std::vector<QString> terms) {
-    return {kind, std::move(terms)};
-}
-
 TEST(SearchExpressionTest, GrammarSplitsAtOperatorsAndAndBindsFirst) {
-    EXPECT_EQ(ParseSearchExpression("  hello  world  "), Expr(Kind::Phrase, {"HELLO  WORLD"}));
-    EXPECT_EQ(ParseSearchExpression("readme && Licence"), Expr(Kind::AllOf, {"README", "LICENCE"}));
-    EXPECT_EQ(ParseSearchExpression("nfo || diz"), Expr(Kind::AnyOf, {"NFO", "DIZ"}));
-    EXPECT_EQ(ParseSearchExpression("a && b || c"), Expr(Kind::AllOf, {"A", "B || C"}));
-    EXPECT_EQ(ParseSearchExpression("viewer &&"), Expr(Kind::AllOf, {"VIEWER", ""}));
-    EXPECT_EQ(ParseSearchExpression("viewer ||"), Expr(Kind::AnyOf, {"VIEWER", ""}));
-    EXPECT_EQ(ParseSearchExpression("a &&&& b"), Expr(Kind::AllOf, {"A", "", "B"}));
-    EXPECT_EQ(ParseSearchExpression("   "), Expr(Kind::Phrase, {""}));
-    EXPECT_EQ(ParseSearchExpression("\"x\" & | (y*)"), Expr(Kind::Phrase, {"\"X\" & | (Y*)"}));
-    // Tabs are not blanks and stay part of the term.
-    EXPECT_EQ(ParseSearchExpression("\tx && y\t"), Expr(Kind::AllOf, {"\tX", "Y\t"}));
-}
-
-TEST(SearchExpressionTest, UpperCasingKeepsTheLength) {
-    // Full upper-casing would turn the sharp s into "SS" and shift every later offset.
-    EXPECT_EQ(ParseSearchExpression(QStringLiteral("straße")).terms.front(),
-              QStringLiteral("STRAßE"));
-}
-
-TEST(SearchExpressionTest, TextMatchingFollowsTheGrammar) {
-    const auto matches = [](const QString& search, const QString& text) {
-        return ExpressionMatchesText(ParseSearchExpression(search), text);
+    const std::vector<std::tuple<QString, Kind, std::vector<QString>>> cases = {
+        {"  hello  world  ", Kind::Phrase, {"HELLO  WORLD"}},
+        {"readme && Licence", Kind::AllOf, {"README", "LICENCE"}},
+        {"nfo || diz", Kind::AnyOf, {"NFO", "DIZ"}},
+        {"a && b || c", Kind::AllOf, {"A", "B || C"}},
+        {"viewer &&", Kind::AllOf, {"VIEWER", ""}},
+        {"viewer ||", Kind::AnyOf, {"VIEWER", ""}},
+        {"a &&&& b", Kind::AllOf, {"A", "", "B"}},
+        {"   ", Kind::Phrase, {""}},
+        {"\"x\" & | (y*)", Kind::Phrase, {"\"X\" & | (Y*)"}},
+        {"\tx && y\t", Kind::AllOf, {"\tX", "Y\t"}},  // tabs are no blanks
+        {"straße", Kind::Phrase, {"STRAßE"}},         // upper-casing keeps every offset
     };
-    EXPECT_TRUE(matches("readme && licence", "The LICENCE\nis in the ReadMe"));
-    EXPECT_FALSE(matches("readme && licence", "only the readme"));
-    EXPECT_TRUE(matches("nfo || diz", "a file_id.DIZ"));
-    EXPECT_FALSE(matches("nfo || diz", "nothing here"));
-    EXPECT_TRUE(matches("a && b || c", "a then b || c"));
-    EXPECT_FALSE(matches("a && b || c", "a then b or c"));
-    EXPECT_TRUE(matches("viewer &&", "the viewer"));
-    EXPECT_FALSE(matches("viewer &&", "the browser"));
-    EXPECT_TRUE(matches("viewer ||", "anything"));
-    EXPECT_TRUE(matches("   ", "x"));
-    EXPECT_FALSE(matches("   ", "    "));
-    EXPECT_FALSE(matches("hello  world", "hello world"));
-    EXPECT_TRUE(matches("hello  world", "HELLO  WORLD"));
-    EXPECT_FALSE(matches("x ||", ""));
+    for (const auto& [search, kind, terms] : cases) {
+        EXPECT_EQ(ParseSearchExpression(search), (SearchExpression{kind, terms}))
+            << search.toStdString();
+    }
 }
 
-TEST(SearchExpressionTest, AuditStringsAreLiteralAndAnyOneSuffices) {
+TEST(SearchExpressionTest, TextsMatchSearchesAndAuditStrings) {
     const SearchExpression audit = AuditExpression({"viewer", "a && b", "readme\t"});
-    EXPECT_EQ(audit.kind, Kind::AnyOf);
-    EXPECT_TRUE(ExpressionMatchesText(audit, "this has A && B inside"));
-    EXPECT_FALSE(ExpressionMatchesText(audit, "this has a and b inside"));
-    EXPECT_TRUE(ExpressionMatchesText(audit, "README\tfile"));
-    EXPECT_FALSE(ExpressionMatchesText(audit, "README file"));
-    // A blank line matches every non-empty text, never an empty one.
-    EXPECT_TRUE(ExpressionMatchesText(AuditExpression({"zzz", ""}), "abc"));
-    EXPECT_FALSE(ExpressionMatchesText(AuditExpression({"zzz", ""}), "   "));
-    EXPECT_FALSE(ExpressionMatchesText(AuditExpression({}), "abc"));
+    const std::vector<std::tuple<SearchExpression, QString, bool>> cases = {
+        {ParseSearchExpression("readme && licence"), "The LICENCE\nis in the ReadMe", true},
+        {ParseSearchExpression("readme && licence"), "only the readme", false},
+        {ParseSearchExpression("nfo || diz"), "a file_id.DIZ", true},
+        {ParseSearchExpression("nfo || diz"), "nothing here", false},
+        {ParseSearchExpression("a && b || c"), "a then b || c", true},
+        {ParseSearchExpression("a && b || c"), "a then b or c", false},
+        {ParseSearchExpression("viewer &&"), "the browser", false},
+        {ParseSearchExpression("viewer ||"), "anything", true},
+        {ParseSearchExpression("x ||"), "", false},
+        {ParseSearchExpression("hello  world"), "hello world", false},
+        {ParseSearchExpression("hello  world"), "HELLO  WORLD", true},
+        {audit, "this has A && B inside", true},  // audit strings are literal
+        {audit, "this has a and b inside", false},
+        {audit, "README\tfile", true},
+        {audit, "README file", false},
+        {AuditExpression({"zzz", ""}), "abc", true},  // a blank line: any non-blank text
+        {AuditExpression({"zzz", ""}), "   ", false},
+        {AuditExpression({}), "abc", false},
+    };
+    for (std::size_t row = 0; row < cases.size(); ++row) {
+        const auto& [expression, text, matches] = cases[row];
+        EXPECT_EQ(ExpressionMatchesText(expression, text), matches) << "row " << row;
+    }
+}
+
+TEST(AuditFileTest, LinesAreTrimmedOfBlanksOnlyAndDecoded) {
+    EXPECT_EQ(ParseAuditStrings("  viewer \r\n\r\nreadme\t\r\n"),
+              (QStringList{"viewer", "", "readme\t"}));
+    EXPECT_EQ(ParseAuditStrings("a\nb"), (QStringList{"a", "b"}));
+    EXPECT_EQ(ParseAuditStrings("caf\xE9\r\n"), QStringList{QStringLiteral("café")});
+    EXPECT_EQ(ParseAuditStrings("caf\xC3\xA9"), QStringList{QStringLiteral("café")});
+    QByteArray many;
+    for (int i = 0; i < 40000; ++i) {
+        many += "line " + QByteArray::number(i) + "\r\n";
+    }
+    const QStringList lines = ParseAuditStrings(many);
+    ASSERT_EQ(lines.size(), 40000);
+    EXPECT_EQ(lines.back(), "line 39999");
+    // Counters and sizes beyond 16 and 32 bits are shown whole.
+    EXPECT_EQ(FormatCounter(1234567), "1234567");
+    EXPECT_EQ(FormatSizeKB(5ULL << 30, QLocale(QLocale::English)), "5,368,710");
+    EXPECT_EQ(ParseSizeKB("5,368,710", QLocale(QLocale::English)), 5368710);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <map>
 
 #include "scan/FakeScanView.h"
-#include "scan/FileMatch.h"
 #include "scan/ScanRun.h"
+#include "scan/ViewerFiles.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
 
@@ -20,95 +22,32 @@ QString Text(const fs::path& p) {
     return QString::fromStdString(p.string());
 }
 
-TEST(WorkFolderTest, FolderExistsAndMakeFolder) {
-    TempDir dir;
-    WriteFileBytes(dir / "file", "x");
-    EXPECT_TRUE(FolderExists(Text(dir.path())));
-    EXPECT_TRUE(FolderExists(Text(dir.path()) + "/"));
-    EXPECT_TRUE(FolderExists(Text(dir / "file")));
-    EXPECT_FALSE(FolderExists(Text(dir / "file") + "/"));
-    EXPECT_FALSE(FolderExists(Text(dir / "none")));
-    EXPECT_FALSE(FolderExists(""));
-
-    FakeQuestions questions;
-    EXPECT_TRUE(MakeFolder(Text(dir / "new"), questions));
-    EXPECT_FALSE(MakeFolder(Text(dir / "new"), questions));
-    EXPECT_TRUE(questions.messages.empty());
-    EXPECT_FALSE(MakeFolder(Text(dir / "no/parent"), questions));
-    ASSERT_EQ(questions.messages.size(), 1u);
-    EXPECT_EQ(questions.messages[0].text,
-              "Can't create folder \"" + Text(dir / "no/parent") +
-                  "\",\r\nplease make sure drive is not set to ReadOnly");
-    EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
-}
-
-TEST(WorkFolderTest, FixTrailingSlash) {
-    QString p = "/a/b";
-    FixTrailingSlash(p, true);
-    EXPECT_EQ(p, "/a/b/");
-    FixTrailingSlash(p, true);
-    EXPECT_EQ(p, "/a/b/");
-    p = "/a//";
-    FixTrailingSlash(p, false);
-    EXPECT_EQ(p, "/a/");
-    p = "";
-    FixTrailingSlash(p, true);
-    EXPECT_EQ(p, "/");
-}
-
 TEST(WorkFolderTest, LifeOfTheWorkFolder) {
     RunState state;
     FakeQuestions questions;
     const fs::path expected = fs::path(QDir::tempPath().toStdString()) / "Quillery ";
     // Left over by a run that did not end normally, read-only among them.
-    fs::create_directories(expected);
-    WriteFileBytes(expected / "old.txt", "x");
+    fs::create_directories(expected / "keep");
     WriteFileBytes(expected / "locked.nfo", "x");
     ::chmod((expected / "locked.nfo").c_str(), 0444);
-    fs::create_directories(expected / "keep");
-
     SetUpWorkFolder(state, questions);
     ASSERT_EQ(state.WorkFolder, expected / "");
     ShellDelete(state.WorkFolder);
-    EXPECT_FALSE(fs::exists(expected / "old.txt"));
-    EXPECT_FALSE(fs::exists(expected / "locked.nfo"));
-    EXPECT_TRUE(fs::exists(expected / "keep"));  // subfolders are left alone
-
-    // Searching the folder deletes every file in it, matching or not.
-    WriteFileBytes(expected / "a.txt", "nothing");
-    WriteFileBytes(expected / "b.txt", "the needle");
-    WriteFileBytes(expected / "c.txt", "nothing");
-    state.SearchString = "needle";
-    EXPECT_TRUE(SearchWorkFolder(state));
-    EXPECT_EQ(std::distance(fs::directory_iterator(expected), fs::directory_iterator()), 1);
+    EXPECT_EQ(FilesBelow(expected, true), std::vector<std::string>{"keep"});
 
     fs::remove(expected / "keep");
-    WriteFileBytes(expected / "late.txt", "x");
     RemoveWorkFolder(state);
     EXPECT_FALSE(fs::exists(expected));
-}
 
-TEST(WorkFolderTest, AFolderThatIsALinkIsNeverUsed) {
+    // A link in its place is never used.
     TempDir elsewhere;
-    RunState state;
-    FakeQuestions questions;
-    const fs::path name = fs::path(QDir::tempPath().toStdString()) / "Quillery ";
-    fs::remove_all(name);
-    fs::create_directory_symlink(elsewhere.path(), name);
+    fs::create_directory_symlink(elsewhere.path(), expected);
     SetUpWorkFolder(state, questions);
-    ASSERT_FALSE(state.WorkFolder.empty());
-    EXPECT_NE(state.WorkFolder, name / "");
-    EXPECT_TRUE(fs::is_directory(state.WorkFolder));
+    EXPECT_NE(state.WorkFolder, expected / "");
     EXPECT_FALSE(fs::is_symlink(state.WorkFolder.parent_path()));
     RemoveWorkFolder(state);
-    fs::remove(name);
+    fs::remove(expected);
 }
-
-}  // namespace
-}  // namespace quillery::test
-
-namespace quillery::test {
-namespace {
 
 TEST(WorkFolderTest, AnUnusableTemporaryFolderIsReportedAndScansGoOn) {
     TempDir dir;
@@ -121,17 +60,40 @@ TEST(WorkFolderTest, AnUnusableTemporaryFolderIsReportedAndScansGoOn) {
     qputenv("TMPDIR", saved);
     EXPECT_TRUE(state.WorkFolder.empty());
     ASSERT_EQ(questions.messages.size(), 1u);
-    EXPECT_TRUE(questions.messages[0].text.startsWith("Can't create folder \""));
+    EXPECT_EQ(questions.messages[0].text.toStdString(),
+              "Can't create folder \"" + (dir / "not-a-folder").string() +
+                  "/Quillery /\",\r\nplease make sure drive is not set to ReadOnly");
+    EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
 
-    // A scan never writes to the work folder: it finds its archives all the same.
     MakeZip(dir / "a.zip", {{"a.txt", "needle"}});
     FakeScanView view(state);
     ScanContext ctx{state, view, questions, nullptr};
     view.search = "needle";
-    view.folder = QString::fromStdString(dir.path().string());
+    view.folder = Text(dir.path());
     view.patterns = "*.txt";
     StartStopClick(ctx);
     EXPECT_EQ(view.rowNames(), QStringList{"a.zip"});
+}
+
+TEST(ViewerFilesTest, FilesAreDecodedByTheirKindAndTakenAway) {
+    TempDir work;
+    WriteFileBytes(work / "ART.NFO", "\xC9\xCD\xBB caf\x82");                   // code page 437
+    WriteFileBytes(work / "notes.txt", "caf\xE9 \x80");                         // Windows-1252
+    WriteFileBytes(work / "utf8.diz", "\xEF\xBB\xBF\xE2\x95\x94 caf\xC3\xA9");  // UTF-8
+    WriteFileBytes(work / ".hidden", "not shown");
+    WriteFileBytes(work / "locked.txt", "unreadable");
+    ::chmod((work / "locked.txt").c_str(), 0);
+    const bool rootReadsAnything = ::access((work / "locked.txt").c_str(), R_OK) == 0;
+    std::map<QString, QString> byName;
+    for (const ViewerFile& file : TakeViewerFiles(work.path())) {
+        byName[file.name] = file.text;
+    }
+    EXPECT_EQ(byName.count(".hidden"), 0u);
+    EXPECT_EQ(byName["ART.NFO"], QStringLiteral("╔═╗ café"));
+    EXPECT_EQ(byName["notes.txt"], QStringLiteral("café €"));
+    EXPECT_EQ(byName["utf8.diz"], QStringLiteral("╔ café"));
+    EXPECT_TRUE(byName["locked.txt"].isNull() || rootReadsAnything);  // header only
+    EXPECT_TRUE(fs::is_directory(work.path()) && fs::is_empty(work.path()));
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <filesystem>
 
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "support/ZipMaker.h"
 
 namespace quillery {
 
@@ -20,30 +19,46 @@ namespace {
 
 namespace fs = std::filesystem;
 
+TEST(PatternTextTest, EachPatternGetsOneBlankAfterItAndTextWithoutOneHasNoStoredForm) {
+    QString many, manyStored;
+    for (int i = 0; i < 300; ++i) {
+        many += QStringLiteral("*.e%1").arg(i) + (i % 2 == 0 ? QStringLiteral("  ") : QString());
+        manyStored += QStringLiteral("*.e%1 ").arg(i);
+    }
+    const std::vector<std::pair<QString, std::optional<QString>>> cases = {
+        {"", "*.diz *.nfo"},
+        {"*.nfo *.diz *.txt", "*.nfo *.diz *.txt "},
+        {"*.nfo*.diz", "*.nfo *.diz "},
+        {"  *.nfo   *.diz  ", "*.nfo *.diz "},
+        {"readme *.txt", "*.txt "},
+        {"*.*.txt", "*. *.txt "},
+        {"*.txt,*.doc", "*.txt, *.doc "},
+        {"*.\ttxt\t *.doc", "*.\ttxt\t *.doc "},
+        {many, manyStored},
+        {manyStored, manyStored},
+    };
+    for (const auto& [text, stored] : cases) {
+        EXPECT_EQ(NormalisePatternText(text), stored) << text.toStdString();
+    }
+    for (const QString text : {"readme", " ", "*nfo", "* .nfo", ".nfo", "*,nfo", "*\\.nfo"}) {
+        EXPECT_EQ(NormalisePatternText(text), std::nullopt) << text.toStdString();
+    }
+}
+
 // Every test starts as on a machine where the program never ran: no settings folder.
 class SettingsStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override { fs::remove_all(OrganisationFolder()); }
-    void TearDown() override { fs::remove_all(OrganisationFolder()); }
+    void SetUp() override { fs::remove_all(Folder()); }
+    void TearDown() override { fs::remove_all(Folder()); }
 
-    static fs::path OrganisationFolder() {
+    static fs::path Folder() {
         return fs::path(qEnvironmentVariable("XDG_CONFIG_HOME").toStdString()) / "Velmora";
     }
-    static fs::path SettingsFile() { return OrganisationFolder() / "Quillery .conf"; }
-
-    // Writes the settings file as another program (or a hand edit) might have left it.
-    static void WriteSettingsFile(const QByteArray& content) {
-        fs::create_directories(OrganisationFolder());
-        QFile file(QString::fromStdString(SettingsFile().string()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(content), content.size());
+    static fs::path File() { return Folder() / "Quillery .conf"; }
+    static void WriteFile(const std::string& content) {
+        fs::create_directories(Folder());
+        test::WriteFileBytes(File(), content);
     }
-
-    static QByteArray SettingsFileBytes() {
-        QFile file(QString::fromStdString(SettingsFile().string()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     static SettingsValues SomeValues() {
         SettingsValues values;
         values.searchString = QStringLiteral("ACiD");
@@ -54,41 +69,16 @@ class SettingsStoreTest : public ::testing::Test {
     }
 };
 
-TEST_F(SettingsStoreTest, FirstStartFindsEverythingEmpty) {
+TEST_F(SettingsStoreTest, EveryValueComesBackAsSavedFromTheUsersConfigFolder) {
     EXPECT_EQ(LoadSettings(), SettingsValues{});
-    EXPECT_EQ(ReadValue(DefaultSettingsKey(), QStringLiteral("Search String")),
-              StoredValue{std::monostate{}});
+    EXPECT_FALSE(fs::exists(Folder()));  // reading creates nothing
 
-    QSettings open(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velmora"),
-                   QStringLiteral("Quillery "));
-    StoredValue value = QStringLiteral("untouched");
-    EXPECT_NE(ReadOpenValue(open, QStringLiteral("Audit"), value), 0);
-    EXPECT_EQ(value, StoredValue{QStringLiteral("untouched")});
-    EXPECT_FALSE(fs::exists(OrganisationFolder()));
-}
-
-TEST_F(SettingsStoreTest, SavedValuesLandInTheUsersConfigFolder) {
-    EXPECT_EQ(DefaultSettingsKey().organisation, QStringLiteral("Velmora"));
-    EXPECT_EQ(DefaultSettingsKey().application, QStringLiteral("Quillery "));
-    ASSERT_TRUE(SaveSettings(SomeValues()));
-
-    ASSERT_TRUE(fs::is_regular_file(SettingsFile()));
-    QSettings file(QString::fromStdString(SettingsFile().string()), QSettings::IniFormat);
-    EXPECT_EQ(file.value(QStringLiteral("Version")), QVariant(QStringLiteral("0.67 ")));
-    EXPECT_EQ(file.value(QStringLiteral("Search Path")), QVariant(QStringLiteral("/srv/archives")));
-    EXPECT_EQ(file.value(QStringLiteral("SubFolder")).toInt(), 1);
-    EXPECT_EQ(ReadValue(DefaultSettingsKey(), QStringLiteral("Version")),
-              StoredValue{QStringLiteral("0.67 ")});
-}
-
-TEST_F(SettingsStoreTest, EveryValueComesBackAsSaved) {
     std::vector<SettingsValues> cases(4);
     cases[0] = SomeValues();
     cases[1].searchString = QStringLiteral("  two blanks each side  ");
     cases[1].searchPath = QStringLiteral("/home/me/My Archives/old ones");
     cases[1].fileExtensions = QStringLiteral("*.txt ");
-    cases[1].audit = 1;
-    cases[1].showSize = 1;
+    cases[1].audit = cases[1].showSize = 1;
     cases[2].searchString = QStringLiteral("Grüße, 日本語 \U0001F600 «»");
     cases[2].searchPath = QStringLiteral("C:\\Files\\Zips\\");
     cases[2].fileExtensions = QStringLiteral("*.zip *.nfo ");
@@ -97,121 +87,46 @@ TEST_F(SettingsStoreTest, EveryValueComesBackAsSaved) {
     cases[3].searchPath = QStringLiteral("@Variant(x) [General] %20");
     cases[3].fileExtensions = QStringLiteral("*.a;b *.c=d *.#e ");
     cases[3].audit = cases[3].internalView = cases[3].subFolders = cases[3].showSize = 1;
-
+    cases[3].allArchives = 1;
     for (const SettingsValues& values : cases) {
         ASSERT_TRUE(SaveSettings(values));
         EXPECT_EQ(LoadSettings(), values) << values.searchString.toStdString();
     }
+    QSettings file(QString::fromStdString(File().string()), QSettings::IniFormat);
+    EXPECT_EQ(file.value(QStringLiteral("Version")), QVariant(QStringLiteral("0.67 ")));
 }
 
-TEST_F(SettingsStoreTest, PatternTextIsStoredInItsNormalForm) {
+TEST_F(SettingsStoreTest, PatternTextIsStoredNormalisedAndWithoutPatternsNothingIsStored) {
     SettingsValues values = SomeValues();
-    values.fileExtensions.clear();
-    ASSERT_TRUE(SaveSettings(values));
-    EXPECT_EQ(LoadSettings().fileExtensions, QStringLiteral("*.diz *.nfo"));
-
     values.fileExtensions = QStringLiteral("readme *.nfo*.diz");
     ASSERT_TRUE(SaveSettings(values));
     EXPECT_EQ(LoadSettings().fileExtensions, QStringLiteral("*.nfo *.diz "));
-}
-
-TEST_F(SettingsStoreTest, PatternTextWithoutPatternsLeavesTheStoreAlone) {
-    ASSERT_TRUE(SaveSettings(SomeValues()));
-    const QByteArray before = SettingsFileBytes();
-
-    SettingsValues changed;
-    changed.searchString = QStringLiteral("other");
-    changed.fileExtensions = QStringLiteral("readme");
-    EXPECT_FALSE(SaveSettings(changed));
-    EXPECT_EQ(SettingsFileBytes(), before);
-    EXPECT_EQ(LoadSettings(), SomeValues());
-}
-
-TEST_F(SettingsStoreTest, SaveRemovesValuesItDoesNotWrite) {
-    WriteSettingsFile("[General]\nLast%20Window=100\nSearch%20String=left over\n[Other]\nx=1\n");
-    ASSERT_EQ(WriteValue(DefaultSettingsKey(), QStringLiteral("Stray"),
-                         QStringLiteral("from another tool"), kTextValue),
-              0);
-    ASSERT_EQ(ReadValue(DefaultSettingsKey(), QStringLiteral("Stray")),
-              StoredValue{QStringLiteral("from another tool")});
 
     ASSERT_TRUE(SaveSettings(SomeValues()));
-    QSettings file(QString::fromStdString(SettingsFile().string()), QSettings::IniFormat);
-    EXPECT_EQ(file.allKeys().size(), 9) << file.allKeys().join(',').toStdString();
-    for (const char* gone : {"Stray", "Last Window", "Other/x"}) {
-        EXPECT_FALSE(file.contains(QString::fromLatin1(gone))) << gone;
-        EXPECT_EQ(ReadValue(DefaultSettingsKey(), QString::fromLatin1(gone)),
-                  StoredValue{std::monostate{}});
-    }
+    const std::string before = test::ReadFileBytes(File());
+    values.searchString = QStringLiteral("other");
+    values.fileExtensions = QStringLiteral("readme");
+    EXPECT_FALSE(SaveSettings(values));
+    EXPECT_EQ(test::ReadFileBytes(File()), before);
 }
 
 TEST_F(SettingsStoreTest, ValuesFromElsewhereAreReadAsFarAsTheyMakeSense) {
-    WriteSettingsFile(
-        "[General]\n"
-        "Search%20String=a, b\n"  // unquoted comma: a list, not a text
-        "Search%20Path=/data\n"
-        "File%20Extensions=42\n"
-        "Audit=2\n"
-        "IntView=yes\n"
-        "SubFolder=-1\n"
-        "ShowSize=1.0\n");
+    WriteFile(
+        "[General]\nSearch%20String=a, b\nSearch%20Path=/data\nFile%20Extensions=42\n"
+        "Audit=2\nIntView=yes\nSubFolder=-1\nShowSize=1.0\n");
     SettingsValues expected;
     expected.searchPath = QStringLiteral("/data");
     expected.fileExtensions = QStringLiteral("42");
-    expected.audit = 1;
-    expected.subFolders = 1;
+    expected.audit = expected.subFolders = 1;
     EXPECT_EQ(LoadSettings(), expected);
 
-    WriteSettingsFile("[General]\nAudit=0\nIntView=99999999999\nSubFolder=\nShowSize=\" 1 \"\n");
+    WriteFile("[General]\nAudit=0\nIntView=99999999999\nSubFolder=\nShowSize=\" 1 \"\n");
     expected = {};
-    expected.internalView = 1;
-    expected.showSize = 1;
+    expected.internalView = expected.showSize = 1;
     EXPECT_EQ(LoadSettings(), expected);
-}
 
-TEST_F(SettingsStoreTest, PrimitivesWriteTextsAndNumbersOnly) {
-    const SettingsKey key = DefaultSettingsKey();
-    EXPECT_EQ(WriteValue(key, QStringLiteral("Text"), std::int32_t{7}, kTextValue), 0);
-    EXPECT_EQ(WriteValue(key, QStringLiteral("Number"), QStringLiteral("12"), kNumberValue), 0);
-    EXPECT_EQ(WriteValue(key, QStringLiteral("NotANumber"), QStringLiteral("x"), kNumberValue), 0);
-    EXPECT_EQ(WriteValue(key, QStringLiteral("Binary"), QStringLiteral("x"), 3), 0);
-
-    // Numbers come back as numbers or, from a file read afresh, as the text of one.
-    const auto spelt = [&](const char* name) {
-        const StoredValue value = ReadValue(key, QString::fromLatin1(name));
-        if (const auto* number = std::get_if<std::int32_t>(&value)) {
-            return QString::number(*number);
-        }
-        return std::get<QString>(value);
-    };
-    EXPECT_EQ(ReadValue(key, QStringLiteral("Text")), StoredValue{QStringLiteral("7")});
-    EXPECT_EQ(spelt("Number"), QStringLiteral("12"));
-    EXPECT_EQ(spelt("NotANumber"), QStringLiteral("0"));
-    EXPECT_EQ(ReadValue(key, QStringLiteral("Binary")), StoredValue{std::monostate{}});
-
-    // A list is neither a text nor a number.
-    WriteSettingsFile("[General]\nList=a, b\n");
-    QSettings open(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
-                   key.application);
-    StoredValue value = std::int32_t{5};
-    EXPECT_EQ(ReadOpenValue(open, QStringLiteral("List"), value), -1);
-    EXPECT_EQ(value, StoredValue{std::int32_t{5}});
-}
-
-TEST_F(SettingsStoreTest, CreateKeyMakesAnEmptyKeyAndDeleteKeyEmptiesIt) {
-    const SettingsKey key = DefaultSettingsKey();
-    CreateKey(key);
-    EXPECT_TRUE(fs::is_regular_file(SettingsFile()));
-    EXPECT_EQ(LoadSettings(), SettingsValues{});
-
-    ASSERT_TRUE(SaveSettings(SomeValues()));
-    DeleteKey(key);
-    EXPECT_EQ(LoadSettings(), SettingsValues{});
-    EXPECT_EQ(ReadValue(key, QStringLiteral("Version")), StoredValue{std::monostate{}});
-}
-
-TEST_F(SettingsStoreTest, WriteReportsAStoreThatCannotBeWritten) {
-    fs::create_directories(SettingsFile());  // a folder where the file belongs
+    fs::remove_all(Folder());
+    fs::create_directories(File());  // a folder where the file belongs
     EXPECT_NE(WriteValue(DefaultSettingsKey(), QStringLiteral("Search String"), QStringLiteral("x"),
                          kTextValue),
               0);

@@ -9,8 +9,8 @@
 
 namespace quillery::test {
 
-void MakeArchive(const std::filesystem::path& path, const std::string& format,
-                 const std::string& filter, const std::vector<ArchiveFile>& entries) {
+void WriteArchive(const std::filesystem::path& path, const std::string& format,
+                  const std::string& filter, const std::vector<ArchiveFile>& entries) {
     archive* a = archive_write_new();
     ASSERT_EQ(archive_write_set_format_by_name(a, format.c_str()), ARCHIVE_OK) << format;
     if (!filter.empty()) {

@@ -16,8 +16,8 @@ struct ArchiveFile {
 // Writes a real archive with libarchive's writer: format as libarchive names it ("7zip",
 // "pax", "cpio", "iso9660", "xar", "zip"), filter "" for none or its name ("gzip", "xz"...).
 // Fails the calling test on error.
-void MakeArchive(const std::filesystem::path& path, const std::string& format,
-                 const std::string& filter, const std::vector<ArchiveFile>& entries);
+void WriteArchive(const std::filesystem::path& path, const std::string& format,
+                  const std::string& filter, const std::vector<ArchiveFile>& entries);
 
 // Runs the 7z tool with the arguments, quietly; false when it is missing or fails.
 bool Run7z(const std::vector<std::string>& arguments);

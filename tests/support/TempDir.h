@@ -20,4 +20,17 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// A fresh folder made the working folder for the object's life, where the program writes
+// its log and reads its audit file.
+class WorkingFolder : public TempDir {
+  public:
+    WorkingFolder() : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path());
+    }
+    ~WorkingFolder() { std::filesystem::current_path(previous_); }
+
+  private:
+    std::filesystem::path previous_;
+};
+
 }  // namespace quillery::test

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <tuple>
 
 namespace quillery::test {
 
@@ -56,15 +58,29 @@ void MakeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
     ASSERT_EQ(zip_close(za), 0) << "cannot write " << path << ": " << zip_strerror(za);
 }
 
-void MakeZipFromFile(const std::filesystem::path& zip, const std::string& entryName,
-                     const std::filesystem::path& content) {
-    int error = 0;
-    zip_t* za = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(za, nullptr) << "cannot create " << zip;
-    zip_source_t* source = zip_source_file(za, content.c_str(), 0, -1);
-    ASSERT_NE(source, nullptr) << zip_strerror(za);
-    ASSERT_GE(zip_file_add(za, entryName.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << zip_strerror(za);
+std::filesystem::path MakeArchive(const std::filesystem::path& root, const std::string& rel,
+                                  const std::string& entry, const std::string& text) {
+    const auto p = root / rel;
+    std::filesystem::create_directories(p.parent_path());
+    MakeZip(p, {{entry, text}});
+    return p;
+}
+
+void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::string& tail) {
+    const auto text = zip.parent_path() / "big.txt.tmp";
+    {
+        std::ofstream out(text, std::ios::binary);
+        const std::string line = std::string(1023, 'z') + '\n';
+        for (int i = 0; i < lines; ++i) {
+            out << line;
+        }
+        out << tail;
+    }
+    zip_t* za = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
+    ASSERT_NE(za, nullptr);
+    ASSERT_GE(zip_file_add(za, "big.txt", zip_source_file(za, text.c_str(), 0, -1), 0), 0);
     ASSERT_EQ(zip_close(za), 0) << zip_strerror(za);
+    std::filesystem::remove(text);
 }
 
 std::string ReadFileBytes(const std::filesystem::path& path) {
@@ -79,41 +95,52 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-namespace {
-
-std::uint16_t ReadLE16(const std::string& s, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
-                                      static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
-}  // namespace
-
 void CorruptCrc(const std::filesystem::path& zip, const std::string& entryName) {
     std::string bytes = ReadFileBytes(zip);
-    bool changed = false;
-    // Local headers (PK\3\4): CRC at +14, name length at +26, name at +30.
-    // Central headers (PK\1\2): CRC at +16, name length at +28, name at +46.
-    for (std::size_t at = 0; at + 46 <= bytes.size(); ++at) {
-        if (bytes.compare(at, 4, "PK\3\4") == 0) {
-            const std::uint16_t len = ReadLE16(bytes, at + 26);
-            if (bytes.compare(at + 30, len, entryName) == 0 && len == entryName.size()) {
-                bytes[at + 14] = static_cast<char>(bytes[at + 14] ^ 0x5A);
-                changed = true;
-            }
-        } else if (bytes.compare(at, 4, "PK\1\2") == 0) {
-            const std::uint16_t len = ReadLE16(bytes, at + 28);
-            if (bytes.compare(at + 46, len, entryName) == 0 && len == entryName.size()) {
-                bytes[at + 16] = static_cast<char>(bytes[at + 16] ^ 0x5A);
-                changed = true;
+    int changed = 0;
+    // The name follows a local header (PK\3\4, CRC at +14) at +30 and a central header
+    // (PK\1\2, CRC at +16) at +46.
+    for (std::size_t at = bytes.find(entryName); at != std::string::npos;
+         at = bytes.find(entryName, at + 1)) {
+        for (const auto& [signature, nameAt, crcAt] :
+             std::initializer_list<std::tuple<const char*, int, int>>{{"PK\3\4", 30, 14},
+                                                                      {"PK\1\2", 46, 16}}) {
+            if (at >= static_cast<std::size_t>(nameAt) &&
+                bytes.compare(at - nameAt, 4, signature) == 0) {
+                bytes[at - nameAt + crcAt] = static_cast<char>(bytes[at - nameAt + crcAt] ^ 0x5A);
+                ++changed;
             }
         }
     }
-    ASSERT_TRUE(changed) << "entry " << entryName << " not found in " << zip;
+    ASSERT_EQ(changed, 2) << "entry " << entryName << " not found in " << zip;
     WriteFileBytes(zip, bytes);
 }
 
-void Truncate(const std::filesystem::path& zip, std::uintmax_t size) {
-    std::filesystem::resize_file(zip, size);
+std::vector<std::string> FilesBelow(const std::filesystem::path& root, bool everything) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (everything || (it->is_regular_file() && !it->is_symlink())) {
+            files.push_back(std::filesystem::relative(it->path(), root).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Golden(const std::string& name,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string text = ReadFileBytes(std::filesystem::path(QUILLERY_GOLDEN_DIR) / name);
+    EXPECT_FALSE(text.empty()) << "no golden file " << name;
+    for (const auto& [key, value] : values) {
+        const std::string placeholder = "{" + key + "}";
+        for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::string::npos;
+             at += value.size()) {
+            text.replace(at, placeholder.size(), value);
+        }
+    }
+    return text;
 }
 
 }  // namespace quillery::test

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "app/Application.h"
-#include "ui/ViewerWindow.h"
 #include "support/FakeQuestions.h"
+#include "ui/ViewerWindow.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
