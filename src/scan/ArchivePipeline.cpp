@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <system_error>
@@ -24,7 +25,7 @@ class TreeOrder {
         enter(root);
     }
 
-    bool next(fs::path& archive) {
+    bool next(fs::directory_entry& archive) {
         while (!stack_.empty()) {
             Frame& frame = stack_.back();
             if (frame.nextArchive < frame.archives.size()) {
@@ -43,7 +44,8 @@ class TreeOrder {
 
   private:
     struct Frame {
-        std::vector<fs::path> archives, subfolders;
+        std::vector<fs::directory_entry> archives;
+        std::vector<fs::path> subfolders;
         std::size_t nextArchive = 0, nextSub = 0;
     };
 
@@ -63,7 +65,7 @@ class TreeOrder {
                 frame.subfolders.push_back(it->path());
             }
             if (IsArchiveName(name)) {
-                frame.archives.push_back(it->path());
+                frame.archives.push_back(*it);
             }
         }
         stack_.push_back(std::move(frame));
@@ -83,14 +85,40 @@ ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& match
     return verdict;
 }
 
+namespace {
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+// The examinations that may run under the budget at once, each with its own memory limit.
+std::uint64_t MemoryLimitFor(unsigned workers) {
+    const std::uint64_t share = ArchivePipeline::kByteBudget / std::max(workers, 1U);
+    return std::clamp(share, 4 * kMiB, 32 * kMiB);
+}
+
+// What an examination of an archive of size bytes may hold in memory under limit.
+std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
+    const MemoryCaps caps = CapsForLimit(limit);
+    return (size <= caps.wholeArchive ? size : 0) + 2 * caps.entry;
+}
+
+}  // namespace
+
 ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, fs::path root,
-                                 bool includeSubFolders)
+                                 bool includeSubFolders, unsigned workers)
     : matcher_(matcher),
       plan_(std::move(plan)),
-      root_(std::move(root)),
-      includeSubFolders_(includeSubFolders),
-      order_(std::make_unique<TreeOrder>(root_, includeSubFolders_)),
-      thread_([this] { work(); }) {}
+      aheadArchives_(std::max<std::size_t>(16, 4 * std::size_t{workers})),
+      memoryLimit_(MemoryLimitFor(workers)),
+      order_(std::make_unique<TreeOrder>(root, includeSubFolders)) {
+    threads_.reserve(workers);
+    for (unsigned i = 0; i < workers; ++i) {
+        try {
+            threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            break;  // fewer workers; take examines what none of them gets to
+        }
+    }
+}
 
 ArchivePipeline::~ArchivePipeline() {
     stop();
@@ -102,44 +130,92 @@ void ArchivePipeline::stop() {
         cancel_ = true;
     }
     changed_.notify_all();
-    if (thread_.joinable()) {
-        thread_.join();
+    for (std::thread& thread : threads_) {
+        if (thread.joinable()) {
+            thread.join();
+        }
     }
 }
 
-bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first) {
+std::uint64_t ArchivePipeline::bytesInFlight() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return inFlight_;
+}
+
+std::uint64_t ArchivePipeline::peakBytesInFlight() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return peak_;
+}
+
+std::size_t ArchivePipeline::queued() const {
+    return static_cast<std::size_t>(std::count_if(
+        jobs_.begin(), jobs_.end(), [](const Job& job) { return job.state == JobState::Queued; }));
+}
+
+bool ArchivePipeline::wantsListing() const {
+    // Keep a job queued for every worker, within the window.
+    return !walkDone_ && !listing_ && jobs_.size() < aheadArchives_ &&
+           queued() < std::max<std::size_t>(threads_.size(), 1);
+}
+
+bool ArchivePipeline::fits(const Job& job) const {
+    return inFlight_ == 0 || inFlight_ + job.reservation <= kByteBudget;
+}
+
+void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
+    job.state = JobState::Running;
+    inFlight_ += job.reservation;
+    peak_ = std::max(peak_, inFlight_);
+    StagingCall call = plan_;
+    call.options.zipFileName = job.archive;
+    call.options.memoryLimit = memoryLimit_;
+    lock.unlock();
+    const ArchiveVerdict verdict = ExamineWithCall(call, matcher_, &cancel_);
+    lock.lock();
+    // Running jobs stay where they are: nothing removes them.
+    inFlight_ -= job.reservation;
+    job.verdict = verdict;
+    job.state = JobState::Done;
+    changed_.notify_all();
+}
+
+bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
+                                bool onlyReadWhole) {
     for (std::size_t i = first; i < jobs_.size(); ++i) {
         Job& job = jobs_[i];
         if (job.state != JobState::Queued) {
             continue;
         }
-        job.state = JobState::Running;
-        StagingCall call = plan_;
-        call.options.zipFileName = job.archive;
-        lock.unlock();
-        const ArchiveVerdict verdict = ExamineWithCall(call, matcher_, &cancel_);
-        lock.lock();
-        // Running jobs stay where they are: nothing removes them.
-        job.verdict = verdict;
-        job.state = JobState::Done;
-        changed_.notify_all();
+        // In order: a job that does not fit waits for running ones to end.
+        if (!fits(job) || (onlyReadWhole && job.size > CapsForLimit(memoryLimit_).wholeArchive)) {
+            return false;
+        }
+        run(lock, job);
         return true;
     }
     return false;
 }
 
 bool ArchivePipeline::listOne(std::unique_lock<std::mutex>& lock) {
-    if (walkDone_) {
-        return false;
-    }
+    // One thread lists at a time and queues what it listed before the next one may list, so
+    // jobs keep the walk's order.
+    listing_ = true;
     lock.unlock();
-    // Whoever lists holds the listing until the job is queued, so jobs keep the walk's order.
-    const std::lock_guard<std::mutex> listing(listMutex_);
-    fs::path archive;
+    fs::directory_entry archive;
     const bool more = order_->next(archive);
-    lock.lock();
+    std::uint64_t size = 0;
     if (more) {
-        jobs_.push_back(Job{std::move(archive), JobState::Queued, {}});
+        std::error_code ec;
+        size = archive.file_size(ec);
+        if (ec) {
+            size = 0;
+        }
+    }
+    lock.lock();
+    listing_ = false;
+    if (more) {
+        jobs_.push_back(
+            Job{archive.path(), size, Reservation(size, memoryLimit_), JobState::Queued, {}});
     } else {
         walkDone_ = true;
     }
@@ -149,22 +225,10 @@ bool ArchivePipeline::listOne(std::unique_lock<std::mutex>& lock) {
 
 void ArchivePipeline::work() {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto queued = [this] {
-        return static_cast<std::size_t>(
-            std::count_if(jobs_.begin(), jobs_.end(),
-                          [](const Job& job) { return job.state == JobState::Queued; }));
-    };
-    // Keep a few jobs queued, for the walk to take while this thread is busy.
-    const auto wantsListing = [&] { return queued() < 4 && !walkDone_ && jobs_.size() < kAhead; };
     while (!cancel_) {
-        if (wantsListing() && listOne(lock)) {
-            continue;
-        }
-        if (runQueued(lock, 0)) {
-            continue;
-        }
-        // Listing may have let go of the lock: wait only if there is still nothing to do.
-        if (!cancel_ && !wantsListing() && queued() == 0) {
+        if (wantsListing()) {
+            listOne(lock);
+        } else if (!runQueued(lock, 0)) {
             changed_.wait(lock);
         }
     }
@@ -173,16 +237,21 @@ void ArchivePipeline::work() {
 bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
                            ArchiveVerdict& verdict) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (cancel_) {
-        return false;  // verdicts made since may have been cut short
-    }
     for (;;) {
+        if (cancel_) {
+            return false;  // verdicts made since may have been cut short
+        }
         std::size_t at = 0;
         while (at < jobs_.size() && jobs_[at].archive != archive) {
             ++at;
         }
         if (at == jobs_.size()) {
-            if (!walkDone_ && jobs_.size() < kAhead && listOne(lock)) {
+            if (!walkDone_ && listing_) {
+                changed_.wait(lock);
+                continue;
+            }
+            if (!walkDone_ && jobs_.size() < aheadArchives_) {
+                listOne(lock);
                 continue;  // not listed yet
             }
             // Not coming: the listing went another way, and what is queued is of no use. (A
@@ -211,23 +280,21 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
         Job& job = jobs_.front();
         StagingCall planned = plan_;
         planned.options.zipFileName = archive;
-        if (job.state == JobState::Queued) {
-            job.state = JobState::Running;
-            lock.unlock();
-            verdict = planned == call ? ExamineWithCall(call, matcher_) : ArchiveVerdict{};
-            lock.lock();
+        const bool sameCall = planned == call;
+        if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
+            if (sameCall) {
+                verdict = job.verdict;
+            }
             jobs_.pop_front();
             changed_.notify_all();
-            return planned == call;
+            return sameCall;
         }
-        if (job.state == JobState::Done) {
-            verdict = job.verdict;
-            jobs_.pop_front();
-            changed_.notify_all();
-            return planned == call;
+        if (job.state == JobState::Queued && fits(job)) {
+            run(lock, job);  // no worker got to it yet
+            continue;
         }
-        // The other thread is on it: examine a later one meanwhile, or wait.
-        if (!runQueued(lock, 1)) {
+        // A worker is on it: examine a later small one meanwhile, or wait.
+        if (!runQueued(lock, 1, true)) {
             changed_.wait(lock);
         }
     }

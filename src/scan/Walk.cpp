@@ -6,7 +6,6 @@
 #include <set>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,7 +14,6 @@
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
 #include "scan/Formats.h"
-#include "scan/MatchingSink.h"
 #include "text/ShownPath.h"
 
 namespace quillery {
@@ -31,7 +29,7 @@ struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
     std::set<FolderId> visited;
-    // Examines archives ahead of the walk on a second core (whole runs only).
+    // Examines archives ahead of the walk on the worker threads (whole runs only).
     std::unique_ptr<ArchivePipeline> pipeline;
 };
 
@@ -59,9 +57,7 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
         PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
     ArchiveVerdict verdict;
     if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict)) {
-        MatchingSink sink(run.matcher);
-        verdict.result = RunStagingCall(call, &staging, &ctx.questions, &sink);
-        verdict.matched = sink.matched();
+        verdict = ExamineWithCall(call, run.matcher);
     }
     staging.LastUnzipResult = verdict.result;
     if (verdict.result == kUnzOk && verdict.matched) {
@@ -150,16 +146,14 @@ bool IsArchiveName(const std::string& name) {
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {
     WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
-    if (std::thread::hardware_concurrency() > 1) {
-        QString patterns = ctx.view.patternText();
-        if (patterns.isEmpty()) {
-            patterns = kDefaultPatternText;  // as staging will set it
-        }
-        run.pipeline = std::make_unique<ArchivePipeline>(
-            run.matcher,
-            PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
-            folder, ctx.state.IncludeSubFolders);
+    QString patterns = ctx.view.patternText();
+    if (patterns.isEmpty()) {
+        patterns = kDefaultPatternText;  // as staging will set it
     }
+    run.pipeline = std::make_unique<ArchivePipeline>(
+        run.matcher,
+        PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
+        folder, ctx.state.IncludeSubFolders, ctx.state.workerThreads);
     Walk(run, folder);
 }
 
