@@ -1,9 +1,11 @@
 #include "scan/ArchivePipeline.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <set>
 #include <string>
 #include <system_error>
@@ -95,6 +97,23 @@ std::uint64_t MemoryLimitFor(unsigned workers) {
     return std::clamp(share, 4 * kMiB, 32 * kMiB);
 }
 
+}  // namespace
+
+FileStamp StampOf(const fs::path& path) {
+    struct stat info {};
+    FileStamp stamp;
+    if (::stat(path.c_str(), &info) == 0) {
+        const auto nanos = [](const timespec& t) {
+            return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+        };
+        stamp = {true,         info.st_dev,         info.st_ino,
+                 info.st_size, nanos(info.st_mtim), nanos(info.st_ctim)};
+    }
+    return stamp;
+}
+
+namespace {
+
 // What an examination of an archive of size bytes may hold in memory under limit.
 std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
     const MemoryCaps caps = CapsForLimit(limit);
@@ -129,7 +148,8 @@ void ArchivePipeline::stop() {
         const std::lock_guard<std::mutex> lock(mutex_);
         cancel_ = true;
     }
-    changed_.notify_all();
+    workerWake_.notify_all();
+    walkWake_.notify_all();
     for (std::thread& thread : threads_) {
         if (thread.joinable()) {
             thread.join();
@@ -147,15 +167,31 @@ std::uint64_t ArchivePipeline::peakBytesInFlight() const {
     return peak_;
 }
 
-std::size_t ArchivePipeline::queued() const {
-    return static_cast<std::size_t>(std::count_if(
-        jobs_.begin(), jobs_.end(), [](const Job& job) { return job.state == JobState::Queued; }));
+void ArchivePipeline::wakeWorker() {
+    if (idleWorkers_ > 0) {
+        workerWake_.notify_one();
+    }
 }
 
-bool ArchivePipeline::wantsListing() const {
-    // Keep a job queued for every worker, within the window.
-    return !walkDone_ && !listing_ && jobs_.size() < aheadArchives_ &&
-           queued() < std::max<std::size_t>(threads_.size(), 1);
+void ArchivePipeline::wakeWalk() {
+    if (walkWaits_) {
+        walkWake_.notify_one();
+    }
+}
+
+void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
+    walkWaits_ = true;
+    walkWake_.wait(lock);
+    walkWaits_ = false;
+}
+
+std::size_t ArchivePipeline::listingWanted() const {
+    // Keep two jobs queued for every worker, within the window.
+    const std::size_t want = 2 * std::max<std::size_t>(threads_.size(), 1);
+    if (walkDone_ || listing_ || jobs_.size() >= aheadArchives_ || queued_ >= want) {
+        return 0;
+    }
+    return std::min(want - queued_, aheadArchives_ - jobs_.size());
 }
 
 bool ArchivePipeline::fits(const Job& job) const {
@@ -164,19 +200,28 @@ bool ArchivePipeline::fits(const Job& job) const {
 
 void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     job.state = JobState::Running;
+    --queued_;
     inFlight_ += job.reservation;
     peak_ = std::max(peak_, inFlight_);
     StagingCall call = plan_;
     call.options.zipFileName = job.archive;
     call.options.memoryLimit = memoryLimit_;
     lock.unlock();
-    const ArchiveVerdict verdict = ExamineWithCall(call, matcher_, &cancel_);
+    ArchiveVerdict verdict;
+    bool made = true;
+    try {
+        verdict = ExamineWithCall(call, matcher_, &cancel_);
+    } catch (const std::exception&) {
+        made = false;  // out of memory, say: the walk tries again itself
+    }
     lock.lock();
     // Running jobs stay where they are: nothing removes them.
     inFlight_ -= job.reservation;
     job.verdict = verdict;
+    job.made = made;
     job.state = JobState::Done;
-    changed_.notify_all();
+    wakeWalk();
+    wakeWorker();  // its reservation is free again
 }
 
 bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
@@ -196,46 +241,52 @@ bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t 
     return false;
 }
 
-bool ArchivePipeline::listOne(std::unique_lock<std::mutex>& lock) {
+void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t count) {
     // One thread lists at a time and queues what it listed before the next one may list, so
     // jobs keep the walk's order.
     listing_ = true;
     lock.unlock();
+    std::vector<std::pair<fs::path, FileStamp>> listed;
     fs::directory_entry archive;
-    const bool more = order_->next(archive);
-    std::uint64_t size = 0;
-    if (more) {
-        std::error_code ec;
-        size = archive.file_size(ec);
-        if (ec) {
-            size = 0;
-        }
+    bool more = true;
+    while (listed.size() < count && (more = order_->next(archive))) {
+        listed.emplace_back(archive.path(), StampOf(archive.path()));
     }
     lock.lock();
     listing_ = false;
-    if (more) {
-        jobs_.push_back(
-            Job{archive.path(), size, Reservation(size, memoryLimit_), JobState::Queued, {}});
-    } else {
-        walkDone_ = true;
+    for (auto& [path, stamp] : listed) {
+        Job& job = jobs_.emplace_back();
+        job.archive = std::move(path);
+        job.stamp = stamp;
+        job.size = stamp.known ? static_cast<std::uint64_t>(stamp.size) : 0;
+        job.reservation = Reservation(job.size, memoryLimit_);
+        ++queued_;
+        wakeWorker();
     }
-    changed_.notify_all();
-    return more;
+    walkDone_ = !more;
+    wakeWalk();
 }
 
 void ArchivePipeline::work() {
+#ifdef __linux__
+    pthread_setname_np(pthread_self(), "quillery-work");  // for profilers and top
+#endif
     std::unique_lock<std::mutex> lock(mutex_);
     while (!cancel_) {
-        if (wantsListing()) {
-            listOne(lock);
+        if (const std::size_t count = listingWanted(); count > 0) {
+            listSome(lock, count);
         } else if (!runQueued(lock, 0)) {
-            changed_.wait(lock);
+            ++idleWorkers_;
+            workerWake_.wait(lock);
+            --idleWorkers_;
         }
     }
 }
 
 bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
                            ArchiveVerdict& verdict) {
+    // A verdict holds only if the file is still what was listed (and examined).
+    const FileStamp now = StampOf(archive);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (cancel_) {
@@ -247,11 +298,11 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
         }
         if (at == jobs_.size()) {
             if (!walkDone_ && listing_) {
-                changed_.wait(lock);
+                waitForWalk(lock);
                 continue;
             }
             if (!walkDone_ && jobs_.size() < aheadArchives_) {
-                listOne(lock);
+                listSome(lock, std::min<std::size_t>(aheadArchives_ - jobs_.size(), 4));
                 continue;  // not listed yet
             }
             // Not coming: the listing went another way, and what is queued is of no use. (A
@@ -259,7 +310,8 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             if (std::none_of(jobs_.begin(), jobs_.end(),
                              [](const Job& job) { return job.state == JobState::Running; })) {
                 jobs_.clear();
-                changed_.notify_all();
+                queued_ = 0;
+                wakeWorker();
             }
             return false;
         }
@@ -269,24 +321,27 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             if (jobs_.front().state == JobState::Running) {
                 busy = true;
             } else {
+                queued_ -= jobs_.front().state == JobState::Queued ? 1 : 0;
                 jobs_.pop_front();
                 --at;
             }
         }
         if (busy) {
-            changed_.wait(lock);
+            waitForWalk(lock);
             continue;
         }
         Job& job = jobs_.front();
         StagingCall planned = plan_;
         planned.options.zipFileName = archive;
-        const bool sameCall = planned == call;
+        const bool sameCall = planned == call && now.known && now == job.stamp &&
+                              (job.state != JobState::Done || job.made);
         if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
             if (sameCall) {
                 verdict = job.verdict;
             }
+            queued_ -= job.state == JobState::Queued ? 1 : 0;
             jobs_.pop_front();
-            changed_.notify_all();
+            wakeWorker();  // room in the window
             return sameCall;
         }
         if (job.state == JobState::Queued && fits(job)) {
@@ -295,7 +350,7 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
         }
         // A worker is on it: examine a later small one meanwhile, or wait.
         if (!runQueued(lock, 1, true)) {
-            changed_.wait(lock);
+            waitForWalk(lock);
         }
     }
 }

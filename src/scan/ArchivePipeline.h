@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -23,6 +25,18 @@ struct ArchiveVerdict {
 };
 
 class TreeOrder;
+
+// What a file on disk was at one moment (unknown when it could not be read).
+struct FileStamp {
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0, changed = 0;  // nanoseconds
+
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::filesystem::path& path);
 
 // Examines one archive with a prepared call: the one step that the workers and the walk
 // share. Safe on any thread; with cancel, stops soon after it is set (between entries and
@@ -69,16 +83,20 @@ class ArchivePipeline {
     enum class JobState { Queued, Running, Done };
     struct Job {
         std::filesystem::path archive;
+        FileStamp stamp;         // when it was listed
         std::uint64_t size = 0;  // of the archive's file
         std::uint64_t reservation = 0;
         JobState state = JobState::Queued;
         ArchiveVerdict verdict;
+        bool made = true;  // false: the examination failed and the verdict means nothing
     };
 
     void work();
-    // Lists the next archive as a queued job (the lock is released meanwhile); false at the
-    // end of the tree. Only when no other thread is listing.
-    bool listOne(std::unique_lock<std::mutex>& lock);
+    // Lists up to count archives as queued jobs (the lock is released meanwhile). Only when
+    // no other thread is listing.
+    void listSome(std::unique_lock<std::mutex>& lock, std::size_t count);
+    // How many archives a worker should list now (0: none).
+    std::size_t listingWanted() const;
     // Runs the first queued job from index first on, if its reservation fits; the lock is
     // released meanwhile. onlyReadWhole: only an archive small enough to be read whole.
     bool runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
@@ -86,8 +104,9 @@ class ArchivePipeline {
     // Examines a queued job; the lock is released meanwhile.
     void run(std::unique_lock<std::mutex>& lock, Job& job);
     bool fits(const Job& job) const;
-    std::size_t queued() const;
-    bool wantsListing() const;
+    void wakeWorker();
+    void wakeWalk();
+    void waitForWalk(std::unique_lock<std::mutex>& lock);
 
     const TextMatcher& matcher_;
     const StagingCall plan_;
@@ -96,8 +115,12 @@ class ArchivePipeline {
 
     std::unique_ptr<TreeOrder> order_;  // used by the one thread that is listing
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workerWake_;  // idle workers wait here
+    std::condition_variable walkWake_;    // the walk waits here for a verdict or a listing
+    std::size_t idleWorkers_ = 0;
+    bool walkWaits_ = false;
     std::deque<Job> jobs_;
+    std::size_t queued_ = 0;  // jobs in the Queued state
     bool listing_ = false;
     bool walkDone_ = false;
     std::uint64_t inFlight_ = 0;
