@@ -1,5 +1,6 @@
 #include "scan/ArchivePipeline.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 
@@ -99,10 +100,11 @@ std::uint64_t MemoryLimitFor(unsigned workers) {
 
 }  // namespace
 
-FileStamp StampOf(const fs::path& path) {
+FileStamp StampOf(const fs::path& path, int folder) {
     struct stat info {};
     FileStamp stamp;
-    if (::stat(path.c_str(), &info) == 0) {
+    const fs::path& name = folder == AT_FDCWD ? path : path.filename();
+    if (::fstatat(folder, name.c_str(), &info, 0) == 0) {
         const auto nanos = [](const timespec& t) {
             return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
         };
@@ -283,10 +285,8 @@ void ArchivePipeline::work() {
     }
 }
 
-bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
+bool ArchivePipeline::take(const fs::path& archive, const FileStamp& now, const StagingCall& call,
                            ArchiveVerdict& verdict) {
-    // A verdict holds only if the file is still what was listed (and examined).
-    const FileStamp now = StampOf(archive);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (cancel_) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -36,7 +37,9 @@ struct FileStamp {
 
     bool operator==(const FileStamp&) const = default;
 };
-FileStamp StampOf(const std::filesystem::path& path);
+// The stamp of path now; with folder (an open descriptor of the folder that holds it), only
+// the file's name is looked up there.
+FileStamp StampOf(const std::filesystem::path& path, int folder = AT_FDCWD);
 
 // Examines one archive with a prepared call: the one step that the workers and the walk
 // share. Safe on any thread; with cancel, stops soon after it is set (between entries and
@@ -62,8 +65,9 @@ class ArchivePipeline {
     ArchivePipeline(const ArchivePipeline&) = delete;
     ArchivePipeline& operator=(const ArchivePipeline&) = delete;
 
-    // The verdict for archive under call, when one was or can be made here; false otherwise.
-    bool take(const std::filesystem::path& archive, const StagingCall& call,
+    // The verdict for archive under call, when one was or can be made here for the file as
+    // it is now (now: its stamp); false otherwise.
+    bool take(const std::filesystem::path& archive, const FileStamp& now, const StagingCall& call,
               ArchiveVerdict& verdict);
     void stop();
 

@@ -1,5 +1,6 @@
 #include "scan/Walk.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "archive/Staging.h"
+#include "archive/TargetFiles.h"
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
@@ -50,13 +52,15 @@ QString FolderText(const fs::path& folder) {
     return text;
 }
 
-void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QString& folderText) {
+void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QString& folderText,
+                    int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
     const StagingCall call =
         PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
     ArchiveVerdict verdict;
-    if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict)) {
+    if (!run.pipeline ||
+        !run.pipeline->take(entry.path(), StampOf(entry.path(), folderFd), call, verdict)) {
         verdict = ExamineWithCall(call, run.matcher);
     }
     staging.LastUnzipResult = verdict.result;
@@ -86,6 +90,8 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
     if (ec) {
         return;
     }
+    // The archives' names are looked up in the folder itself, not along the whole path.
+    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         if (!IsArchiveName(it->path().filename().string())) {
             continue;
@@ -95,7 +101,7 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
             return;
         }
         AnimateBusy(ctx, true);
-        ExamineArchive(run, *it, folderText);
+        ExamineArchive(run, *it, folderText, folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
     }
 }
 

@@ -229,7 +229,8 @@ TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
             const StagingCall call = PlannedStagingCall(state.staging, patterns, entry.path(),
                                                         state.WorkFolder, false, true);
             ArchiveVerdict verdict;
-            ASSERT_TRUE(pipeline.take(entry.path(), call, verdict)) << entry.path();
+            ASSERT_TRUE(pipeline.take(entry.path(), StampOf(entry.path()), call, verdict))
+                << entry.path();
             EXPECT_EQ(verdict.result, 0) << entry.path();
             EXPECT_EQ(verdict.matched, expected.at(entry.path())) << entry.path();
         }
