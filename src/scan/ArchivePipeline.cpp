@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/TargetFiles.h"
 #include "scan/MatchingSink.h"
 #include "scan/Walk.h"
 
@@ -28,11 +29,14 @@ class TreeOrder {
         enter(root);
     }
 
-    bool next(fs::directory_entry& archive) {
+    // The next archive and an open descriptor of its folder (or AT_FDCWD), valid until the
+    // next call.
+    bool next(fs::path& archive, int& folder) {
         while (!stack_.empty()) {
             Frame& frame = stack_.back();
             if (frame.nextArchive < frame.archives.size()) {
-                archive = frame.archives[frame.nextArchive++];
+                archive = std::move(frame.archives[frame.nextArchive++]);
+                folder = frame.folder.valid() ? frame.folder.get() : AT_FDCWD;
                 return true;
             }
             if (subFolders_ && frame.nextSub < frame.subfolders.size()) {
@@ -47,9 +51,10 @@ class TreeOrder {
 
   private:
     struct Frame {
-        std::vector<fs::directory_entry> archives;
+        std::vector<fs::path> archives;
         std::vector<fs::path> subfolders;
         std::size_t nextArchive = 0, nextSub = 0;
+        UniqueFd folder;
     };
 
     void enter(const fs::path& folder) {
@@ -59,6 +64,7 @@ class TreeOrder {
             return;
         }
         Frame frame;
+        frame.folder = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         std::error_code ec;
         fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
         for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
@@ -68,7 +74,7 @@ class TreeOrder {
                 frame.subfolders.push_back(it->path());
             }
             if (IsArchiveName(name)) {
-                frame.archives.push_back(*it);
+                frame.archives.push_back(it->path());
             }
         }
         stack_.push_back(std::move(frame));
@@ -223,7 +229,10 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     job.made = made;
     job.state = JobState::Done;
     wakeWalk();
-    wakeWorker();  // its reservation is free again
+    if (waitsForMemory_) {
+        waitsForMemory_ = false;
+        wakeWorker();  // its reservation is free again
+    }
 }
 
 bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
@@ -234,7 +243,11 @@ bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t 
             continue;
         }
         // In order: a job that does not fit waits for running ones to end.
-        if (!fits(job) || (onlyReadWhole && job.size > CapsForLimit(memoryLimit_).wholeArchive)) {
+        if (!fits(job)) {
+            waitsForMemory_ = true;
+            return false;
+        }
+        if (onlyReadWhole && job.size > CapsForLimit(memoryLimit_).wholeArchive) {
             return false;
         }
         run(lock, job);
@@ -249,10 +262,12 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     listing_ = true;
     lock.unlock();
     std::vector<std::pair<fs::path, FileStamp>> listed;
-    fs::directory_entry archive;
+    fs::path archive;
+    int folder = AT_FDCWD;
     bool more = true;
-    while (listed.size() < count && (more = order_->next(archive))) {
-        listed.emplace_back(archive.path(), StampOf(archive.path()));
+    while (listed.size() < count && (more = order_->next(archive, folder))) {
+        FileStamp stamp = StampOf(archive, folder);
+        listed.emplace_back(std::move(archive), stamp);
     }
     lock.lock();
     listing_ = false;
@@ -285,8 +300,8 @@ void ArchivePipeline::work() {
     }
 }
 
-bool ArchivePipeline::take(const fs::path& archive, const FileStamp& now, const StagingCall& call,
-                           ArchiveVerdict& verdict) {
+bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
+                           ArchiveVerdict& verdict, FileStamp& listed) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (cancel_) {
@@ -333,15 +348,19 @@ bool ArchivePipeline::take(const fs::path& archive, const FileStamp& now, const 
         Job& job = jobs_.front();
         StagingCall planned = plan_;
         planned.options.zipFileName = archive;
-        const bool sameCall = planned == call && now.known && now == job.stamp &&
-                              (job.state != JobState::Done || job.made);
+        const bool sameCall =
+            planned == call && job.stamp.known && (job.state != JobState::Done || job.made);
         if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
             if (sameCall) {
                 verdict = job.verdict;
+                listed = job.stamp;
             }
             queued_ -= job.state == JobState::Queued ? 1 : 0;
+            const bool wasFull = jobs_.size() >= aheadArchives_;
             jobs_.pop_front();
-            wakeWorker();  // room in the window
+            if (wasFull) {
+                wakeWorker();  // room in the window
+            }
             return sameCall;
         }
         if (job.state == JobState::Queued && fits(job)) {

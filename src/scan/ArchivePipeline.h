@@ -65,10 +65,11 @@ class ArchivePipeline {
     ArchivePipeline(const ArchivePipeline&) = delete;
     ArchivePipeline& operator=(const ArchivePipeline&) = delete;
 
-    // The verdict for archive under call, when one was or can be made here for the file as
-    // it is now (now: its stamp); false otherwise.
-    bool take(const std::filesystem::path& archive, const FileStamp& now, const StagingCall& call,
-              ArchiveVerdict& verdict);
+    // The verdict for archive under call, when one was or can be made here; false otherwise.
+    // listed: the file's stamp when it was listed, before it was examined; the verdict holds
+    // only while the file still has it.
+    bool take(const std::filesystem::path& archive, const StagingCall& call,
+              ArchiveVerdict& verdict, FileStamp& listed);
     void stop();
 
     // The memory that running examinations may hold together: each reserves what its
@@ -123,6 +124,7 @@ class ArchivePipeline {
     std::condition_variable walkWake_;    // the walk waits here for a verdict or a listing
     std::size_t idleWorkers_ = 0;
     bool walkWaits_ = false;
+    bool waitsForMemory_ = false;  // a queued job did not fit the budget
     std::deque<Job> jobs_;
     std::size_t queued_ = 0;  // jobs in the Queued state
     bool listing_ = false;

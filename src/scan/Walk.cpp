@@ -59,8 +59,12 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
     const StagingCall call =
         PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
     ArchiveVerdict verdict;
-    if (!run.pipeline ||
-        !run.pipeline->take(entry.path(), StampOf(entry.path(), folderFd), call, verdict)) {
+    FileStamp listed;
+    // A verdict made ahead that would add a row holds only if the archive is still the file
+    // that was examined (a verdict without a row is what an earlier look would have found).
+    if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict, listed) ||
+        (verdict.result == kUnzOk && verdict.matched &&
+         StampOf(entry.path(), folderFd) != listed)) {
         verdict = ExamineWithCall(call, run.matcher);
     }
     staging.LastUnzipResult = verdict.result;

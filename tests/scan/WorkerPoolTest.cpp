@@ -229,8 +229,9 @@ TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
             const StagingCall call = PlannedStagingCall(state.staging, patterns, entry.path(),
                                                         state.WorkFolder, false, true);
             ArchiveVerdict verdict;
-            ASSERT_TRUE(pipeline.take(entry.path(), StampOf(entry.path()), call, verdict))
-                << entry.path();
+            FileStamp listed;
+            ASSERT_TRUE(pipeline.take(entry.path(), call, verdict, listed)) << entry.path();
+            EXPECT_EQ(listed, StampOf(entry.path()));
             EXPECT_EQ(verdict.result, 0) << entry.path();
             EXPECT_EQ(verdict.matched, expected.at(entry.path())) << entry.path();
         }
