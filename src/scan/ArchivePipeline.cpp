@@ -308,7 +308,7 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             return false;  // verdicts made since may have been cut short
         }
         std::size_t at = 0;
-        while (at < jobs_.size() && jobs_[at].archive != archive) {
+        while (at < jobs_.size() && jobs_[at].archive.native() != archive.native()) {
             ++at;
         }
         if (at == jobs_.size()) {
