@@ -134,6 +134,7 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
                                  bool includeSubFolders, unsigned workers)
     : matcher_(matcher),
       plan_(std::move(plan)),
+      workers_(workers),
       aheadArchives_(std::max<std::size_t>(16, 4 * std::size_t{workers})),
       memoryLimit_(MemoryLimitFor(workers)),
       order_(std::make_unique<TreeOrder>(root, includeSubFolders)) {
@@ -195,7 +196,7 @@ void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
 
 std::size_t ArchivePipeline::listingWanted() const {
     // Keep two jobs queued for every worker, within the window.
-    const std::size_t want = 2 * std::max<std::size_t>(threads_.size(), 1);
+    const std::size_t want = 2 * std::max<std::size_t>(workers_, 1);
     if (walkDone_ || listing_ || jobs_.size() >= aheadArchives_ || queued_ >= want) {
         return 0;
     }

@@ -81,8 +81,6 @@ class ArchivePipeline {
     std::uint64_t peakBytesInFlight() const;
     // The memory limit each examination runs under.
     std::uint64_t memoryLimit() const { return memoryLimit_; }
-    // Worker threads started.
-    std::size_t workerCount() const { return threads_.size(); }
 
   private:
     enum class JobState { Queued, Running, Done };
@@ -115,6 +113,7 @@ class ArchivePipeline {
 
     const TextMatcher& matcher_;
     const StagingCall plan_;
+    const std::size_t workers_;  // asked for (threads_ may hold fewer)
     const std::size_t aheadArchives_;
     const std::uint64_t memoryLimit_;
 
