@@ -27,10 +27,6 @@ namespace quillery {
 namespace {
 
 constexpr zip_uint64_t kChunkBytes = 256 * 1024;
-// Archives up to this size are read whole with one call and opened from memory.
-constexpr std::uint64_t kWholeArchiveBytes = 8 * 1024 * 1024;
-// Entries up to this size (inflated and compressed) are inflated in one go with libdeflate.
-constexpr zip_uint64_t kInMemoryEntryBytes = 8 * 1024 * 1024;
 constexpr int kPasswordAttempts = 3;
 // Internal answer of a password try, never returned to the caller.
 constexpr int kWrongPassword = -1;
@@ -365,7 +361,9 @@ int Extraction::openArchive() {
     // A small archive is read with one call and opened from memory: libzip then makes no
     // calls to the file system of its own.
     zip_error_init(&error);
-    if (static_cast<std::uint64_t>(info.st_size) <= kWholeArchiveBytes) {
+    // Archives up to the cap are read whole with one call and opened from memory.
+    if (static_cast<std::uint64_t>(info.st_size) <=
+        CapsForLimit(options_.memoryLimit).wholeArchive) {
         const auto size = static_cast<std::size_t>(info.st_size);
         char* bytes = (*buffers_).archive.reserve(size);
         const bool read = ReadWhole(fd, bytes, size);
@@ -530,9 +528,11 @@ bool Extraction::inflateInMemory(const Entry& entry, std::string_view& data) {
         ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
     const zip_stat_t& st = entry.stat;
     const bool stored = st.comp_method == ZIP_CM_STORE;
+    // Entries up to the cap (inflated and compressed) are inflated in one go with libdeflate.
+    const std::uint64_t cap = CapsForLimit(options_.memoryLimit).entry;
     if ((st.valid & kNeeded) != kNeeded || entry.encrypted() ||
-        (!stored && st.comp_method != ZIP_CM_DEFLATE) || st.size > kInMemoryEntryBytes ||
-        st.comp_size > kInMemoryEntryBytes || (stored && st.comp_size != st.size)) {
+        (!stored && st.comp_method != ZIP_CM_DEFLATE) || st.size > cap || st.comp_size > cap ||
+        (stored && st.comp_size != st.size)) {
         return false;
     }
     zip_t* archive = archive_.get();

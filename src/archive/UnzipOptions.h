@@ -1,9 +1,26 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 
 namespace quillery {
+
+// What one extraction holds in memory at most: the archive when it is read whole, and the
+// compressed and the inflated bytes of an entry inflated in one go (two buffers of entry).
+struct MemoryCaps {
+    std::uint64_t wholeArchive;
+    std::uint64_t entry;
+};
+
+// The caps under an extraction's memory limit (0: the built-in 8 MiB each).
+constexpr MemoryCaps CapsForLimit(std::uint64_t memoryLimit) {
+    constexpr std::uint64_t kBuiltIn = std::uint64_t{8} << 20;
+    if (memoryLimit == 0) {
+        return {kBuiltIn, kBuiltIn};
+    }
+    return {std::min(kBuiltIn, memoryLimit / 2), std::min(kBuiltIn, memoryLimit / 4)};
+}
 
 // The extraction layer's option record: fifteen flags followed by the archive and the
 // target folder. A flag is "on" when it is non-zero.
@@ -32,6 +49,9 @@ struct UnzipOptions {
     // Entries that are archives themselves (any format, zip included) are searched in turn,
     // when searching or viewing (flat), to a few levels; see NestedArchives.h.
     bool allArchives = false;
+    // The most bytes the extraction holds in memory for the archive and one entry (0: the
+    // built-in limits). Larger archives are read from the file and larger entries streamed.
+    std::uint64_t memoryLimit = 0;
 
     bool operator==(const UnzipOptions&) const = default;
 };

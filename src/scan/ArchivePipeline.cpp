@@ -1,14 +1,19 @@
 #include "scan/ArchivePipeline.h"
 
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <exception>
 #include <set>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "archive/TargetFiles.h"
 #include "scan/MatchingSink.h"
 #include "scan/Walk.h"
 
@@ -25,11 +30,14 @@ class TreeOrder {
         enter(root);
     }
 
-    bool next(fs::path& archive) {
+    // The next archive and an open descriptor of its folder (or AT_FDCWD), valid until the
+    // next call.
+    bool next(fs::path& archive, int& folder) {
         while (!stack_.empty()) {
             Frame& frame = stack_.back();
             if (frame.nextArchive < frame.archives.size()) {
-                archive = frame.archives[frame.nextArchive++];
+                archive = std::move(frame.archives[frame.nextArchive++]);
+                folder = frame.folder.valid() ? frame.folder.get() : AT_FDCWD;
                 return true;
             }
             if (subFolders_ && frame.nextSub < frame.subfolders.size()) {
@@ -44,8 +52,10 @@ class TreeOrder {
 
   private:
     struct Frame {
-        std::vector<fs::path> archives, subfolders;
+        std::vector<fs::path> archives;
+        std::vector<fs::path> subfolders;
         std::size_t nextArchive = 0, nextSub = 0;
+        UniqueFd folder;
     };
 
     void enter(const fs::path& folder) {
@@ -55,6 +65,7 @@ class TreeOrder {
             return;
         }
         Frame frame;
+        frame.folder = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         std::error_code ec;
         fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
         for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
@@ -85,14 +96,59 @@ ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& match
     return verdict;
 }
 
+namespace {
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+// The examinations that may run under the budget at once, each with its own memory limit.
+std::uint64_t MemoryLimitFor(unsigned workers) {
+    const std::uint64_t share = ArchivePipeline::kByteBudget / std::max(workers, 1U);
+    return std::clamp(share, 4 * kMiB, 32 * kMiB);
+}
+
+}  // namespace
+
+FileStamp StampOf(const fs::path& path, int folder) {
+    struct stat info {};
+    FileStamp stamp;
+    const fs::path& name = folder == AT_FDCWD ? path : path.filename();
+    if (::fstatat(folder, name.c_str(), &info, 0) == 0) {
+        const auto nanos = [](const timespec& t) {
+            return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+        };
+        stamp = {true,         info.st_dev,         info.st_ino,
+                 info.st_size, nanos(info.st_mtim), nanos(info.st_ctim)};
+    }
+    return stamp;
+}
+
+namespace {
+
+// What an examination of an archive of size bytes may hold in memory under limit.
+std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
+    const MemoryCaps caps = CapsForLimit(limit);
+    return (size <= caps.wholeArchive ? size : 0) + 2 * caps.entry;
+}
+
+}  // namespace
+
 ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, fs::path root,
-                                 bool includeSubFolders)
+                                 bool includeSubFolders, unsigned workers)
     : matcher_(matcher),
       plan_(std::move(plan)),
-      root_(std::move(root)),
-      includeSubFolders_(includeSubFolders),
-      order_(std::make_unique<TreeOrder>(root_, includeSubFolders_, plan_.options.allArchives)),
-      thread_([this] { work(); }) {}
+      workers_(workers),
+      aheadArchives_(std::max<std::size_t>(16, 4 * std::size_t{workers})),
+      memoryLimit_(MemoryLimitFor(workers)),
+      order_(std::make_unique<TreeOrder>(root, includeSubFolders, plan_.options.allArchives)) {
+    threads_.reserve(workers);
+    for (unsigned i = 0; i < workers; ++i) {
+        try {
+            threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            break;  // fewer workers; take examines what none of them gets to
+        }
+    }
+}
 
 ArchivePipeline::~ArchivePipeline() {
     stop();
@@ -103,88 +159,168 @@ void ArchivePipeline::stop() {
         const std::lock_guard<std::mutex> lock(mutex_);
         cancel_ = true;
     }
-    changed_.notify_all();
-    if (thread_.joinable()) {
-        thread_.join();
+    workerWake_.notify_all();
+    walkWake_.notify_all();
+    for (std::thread& thread : threads_) {
+        if (thread.joinable()) {
+            thread.join();
+        }
     }
 }
 
-bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first) {
+std::uint64_t ArchivePipeline::bytesInFlight() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return inFlight_;
+}
+
+std::uint64_t ArchivePipeline::peakBytesInFlight() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return peak_;
+}
+
+void ArchivePipeline::wakeWorker() {
+    if (idleWorkers_ > 0) {
+        workerWake_.notify_one();
+    }
+}
+
+void ArchivePipeline::wakeWalk() {
+    if (walkWaits_) {
+        walkWake_.notify_one();
+    }
+}
+
+void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
+    walkWaits_ = true;
+    walkWake_.wait(lock);
+    walkWaits_ = false;
+}
+
+std::size_t ArchivePipeline::listingWanted() const {
+    // Keep two jobs queued for every worker, within the window.
+    const std::size_t want = 2 * std::max<std::size_t>(workers_, 1);
+    if (walkDone_ || listing_ || jobs_.size() >= aheadArchives_ || queued_ >= want) {
+        return 0;
+    }
+    return std::min(want - queued_, aheadArchives_ - jobs_.size());
+}
+
+bool ArchivePipeline::fits(const Job& job) const {
+    return inFlight_ == 0 || inFlight_ + job.reservation <= kByteBudget;
+}
+
+void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
+    job.state = JobState::Running;
+    --queued_;
+    inFlight_ += job.reservation;
+    peak_ = std::max(peak_, inFlight_);
+    StagingCall call = plan_;
+    call.options.zipFileName = job.archive;
+    call.options.memoryLimit = memoryLimit_;
+    lock.unlock();
+    ArchiveVerdict verdict;
+    bool made = true;
+    try {
+        verdict = ExamineWithCall(call, matcher_, &cancel_);
+    } catch (const std::exception&) {
+        made = false;  // out of memory, say: the walk tries again itself
+    }
+    lock.lock();
+    // Running jobs stay where they are: nothing removes them.
+    inFlight_ -= job.reservation;
+    job.verdict = verdict;
+    job.made = made;
+    job.state = JobState::Done;
+    wakeWalk();
+    if (waitsForMemory_) {
+        waitsForMemory_ = false;
+        wakeWorker();  // its reservation is free again
+    }
+}
+
+bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
+                                bool onlyReadWhole) {
     for (std::size_t i = first; i < jobs_.size(); ++i) {
         Job& job = jobs_[i];
         if (job.state != JobState::Queued) {
             continue;
         }
-        job.state = JobState::Running;
-        StagingCall call = plan_;
-        call.options.zipFileName = job.archive;
-        lock.unlock();
-        const ArchiveVerdict verdict = ExamineWithCall(call, matcher_, &cancel_);
-        lock.lock();
-        // Running jobs stay where they are: nothing removes them.
-        job.verdict = verdict;
-        job.state = JobState::Done;
-        changed_.notify_all();
+        // In order: a job that does not fit waits for running ones to end.
+        if (!fits(job)) {
+            waitsForMemory_ = true;
+            return false;
+        }
+        if (onlyReadWhole && job.size > CapsForLimit(memoryLimit_).wholeArchive) {
+            return false;
+        }
+        run(lock, job);
         return true;
     }
     return false;
 }
 
-bool ArchivePipeline::listOne(std::unique_lock<std::mutex>& lock) {
-    if (walkDone_) {
-        return false;
-    }
+void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t count) {
+    // One thread lists at a time and queues what it listed before the next one may list, so
+    // jobs keep the walk's order.
+    listing_ = true;
     lock.unlock();
-    // Whoever lists holds the listing until the job is queued, so jobs keep the walk's order.
-    const std::lock_guard<std::mutex> listing(listMutex_);
+    std::vector<std::pair<fs::path, FileStamp>> listed;
     fs::path archive;
-    const bool more = order_->next(archive);
-    lock.lock();
-    if (more) {
-        jobs_.push_back(Job{std::move(archive), JobState::Queued, {}});
-    } else {
-        walkDone_ = true;
+    int folder = AT_FDCWD;
+    bool more = true;
+    while (listed.size() < count && (more = order_->next(archive, folder))) {
+        FileStamp stamp = StampOf(archive, folder);
+        listed.emplace_back(std::move(archive), stamp);
     }
-    changed_.notify_all();
-    return more;
+    lock.lock();
+    listing_ = false;
+    for (auto& [path, stamp] : listed) {
+        Job& job = jobs_.emplace_back();
+        job.archive = std::move(path);
+        job.stamp = stamp;
+        job.size = stamp.known ? static_cast<std::uint64_t>(stamp.size) : 0;
+        job.reservation = Reservation(job.size, memoryLimit_);
+        ++queued_;
+        wakeWorker();
+    }
+    walkDone_ = !more;
+    wakeWalk();
 }
 
 void ArchivePipeline::work() {
+#ifdef __linux__
+    pthread_setname_np(pthread_self(), "quillery-work");  // for profilers and top
+#endif
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto queued = [this] {
-        return static_cast<std::size_t>(
-            std::count_if(jobs_.begin(), jobs_.end(),
-                          [](const Job& job) { return job.state == JobState::Queued; }));
-    };
-    // Keep a few jobs queued, for the walk to take while this thread is busy.
-    const auto wantsListing = [&] { return queued() < 4 && !walkDone_ && jobs_.size() < kAhead; };
     while (!cancel_) {
-        if (wantsListing() && listOne(lock)) {
-            continue;
-        }
-        if (runQueued(lock, 0)) {
-            continue;
-        }
-        // Listing may have let go of the lock: wait only if there is still nothing to do.
-        if (!cancel_ && !wantsListing() && queued() == 0) {
-            changed_.wait(lock);
+        if (const std::size_t count = listingWanted(); count > 0) {
+            listSome(lock, count);
+        } else if (!runQueued(lock, 0)) {
+            ++idleWorkers_;
+            workerWake_.wait(lock);
+            --idleWorkers_;
         }
     }
 }
 
 bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
-                           ArchiveVerdict& verdict) {
+                           ArchiveVerdict& verdict, FileStamp& listed) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (cancel_) {
-        return false;  // verdicts made since may have been cut short
-    }
     for (;;) {
+        if (cancel_) {
+            return false;  // verdicts made since may have been cut short
+        }
         std::size_t at = 0;
-        while (at < jobs_.size() && jobs_[at].archive != archive) {
+        while (at < jobs_.size() && jobs_[at].archive.native() != archive.native()) {
             ++at;
         }
         if (at == jobs_.size()) {
-            if (!walkDone_ && jobs_.size() < kAhead && listOne(lock)) {
+            if (!walkDone_ && listing_) {
+                waitForWalk(lock);
+                continue;
+            }
+            if (!walkDone_ && jobs_.size() < aheadArchives_) {
+                listSome(lock, std::min<std::size_t>(aheadArchives_ - jobs_.size(), 4));
                 continue;  // not listed yet
             }
             // Not coming: the listing went another way, and what is queued is of no use. (A
@@ -192,7 +328,8 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             if (std::none_of(jobs_.begin(), jobs_.end(),
                              [](const Job& job) { return job.state == JobState::Running; })) {
                 jobs_.clear();
-                changed_.notify_all();
+                queued_ = 0;
+                wakeWorker();
             }
             return false;
         }
@@ -202,35 +339,40 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             if (jobs_.front().state == JobState::Running) {
                 busy = true;
             } else {
+                queued_ -= jobs_.front().state == JobState::Queued ? 1 : 0;
                 jobs_.pop_front();
                 --at;
             }
         }
         if (busy) {
-            changed_.wait(lock);
+            waitForWalk(lock);
             continue;
         }
         Job& job = jobs_.front();
         StagingCall planned = plan_;
         planned.options.zipFileName = archive;
-        if (job.state == JobState::Queued) {
-            job.state = JobState::Running;
-            lock.unlock();
-            verdict = planned == call ? ExamineWithCall(call, matcher_) : ArchiveVerdict{};
-            lock.lock();
+        const bool sameCall =
+            planned == call && job.stamp.known && (job.state != JobState::Done || job.made);
+        if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
+            if (sameCall) {
+                verdict = job.verdict;
+                listed = job.stamp;
+            }
+            queued_ -= job.state == JobState::Queued ? 1 : 0;
+            const bool wasFull = jobs_.size() >= aheadArchives_;
             jobs_.pop_front();
-            changed_.notify_all();
-            return planned == call;
+            if (wasFull) {
+                wakeWorker();  // room in the window
+            }
+            return sameCall;
         }
-        if (job.state == JobState::Done) {
-            verdict = job.verdict;
-            jobs_.pop_front();
-            changed_.notify_all();
-            return planned == call;
+        if (job.state == JobState::Queued && fits(job)) {
+            run(lock, job);  // no worker got to it yet
+            continue;
         }
-        // The other thread is on it: examine a later one meanwhile, or wait.
-        if (!runQueued(lock, 1)) {
-            changed_.wait(lock);
+        // A worker is on it: examine a later small one meanwhile, or wait.
+        if (!runQueued(lock, 1, true)) {
+            waitForWalk(lock);
         }
     }
 }

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <fcntl.h>
+#include <sys/types.h>
+
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "archive/Staging.h"
 #include "scan/TextMatcher.h"
@@ -22,62 +27,111 @@ struct ArchiveVerdict {
 
 class TreeOrder;
 
-// Examines one archive with a prepared call; safe on any thread.
+// What a file on disk was at one moment (unknown when it could not be read).
+struct FileStamp {
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0, changed = 0;  // nanoseconds
+
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of path now; with folder (an open descriptor of the folder that holds it), only
+// the file's name is looked up there.
+FileStamp StampOf(const std::filesystem::path& path, int folder = AT_FDCWD);
+
+// Examines one archive with a prepared call: the one step that the workers and the walk
+// share. Safe on any thread; with cancel, stops soon after it is set (between entries and
+// between inflated pieces) with a result that is not 0.
 ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,
                                const std::atomic<bool>* cancel = nullptr);
 
-// Examines the archives of a walk ahead of it on a second thread. The thread walks the same
-// tree in the same order as the walk (its own listing, read only) and keeps up to kAhead
-// archives examined or queued ahead of the walk. The walk asks for each archive's verdict
-// in turn (take); while the thread is busy with that one, the asking thread examines the
-// next queued one itself, so both cores work. The walk decides everything the user sees;
-// a verdict is only used for the very archive and call it was made for, otherwise take
-// answers false and the walk examines the archive itself. stop() (and the destructor) ends
-// the thread's work at once and waits for it.
+// Examines the archives of a walk ahead of it on a pool of worker threads. The pool lists
+// the same tree in the same order as the walk (its own listing, read only) and keeps a
+// window of archives queued, running or examined ahead of the walk, bounded in archives
+// and in the memory that running examinations may hold. The walk asks for each archive's
+// verdict in turn (take) and decides everything the user sees; a verdict is only used for
+// the very archive and call it was made for, otherwise take answers false and the walk
+// examines the archive itself. stop() (and the destructor) abandons queued and running work
+// at once and waits for every worker to end.
 class ArchivePipeline {
   public:
-    // plan: the call for an archive, with its path left empty.
+    // plan: the call for an archive, with its path left empty. workers: threads to start
+    // (at least one is not needed: without any, take examines each archive itself).
     ArchivePipeline(const TextMatcher& matcher, StagingCall plan, std::filesystem::path root,
-                    bool includeSubFolders);
+                    bool includeSubFolders, unsigned workers);
     ~ArchivePipeline();
     ArchivePipeline(const ArchivePipeline&) = delete;
     ArchivePipeline& operator=(const ArchivePipeline&) = delete;
 
     // The verdict for archive under call, when one was or can be made here; false otherwise.
+    // listed: the file's stamp when it was listed, before it was examined; the verdict holds
+    // only while the file still has it.
     bool take(const std::filesystem::path& archive, const StagingCall& call,
-              ArchiveVerdict& verdict);
+              ArchiveVerdict& verdict, FileStamp& listed);
     void stop();
 
-    static constexpr std::size_t kAhead = 16;
+    // The memory that running examinations may hold together: each reserves what its
+    // extraction may keep in memory (its archive when read whole, an entry's compressed and
+    // inflated bytes) before it starts, and one starts only when its reservation fits, or
+    // when nothing else runs.
+    static constexpr std::uint64_t kByteBudget = std::uint64_t{64} << 20;
+    std::uint64_t bytesInFlight() const;
+    std::uint64_t peakBytesInFlight() const;
+    // The memory limit each examination runs under.
+    std::uint64_t memoryLimit() const { return memoryLimit_; }
 
   private:
     enum class JobState { Queued, Running, Done };
     struct Job {
         std::filesystem::path archive;
+        FileStamp stamp;         // when it was listed
+        std::uint64_t size = 0;  // of the archive's file
+        std::uint64_t reservation = 0;
         JobState state = JobState::Queued;
         ArchiveVerdict verdict;
+        bool made = true;  // false: the examination failed and the verdict means nothing
     };
 
     void work();
-    // Lists the next archive as a queued job (the lock is released meanwhile); false at the
-    // end of the tree.
-    bool listOne(std::unique_lock<std::mutex>& lock);
-    // Runs the first queued job from index first on; the lock is released meanwhile.
-    bool runQueued(std::unique_lock<std::mutex>& lock, std::size_t first);
+    // Lists up to count archives as queued jobs (the lock is released meanwhile). Only when
+    // no other thread is listing.
+    void listSome(std::unique_lock<std::mutex>& lock, std::size_t count);
+    // How many archives a worker should list now (0: none).
+    std::size_t listingWanted() const;
+    // Runs the first queued job from index first on, if its reservation fits; the lock is
+    // released meanwhile. onlyReadWhole: only an archive small enough to be read whole.
+    bool runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
+                   bool onlyReadWhole = false);
+    // Examines a queued job; the lock is released meanwhile.
+    void run(std::unique_lock<std::mutex>& lock, Job& job);
+    bool fits(const Job& job) const;
+    void wakeWorker();
+    void wakeWalk();
+    void waitForWalk(std::unique_lock<std::mutex>& lock);
 
     const TextMatcher& matcher_;
     const StagingCall plan_;
-    const std::filesystem::path root_;
-    const bool includeSubFolders_;
+    const std::size_t workers_;  // asked for (threads_ may hold fewer)
+    const std::size_t aheadArchives_;
+    const std::uint64_t memoryLimit_;
 
-    std::mutex listMutex_;  // taken before mutex_, never while holding it
-    std::unique_ptr<TreeOrder> order_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    std::unique_ptr<TreeOrder> order_;  // used by the one thread that is listing
+    mutable std::mutex mutex_;
+    std::condition_variable workerWake_;  // idle workers wait here
+    std::condition_variable walkWake_;    // the walk waits here for a verdict or a listing
+    std::size_t idleWorkers_ = 0;
+    bool walkWaits_ = false;
+    bool waitsForMemory_ = false;  // a queued job did not fit the budget
     std::deque<Job> jobs_;
+    std::size_t queued_ = 0;  // jobs in the Queued state
+    bool listing_ = false;
     bool walkDone_ = false;
+    std::uint64_t inFlight_ = 0;
+    std::uint64_t peak_ = 0;
     std::atomic<bool> cancel_{false};
-    std::thread thread_;
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace quillery

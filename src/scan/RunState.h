@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "archive/Staging.h"
+#include "scan/WorkerCount.h"
 
 namespace quillery {
 
@@ -38,6 +39,8 @@ struct RunState {
 
     std::filesystem::path WorkFolder;  // ends with the separator; empty until set up
     int animationFrame = 0;
+    // Threads that examine archives ahead of the walk.
+    unsigned workerThreads = WorkerThreadsFromEnvironment();
 
     RunOutcome lastRun = RunOutcome::None;
 

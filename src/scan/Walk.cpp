@@ -1,22 +1,22 @@
 #include "scan/Walk.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <memory>
 #include <set>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "archive/ArchiveKinds.h"
 #include "archive/Staging.h"
+#include "archive/TargetFiles.h"
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
 #include "scan/Formats.h"
-#include "scan/MatchingSink.h"
 #include "text/ShownPath.h"
 
 namespace quillery {
@@ -32,7 +32,7 @@ struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
     std::set<FolderId> visited;
-    // Examines archives ahead of the walk on a second core (whole runs only).
+    // Examines archives ahead of the walk on the worker threads (whole runs only).
     std::unique_ptr<ArchivePipeline> pipeline;
 };
 
@@ -53,16 +53,20 @@ QString FolderText(const fs::path& folder) {
     return text;
 }
 
-void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QString& folderText) {
+void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QString& folderText,
+                    int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
     const StagingCall call =
         PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
     ArchiveVerdict verdict;
-    if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict)) {
-        MatchingSink sink(run.matcher);
-        verdict.result = RunStagingCall(call, &staging, &ctx.questions, &sink);
-        verdict.matched = sink.matched();
+    FileStamp listed;
+    // A verdict made ahead that would add a row holds only if the archive is still the file
+    // that was examined (a verdict without a row is what an earlier look would have found).
+    if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict, listed) ||
+        (verdict.result == kUnzOk && verdict.matched &&
+         StampOf(entry.path(), folderFd) != listed)) {
+        verdict = ExamineWithCall(call, run.matcher);
     }
     staging.LastUnzipResult = verdict.result;
     if (verdict.result == kUnzOk && verdict.matched) {
@@ -94,6 +98,8 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
     if (ec) {
         return;
     }
+    // The archives' names are looked up in the folder itself, not along the whole path.
+    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         if (!IsArchiveName(it->path().filename().string(), ctx.state.staging.allArchives)) {
             continue;
@@ -103,7 +109,7 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
             return;
         }
         AnimateBusy(ctx, true);
-        ExamineArchive(run, *it, folderText);
+        ExamineArchive(run, *it, folderText, folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
     }
 }
 
@@ -152,16 +158,14 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {
     WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
-    if (std::thread::hardware_concurrency() > 1) {
-        QString patterns = ctx.view.patternText();
-        if (patterns.isEmpty()) {
-            patterns = kDefaultPatternText;  // as staging will set it
-        }
-        run.pipeline = std::make_unique<ArchivePipeline>(
-            run.matcher,
-            PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
-            folder, ctx.state.IncludeSubFolders);
+    QString patterns = ctx.view.patternText();
+    if (patterns.isEmpty()) {
+        patterns = kDefaultPatternText;  // as staging will set it
     }
+    run.pipeline = std::make_unique<ArchivePipeline>(
+        run.matcher,
+        PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
+        folder, ctx.state.IncludeSubFolders, ctx.state.workerThreads);
     Walk(run, folder);
 }
 

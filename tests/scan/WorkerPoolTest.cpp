@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <random>
+
+#include "results/RunLog.h"
+#include "scan/ArchivePipeline.h"
+#include "scan/FileMatch.h"
+#include "scan/ScanFixture.h"
+#include "scan/ScanRun.h"
+#include "text/ShownPath.h"
+
+namespace quillery::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(WorkerCountTest, SettingOrHardware) {
+    struct Case {
+        const char* setting;
+        unsigned hardware;
+        unsigned threads;
+        bool warns;
+    };
+    const Case cases[] = {
+        {nullptr, 4, 4, false},      {nullptr, 0, 1, false}, {nullptr, 1000, 256, false},
+        {"8", 2, 8, false},          {"1", 16, 1, false},    {"256", 2, 256, false},
+        {"0", 2, 2, true},           {"-3", 2, 2, true},     {"", 2, 2, true},
+        {"4x", 2, 2, true},          {" 4", 2, 2, true},     {"257", 2, 2, true},
+        {"99999999999", 3, 3, true},
+    };
+    for (const Case& c : cases) {
+        const WorkerCount count = ChooseWorkerCount(c.setting, c.hardware);
+        const std::string shown = c.setting ? c.setting : "(unset)";
+        EXPECT_EQ(count.threads, c.threads) << shown;
+        EXPECT_EQ(!count.warning.empty(), c.warns) << shown;
+        EXPECT_EQ(count.warning.find('\n'), std::string::npos) << shown;
+    }
+}
+
+int ThreadsOfProcess() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& task : fs::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+bool HoldsFiles(const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_directory()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Keeps the text of every log entry, made as the program makes it (with a fixed date).
+class TextLogger : public RunLogger {
+  public:
+    TextLogger(RunState& state, FakeScanView& view) : state_(state), view_(view) {}
+    void writeRunLog() override {
+        RunLogInput input;
+        input.filesChecked = state_.FilesChecked;
+        input.filesFound = state_.FilesFound;
+        input.startFolder = ShownFolder(state_.StartFolder);
+        input.searchString = state_.SearchString;
+        input.patternText = view_.patterns;
+        input.auditMode = state_.AuditMode;
+        input.useAudit = state_.UseAudit;
+        for (const ResultRow& row : view_.rows) {
+            input.rows.push_back({ShownFolder(row.filePath), row.fileName});
+        }
+        text += FormatRunLog(input, true, QDateTime(QDate(2026, 1, 2), QTime(3, 4))).fileText;
+    }
+    QString text;
+
+  private:
+    RunState& state_;
+    FakeScanView& view_;
+};
+
+class WorkerPoolTest : public ScanFixture {
+  protected:
+    // Everything a run shows the user, in the order it showed it.
+    struct Seen {
+        QString log;
+        QStringList statuses, rows;
+        QString checked, found;
+        bool operator==(const Seen&) const = default;
+    };
+
+    Seen Run(unsigned workers, const QString& search, const QStringList& audit = {}) {
+        TextLogger log(state, view);
+        ctx.logger = &log;
+        state.workerThreads = workers;
+        state.AuditMode = !audit.isEmpty();
+        state.UseAudit = !audit.isEmpty();
+        state.AuditStrings = audit;
+        view.search = search;
+        view.statusHistory.clear();
+        state.SearchFolder = view.folder;
+        RunScan(ctx);
+        ctx.logger = &logger;
+        Seen seen{log.text, view.statusHistory, {}, view.checked, view.found};
+        for (const ResultRow& row : view.rows) {
+            seen.rows.push_back(row.filePath + row.fileName + "|" + row.fileSize);
+        }
+        return seen;
+    }
+};
+
+TEST_F(WorkerPoolTest, OneAndEightWorkersShowTheSameRun) {
+    const std::string filler(300 * 1024, 'x');
+    int n = 0;
+    for (const std::string folder : {"", "a/", "a/deep/", "b/", "b/.hidden/", "c/"}) {
+        fs::create_directories(root / folder);
+        for (int i = 0; i < 8; ++i, ++n) {
+            const fs::path zip = root / (folder + "z" + std::to_string(n) + ".zip");
+            switch (n % 6) {
+                case 0:  // match behind a large entry
+                    MakeZip(zip, {{"big.txt", filler}, {"x.nfo", "the Needle"}});
+                    break;
+                case 1:  // miss
+                    MakeZip(zip, {{"a.txt", "nothing"}, {"b.bin", "needle"}});
+                    break;
+                case 2:  // damaged
+                    MakeZip(zip, {{"a.txt", filler + "needle"}});
+                    CorruptCrc(zip, "a.txt");
+                    break;
+                case 3:  // cut short
+                    MakeZip(zip, {{"a.txt", filler + "needle"}});
+                    fs::resize_file(zip, fs::file_size(zip) / 2);
+                    break;
+                case 4:  // encrypted
+                    MakeZip(zip, {{"a.txt", "needle", true, "pw"}});
+                    break;
+                default:  // audit string only
+                    MakeZip(zip, {{"a.diz", "an audit line"}});
+            }
+        }
+    }
+    fs::create_directories(root / "folder.zip");
+    view.options[OptionBox::ShowSize] = true;
+    const Seen one = Run(1, "needle");
+    const Seen eight = Run(8, "needle");
+    EXPECT_EQ(one, eight);
+    EXPECT_EQ(eight.checked, "    41");  // the hidden folder is skipped; folder.zip counts
+    EXPECT_EQ(eight.found, "     7");
+    EXPECT_EQ(eight.statuses.filter("Checking ... ").size(), 41);
+    EXPECT_TRUE(eight.log.contains("z42.zip"));
+
+    const QStringList audit = {"AUDIT LINE", "needle"};
+    const Seen auditOne = Run(1, "", audit);
+    EXPECT_EQ(auditOne, Run(8, "", audit));
+    EXPECT_EQ(auditOne.found, "    14");
+}
+
+TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
+    const std::string filler(512 * 1024, 'y');
+    for (int i = 0; i < 40; ++i) {
+        MakeZip(root / ("s" + std::to_string(i) + ".zip"),
+                {{"a.txt", filler + (i % 2 == 0 ? "alpha" : "beta")}});
+    }
+    const int baseline = ThreadsOfProcess();
+    int during = 0;
+    view.onYield = [&](int n) {
+        if (n == 6) {
+            during = ThreadsOfProcess();
+            StartStopClick(ctx);
+        }
+    };
+    const Seen stopped = Run(8, "alpha");
+    view.onYield = nullptr;
+    EXPECT_GE(during, baseline + 8);
+    EXPECT_EQ(ThreadsOfProcess(), baseline);
+    EXPECT_EQ(stopped.checked, "     4");
+    EXPECT_FALSE(HoldsFiles(state.WorkFolder));
+
+    // The next run sees only verdicts of its own.
+    const Seen next = Run(8, "beta");
+    EXPECT_EQ(next.checked, "    40");
+    EXPECT_EQ(next.found, "    20");
+    for (const QString& row : next.rows) {
+        const int number = row.section('/', -1).mid(1).section('.', 0, 0).toInt();
+        EXPECT_EQ(number % 2, 1) << row.toStdString();
+    }
+    EXPECT_EQ(ThreadsOfProcess(), baseline);
+}
+
+// Many archives read whole plus one entry larger than any examination may hold: the pool
+// admits no more than its budget, streams the large entry, and gets every verdict right.
+// With many workers the examinations would together hold more than the budget.
+TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
+    std::mt19937_64 random(7);
+    std::string noise(1536 * 1024, '\0');
+    std::map<fs::path, bool> expected;
+    for (int i = 0; i < 24; ++i) {
+        for (char& c : noise) {
+            c = static_cast<char>(random());
+        }
+        const fs::path zip = root / ("n" + std::to_string(i) + ".zip");
+        MakeZip(zip, {{"noise.txt", noise, false}, {"b.txt", i % 3 == 0 ? "needle" : "hay"}});
+        expected[zip] = i % 3 == 0;
+    }
+    {
+        std::string block;
+        while (block.size() < 1024 * 1024) {
+            block += "a long line of generated text for the large entry\n";
+        }
+        std::string large;
+        for (int i = 0; i < 12; ++i) {
+            large += block;
+        }
+        MakeZip(root / "large.zip", {{"large.txt", large + "needle"}});
+        expected[root / "large.zip"] = true;
+    }
+    state.SearchString = "needle";
+    const TextMatcher matcher = MatcherForRun(state);
+    const QString patterns = "*.txt";
+    for (const unsigned workers : {8U, 64U}) {
+        ArchivePipeline pipeline(
+            matcher, PlannedStagingCall(state.staging, patterns, {}, state.WorkFolder, false, true),
+            root.path(), true, workers);
+        for (const auto& entry : fs::directory_iterator(root.path())) {
+            const StagingCall call = PlannedStagingCall(state.staging, patterns, entry.path(),
+                                                        state.WorkFolder, false, true);
+            ArchiveVerdict verdict;
+            FileStamp listed;
+            ASSERT_TRUE(pipeline.take(entry.path(), call, verdict, listed)) << entry.path();
+            EXPECT_EQ(listed, StampOf(entry.path()));
+            EXPECT_EQ(verdict.result, 0) << entry.path();
+            EXPECT_EQ(verdict.matched, expected.at(entry.path())) << entry.path();
+        }
+        EXPECT_GT(pipeline.peakBytesInFlight(), 0U);
+        EXPECT_LE(pipeline.peakBytesInFlight(), ArchivePipeline::kByteBudget) << workers;
+        EXPECT_EQ(pipeline.bytesInFlight(), 0U);
+    }
+}
+
+}  // namespace
+}  // namespace quillery::test
