@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/IndexedExamine.h"
 #include "scan/MatchingSink.h"
 #include "scan/Walk.h"
 
@@ -84,8 +85,9 @@ ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& match
 }
 
 ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, fs::path root,
-                                 bool includeSubFolders)
+                                 bool includeSubFolders, RunIndex* index)
     : matcher_(matcher),
+      index_(index),
       plan_(std::move(plan)),
       root_(std::move(root)),
       includeSubFolders_(includeSubFolders),
@@ -117,7 +119,7 @@ bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t 
         StagingCall call = plan_;
         call.options.zipFileName = job.archive;
         lock.unlock();
-        const ArchiveVerdict verdict = ExamineWithCall(call, matcher_, &cancel_);
+        const ArchiveVerdict verdict = IndexedExamine(call, matcher_, index_, &cancel_);
         lock.lock();
         // Running jobs stay where they are: nothing removes them.
         job.verdict = verdict;
@@ -214,7 +216,7 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
         if (job.state == JobState::Queued) {
             job.state = JobState::Running;
             lock.unlock();
-            verdict = planned == call ? ExamineWithCall(call, matcher_) : ArchiveVerdict{};
+            verdict = planned == call ? IndexedExamine(call, matcher_, index_) : ArchiveVerdict{};
             lock.lock();
             jobs_.pop_front();
             changed_.notify_all();

@@ -18,9 +18,11 @@ namespace quillery {
 struct ArchiveVerdict {
     int result = 0;
     bool matched = false;
+    bool fromIndex = false;  // given by the index without reading the archive
 };
 
 class TreeOrder;
+struct RunIndex;
 
 // Examines one archive with a prepared call; safe on any thread.
 ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,
@@ -36,9 +38,9 @@ ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& match
 // the thread's work at once and waits for it.
 class ArchivePipeline {
   public:
-    // plan: the call for an archive, with its path left empty.
+    // plan: the call for an archive, with its path left empty; index: the run's, or null.
     ArchivePipeline(const TextMatcher& matcher, StagingCall plan, std::filesystem::path root,
-                    bool includeSubFolders);
+                    bool includeSubFolders, RunIndex* index = nullptr);
     ~ArchivePipeline();
     ArchivePipeline(const ArchivePipeline&) = delete;
     ArchivePipeline& operator=(const ArchivePipeline&) = delete;
@@ -66,6 +68,7 @@ class ArchivePipeline {
     bool runQueued(std::unique_lock<std::mutex>& lock, std::size_t first);
 
     const TextMatcher& matcher_;
+    RunIndex* const index_;
     const StagingCall plan_;
     const std::filesystem::path root_;
     const bool includeSubFolders_;

@@ -44,6 +44,14 @@ struct RunState {
     bool closing = false;
 
     StagingState staging;
+
+    // The persistent index of archive texts: used unless switched off; its folder (empty:
+    // the default under the cache folder) and the most bytes it may take.
+    bool IndexEnabled = true;
+    std::filesystem::path IndexFolder;
+    std::uint64_t IndexLimitBytes = std::uint64_t{1} << 30;
+    // Archives of the last walk whose verdict came from the index without reading them.
+    std::int64_t IndexAnswers = 0;
 };
 
 }  // namespace quillery

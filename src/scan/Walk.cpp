@@ -14,8 +14,8 @@
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
+#include "scan/IndexedExamine.h"
 #include "scan/Formats.h"
-#include "scan/MatchingSink.h"
 #include "text/ShownPath.h"
 
 namespace quillery {
@@ -31,6 +31,9 @@ struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
     std::set<FolderId> visited;
+    // The persistent index, unless the run goes without (declared before the pipeline,
+    // which uses it, so that it outlives it).
+    std::unique_ptr<RunIndex> index;
     // Examines archives ahead of the walk on a second core (whole runs only).
     std::unique_ptr<ArchivePipeline> pipeline;
 };
@@ -59,11 +62,13 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
         PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
     ArchiveVerdict verdict;
     if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict)) {
-        MatchingSink sink(run.matcher);
-        verdict.result = RunStagingCall(call, &staging, &ctx.questions, &sink);
-        verdict.matched = sink.matched();
+        // A scan never asks a question (no password prompt), so no state is needed here.
+        verdict = IndexedExamine(call, run.matcher, run.index.get());
     }
     staging.LastUnzipResult = verdict.result;
+    if (verdict.fromIndex) {
+        ++ctx.state.IndexAnswers;
+    }
     if (verdict.result == kUnzOk && verdict.matched) {
         ++ctx.state.FilesFound;
         ctx.view.setFoundCount(FormatCounter(ctx.state.FilesFound));
@@ -149,7 +154,9 @@ bool IsArchiveName(const std::string& name) {
 }
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr};
+    run.index = IndexForRun(ctx.state, run.matcher);
+    ctx.state.IndexAnswers = 0;
     if (std::thread::hardware_concurrency() > 1) {
         QString patterns = ctx.view.patternText();
         if (patterns.isEmpty()) {
@@ -158,13 +165,17 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder) {
         run.pipeline = std::make_unique<ArchivePipeline>(
             run.matcher,
             PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
-            folder, ctx.state.IncludeSubFolders);
+            folder, ctx.state.IncludeSubFolders, run.index.get());
     }
     Walk(run, folder);
+    run.pipeline.reset();
+    if (run.index) {
+        run.index->store->save();
+    }
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr};
     ScanArchivesOf(run, folder);
 }
 

@@ -36,13 +36,15 @@ void IsolateEnvironment() {
     Root() = pattern;
     const auto home = Root() / "home";
     const auto config = Root() / "config";
+    const auto cache = Root() / "cache";
     const auto tmp = Root() / "tmp";
     const auto work = Root() / "work";
-    for (const auto& dir : {home, config, tmp, work}) {
+    for (const auto& dir : {home, config, cache, tmp, work}) {
         std::filesystem::create_directories(dir);
     }
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     ::setenv("TMPDIR", tmp.c_str(), 1);
     std::filesystem::current_path(work);
     std::atexit(RemoveRoot);

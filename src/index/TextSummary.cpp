@@ -1,0 +1,163 @@
+#include "index/TextSummary.h"
+
+#include <QStringView>
+#include <algorithm>
+#include <bit>
+
+#include "text/TextCase.h"
+
+namespace quillery {
+
+namespace {
+
+constexpr std::size_t kMinBits = 64;
+// The working set while a text arrives: about two bits a byte, at most 128 KiB, so that
+// setting bits stays within the nearer caches.
+constexpr std::size_t kMaxWorkingBits = std::size_t{1} << 20;
+constexpr std::size_t kUnknownSizeBits = std::size_t{1} << 16;
+
+std::size_t PopCount(const std::vector<std::uint64_t>& bits) {
+    std::size_t count = 0;
+    for (const std::uint64_t word : bits) {
+        count += static_cast<std::size_t>(std::popcount(word));
+    }
+    return count;
+}
+
+// Halves a bit set: bit i and bit i + n/2 become bit i, as the low bits of a hash choose.
+void Fold(std::vector<std::uint64_t>& bits) {
+    const std::size_t half = bits.size() / 2;
+    for (std::size_t i = 0; i < half; ++i) {
+        bits[i] |= bits[half + i];
+    }
+    bits.resize(half);
+}
+
+std::size_t FoldedPopCount(const std::vector<std::uint64_t>& bits) {
+    const std::size_t half = bits.size() / 2;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < half; ++i) {
+        count += static_cast<std::size_t>(std::popcount(bits[i] | bits[half + i]));
+    }
+    return count;
+}
+
+}  // namespace
+
+TextSummarizer::TextSummarizer(ByteCodePage page, std::uint64_t sizeHint) : page_(page) {
+    std::size_t wanted = kUnknownSizeBits;
+    if (sizeHint > 0) {
+        wanted = std::bit_ceil(static_cast<std::size_t>(
+            std::min<std::uint64_t>(sizeHint * 2, kMaxWorkingBits)));
+    }
+    wanted = std::clamp(wanted, kMinBits, kMaxWorkingBits);
+    bits_.assign(wanted / 64, 0);
+    mask_ = static_cast<std::uint32_t>(wanted - 1);
+}
+
+void TextSummarizer::trackContent(const unsigned char* p, std::size_t n) {
+    // As the matcher decides it: a byte-order mark as the first three bytes does not count,
+    // blanks never do.
+    std::size_t i = 0;
+    while (i < n && headLength_ < 3) {
+        head_[headLength_++] = p[i++];
+        if (headLength_ == 3) {
+            const bool bom = head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF;
+            if (!bom && (head_[0] != ' ' || head_[1] != ' ' || head_[2] != ' ')) {
+                nonEmpty_ = true;
+            }
+        }
+    }
+    for (; i < n && !nonEmpty_; ++i) {
+        if (p[i] != ' ') {
+            nonEmpty_ = true;
+        }
+    }
+}
+
+void TextSummarizer::feed(const char* data, std::size_t size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    trackContent(p, size);
+    const std::uint64_t windowBefore = byteWindow_;
+    const std::uint64_t seenBefore = bytesSeen_;
+    std::uint64_t window = byteWindow_;
+    unsigned char high = 0;
+    std::size_t i = 0;
+    // The first two units start the window; trigrams count from the third on.
+    for (; i < size && bytesSeen_ + i < 2; ++i) {
+        const unsigned char b = p[i];
+        high |= b;
+        window = (window << 16) | (b >= 'a' && b <= 'z' ? b - 32 : b);
+    }
+    for (; i < size; ++i) {
+        const unsigned char b = p[i];
+        high |= b;
+        add(window, b >= 'a' && b <= 'z' ? static_cast<char16_t>(b - 32) : b);
+    }
+    byteWindow_ = window;
+    bytesSeen_ += size;
+    const bool wasAscii = !nonAscii_;
+    nonAscii_ = nonAscii_ || (high & 0x80) != 0;
+
+    if (!utf8_.valid()) {
+        return;
+    }
+    decoded_.clear();
+    if (!utf8_.feed(data, size, nonAscii_ ? &decoded_ : nullptr) || !nonAscii_) {
+        return;
+    }
+    if (wasAscii) {
+        // The first piece that is not ASCII only: the decoded reading of what came before is
+        // its upper-cased bytes, already in the set; it goes on from their last two units.
+        wideWindow_ = windowBefore;
+        wideSeen_ = std::min<std::uint64_t>(seenBefore, 2);
+    }
+    const QString upper =
+        UpperSimple(QStringView(decoded_.data(), static_cast<qsizetype>(decoded_.size())));
+    std::uint64_t wide = wideWindow_;
+    for (const QChar c : upper) {
+        if (wideSeen_ < 2) {
+            wide = (wide << 16) | c.unicode();
+            ++wideSeen_;
+            continue;
+        }
+        add(wide, c.unicode());
+    }
+    wideWindow_ = wide;
+}
+
+EntrySummary TextSummarizer::finish(bool complete) {
+    EntrySummary summary;
+    if (headLength_ < 3) {
+        for (std::size_t i = 0; i < headLength_; ++i) {
+            if (head_[i] != ' ') {
+                nonEmpty_ = true;
+            }
+        }
+    }
+    const bool utf8 = utf8_.finish();
+    summary.flags = (complete ? EntrySummary::kComplete : 0) |
+                    (nonEmpty_ ? EntrySummary::kNonEmpty : 0) | (utf8 ? EntrySummary::kUtf8 : 0) |
+                    (page_ == ByteCodePage::Cp437 ? EntrySummary::kCp437 : 0);
+    if (!complete) {
+        return summary;  // never read at query time
+    }
+    // Fold while a quarter of the bits or fewer are set, then until the set takes at most
+    // a fifth of the text's size.
+    const std::size_t sizeLimitBits = std::max<std::size_t>(
+        kMinBits, static_cast<std::size_t>(std::min<std::uint64_t>(bytesSeen_ * 8 / 5, SIZE_MAX)));
+    while (bits_.size() * 64 > kMinBits) {
+        const std::size_t halfBits = bits_.size() * 32;
+        if (halfBits * 2 <= sizeLimitBits && FoldedPopCount(bits_) * 4 > halfBits) {
+            break;
+        }
+        Fold(bits_);
+    }
+    if (PopCount(bits_) * 5 <= bits_.size() * 64 * 3) {
+        summary.flags |= EntrySummary::kHasFilter;
+        summary.bits = std::move(bits_);
+    }
+    return summary;
+}
+
+}  // namespace quillery
