@@ -86,6 +86,7 @@ int Application::start(const QString& argumentText) {
     state_.ScanIdle = true;
     options_->setChecked(OptionBox::SubFolders, true);
     options_->setChecked(OptionBox::InternalViewer, true);
+    options_->setChecked(OptionBox::Index, true);
     options_->setWindowTitle(TitleText());
     state_.UseInternalViewer = true;
     state_.IncludeSubFolders = true;
@@ -186,6 +187,7 @@ void Application::loadSettings() {
     options_->setChecked(OptionBox::InternalViewer, values.internalView != 0);
     options_->setChecked(OptionBox::SubFolders, values.subFolders != 0);
     options_->setChecked(OptionBox::ShowSize, values.showSize != 0);
+    ApplyIndexSettings(values, *this);
 }
 
 void Application::saveSettings() {
@@ -197,6 +199,10 @@ void Application::saveSettings() {
     values.internalView = options_->isChecked(OptionBox::InternalViewer) ? 1 : 0;
     values.subFolders = options_->isChecked(OptionBox::SubFolders) ? 1 : 0;
     values.showSize = options_->isChecked(OptionBox::ShowSize) ? 1 : 0;
+    values.noIndex = options_->isChecked(OptionBox::Index) ? 0 : 1;
+    if (state_.IndexLimitBytes != RunState::kDefaultIndexLimitBytes) {
+        values.indexLimitMB = static_cast<int>(state_.IndexLimitBytes >> 20);
+    }
     SaveSettings(values);
 }
 

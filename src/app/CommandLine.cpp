@@ -32,7 +32,15 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
         switches.folder = TrimBlanks(*folder);
     }
     switches.audit = line.contains(QStringLiteral("-audit"));
+    switches.noIndex = line.contains(QStringLiteral("-noindex"));
     return switches;
+}
+
+void ApplyIndexSettings(const SettingsValues& values, Application& app) {
+    app.view().setOptionChecked(OptionBox::Index, values.noIndex == 0);
+    if (values.indexLimitMB > 0) {
+        app.state().IndexLimitBytes = static_cast<std::uint64_t>(values.indexLimitMB) << 20;
+    }
 }
 
 bool ProcessCommandLine(Application& app, const QString& argumentText) {
@@ -48,6 +56,8 @@ bool ProcessCommandLine(Application& app, const QString& argumentText) {
 
     view.setPatternText(kCommandLinePatterns);
     const CommandLineSwitches switches = ParseCommandLine(state.CommandLine);
+    ApplyIndexSettings(LoadSettings(), app);
+    state.NoIndexSwitch = switches.noIndex;
     if (switches.extensions) {
         view.setPatternText(*switches.extensions);
     }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+#include "settings/Settings.h"
+
 namespace quillery {
 
 class Application;
@@ -18,10 +20,15 @@ struct CommandLineSwitches {
     std::optional<QString> search;
     std::optional<QString> folder;
     bool audit = false;
+    bool noIndex = false;  // "-noindex": this run goes without the search index
 
     bool operator==(const CommandLineSwitches&) const = default;
 };
 CommandLineSwitches ParseCommandLine(const QString& line);
+
+// Puts the stored index settings into the options dialog's box and the state: a command-line
+// run happens before the stored settings are loaded, yet an index switched off stays off.
+void ApplyIndexSettings(const SettingsValues& values, Application& app);
 
 // Puts the switches of the argument text into the windows and runs one search when they
 // name a folder and a search string (or a folder and "-audit"). Returns true when a run took

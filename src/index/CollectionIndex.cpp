@@ -22,6 +22,11 @@ constexpr const char* kSuffix = ".qix";
 constexpr std::int64_t kUseMarkSeconds = 3600;
 
 std::string FolderKey(const fs::path& archive) {
+    const std::string& text = archive.native();
+    if (!text.empty() && text[0] == '/' && text.find("/.") == std::string::npos &&
+        text.find("//") == std::string::npos) {
+        return archive.parent_path().native();  // already absolute and plain
+    }
     std::error_code ec;
     fs::path full = fs::absolute(archive, ec);
     if (ec) {

@@ -45,11 +45,14 @@ struct RunState {
 
     StagingState staging;
 
-    // The persistent index of archive texts: used unless switched off; its folder (empty:
-    // the default under the cache folder) and the most bytes it may take.
+    // The persistent index of archive texts: whether the current run uses it (the options
+    // dialog's box, unless -noindex switched it off for this process); its folder (empty: the
+    // default under the cache folder) and the most bytes it may take.
     bool IndexEnabled = true;
+    bool NoIndexSwitch = false;
     std::filesystem::path IndexFolder;
-    std::uint64_t IndexLimitBytes = std::uint64_t{1} << 30;
+    static constexpr std::uint64_t kDefaultIndexLimitBytes = std::uint64_t{1} << 30;
+    std::uint64_t IndexLimitBytes = kDefaultIndexLimitBytes;
     // Archives of the last walk whose verdict came from the index without reading them.
     std::int64_t IndexAnswers = 0;
 };

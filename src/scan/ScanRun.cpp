@@ -144,6 +144,7 @@ void RunScan(ScanContext& ctx) {
     FixTrailingSlash(state.SearchFolder, true);
     state.StartFolder = state.SearchFolder;
     state.IncludeSubFolders = view.optionChecked(OptionBox::SubFolders);
+    state.IndexEnabled = view.optionChecked(OptionBox::Index) && !state.NoIndexSwitch;
     state.ScanIdle = false;
     view.setStartCaption(kStopCaption);
 

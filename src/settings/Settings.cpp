@@ -18,6 +18,8 @@ const QString kAuditName = QStringLiteral("Audit");
 const QString kInternalViewName = QStringLiteral("IntView");
 const QString kSubFoldersName = QStringLiteral("SubFolder");
 const QString kShowSizeName = QStringLiteral("ShowSize");
+const QString kNoIndexName = QStringLiteral("NoIndex");
+const QString kIndexLimitName = QStringLiteral("IndexLimitMB");
 
 // Removes leading and trailing blanks (U+0020 only).
 QStringView TrimmedOfBlanks(QStringView text) {
@@ -89,6 +91,10 @@ SettingsValues LoadSettings(const SettingsKey& key) {
     values.internalView = ReadCheckBox(open, kInternalViewName);
     values.subFolders = ReadCheckBox(open, kSubFoldersName);
     values.showSize = ReadCheckBox(open, kShowSizeName);
+    values.noIndex = ReadCheckBox(open, kNoIndexName);
+    bool whole = false;
+    const int limit = ReadText(open, kIndexLimitName).toInt(&whole);
+    values.indexLimitMB = whole && limit > 0 ? limit : 0;
     return values;
 }
 
@@ -108,6 +114,13 @@ bool SaveSettings(const SettingsValues& values, const SettingsKey& key) {
     WriteOpenValue(open, kInternalViewName, kNumberValue, std::int32_t{values.internalView});
     WriteOpenValue(open, kSubFoldersName, kNumberValue, std::int32_t{values.subFolders});
     WriteOpenValue(open, kShowSizeName, kNumberValue, std::int32_t{values.showSize});
+    // The index values are written only when they differ from the defaults.
+    if (values.noIndex != 0) {
+        WriteOpenValue(open, kNoIndexName, kNumberValue, std::int32_t{values.noIndex});
+    }
+    if (values.indexLimitMB > 0) {
+        WriteOpenValue(open, kIndexLimitName, kNumberValue, std::int32_t{values.indexLimitMB});
+    }
     return true;
 }
 

@@ -31,6 +31,9 @@ OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent)
                           TwipsRect(240, 1680, 1812, 372));
     chkSize_ =
         makeBox("chkSize", QStringLiteral("&Display File Size"), TwipsRect(240, 2280, 1692, 372));
+    chkIndex_ =
+        makeBox("chkIndex", QStringLiteral("Search &Index"), TwipsRect(2040, 360, 1572, 372));
+    chkIndex_->setToolTip(QStringLiteral("Remember what archives hold, so that searching them again is quick"));
     cmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
     cmdOK_->setGeometry(TwipsRect(2640, 3120, 1212, 372));
@@ -54,6 +57,7 @@ void OptionsDialog::setUpOptions() {
     scanFolder_->setChecked(state_.IncludeSubFolders);
     chkInternalView_->setChecked(state_.UseInternalViewer);
     chkAudit_->setChecked(state_.UseAudit);
+    chkIndex_->setChecked(state_.IndexEnabled);
 }
 
 QCheckBox* OptionsDialog::box(OptionBox which) const {
@@ -66,6 +70,8 @@ QCheckBox* OptionsDialog::box(OptionBox which) const {
             return chkAudit_;
         case OptionBox::InternalViewer:
             return chkInternalView_;
+        case OptionBox::Index:
+            return chkIndex_;
     }
     return chkSize_;
 }

@@ -34,6 +34,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* chkInternalView_;
     QCheckBox* scanFolder_;
     QCheckBox* chkSize_;
+    QCheckBox* chkIndex_;
     QPushButton* cmdOK_;
 };
 

@@ -95,10 +95,14 @@ class IndexTest : public ScanFixture {
         QStringList rows;
         QString checked, found;
         bool operator==(const Outcome&) const = default;
+        friend void PrintTo(const Outcome& o, std::ostream* out) {
+            *out << o.rows.join(',').toStdString() << " of" << o.checked.toStdString() << ","
+                 << o.found.toStdString() << " found";
+        }
     };
 
     Outcome Run(bool indexed) {
-        state.IndexEnabled = indexed;
+        view.options[OptionBox::Index] = indexed;
         StartStopClick(ctx);
         Outcome outcome{view.rowNames(), view.checked, view.found};
         return outcome;
@@ -236,6 +240,7 @@ TEST_F(IndexTest, RunsAtTheSameTimeKeepTheIndexWhole) {
             other.IndexFolder = state.IndexFolder;
             FakeScanView otherView(other);
             otherView.search = "needle";
+            otherView.options[OptionBox::Index] = true;
             otherView.folder = view.folder;
             FakeQuestions otherQuestions;
             ScanContext otherCtx{other, otherView, otherQuestions, nullptr};
