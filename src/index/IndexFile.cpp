@@ -105,7 +105,8 @@ bool ReadRecord(Reader& in, const std::vector<std::string>& keys, std::string& n
             return false;
         }
         if (entry.has(EntrySummary::kHasFilter)) {
-            if (log2Bits < 6 || log2Bits > 31 || !in.words(entry.bits, std::size_t{1} << (log2Bits - 6))) {
+            if (log2Bits < 6 || log2Bits > 31 ||
+                !in.words(entry.bits, std::size_t{1} << (log2Bits - 6))) {
                 return false;
             }
         }
@@ -145,8 +146,8 @@ std::string EncodeFolderFile(const std::string& folder, const FolderRecords& rec
         for (const EntrySummary& entry : record->entries) {
             const bool filter = entry.has(EntrySummary::kHasFilter);
             payload.put(entry.flags);
-            payload.put(static_cast<std::uint8_t>(
-                filter ? std::countr_zero(entry.bits.size() * 64) : 0));
+            payload.put(
+                static_cast<std::uint8_t>(filter ? std::countr_zero(entry.bits.size() * 64) : 0));
             if (filter) {
                 payload.out.append(reinterpret_cast<const char*>(entry.bits.data()),
                                    entry.bits.size() * 8);

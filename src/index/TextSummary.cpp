@@ -47,8 +47,8 @@ std::size_t FoldedPopCount(const std::vector<std::uint64_t>& bits) {
 TextSummarizer::TextSummarizer(ByteCodePage page, std::uint64_t sizeHint) : page_(page) {
     std::size_t wanted = kUnknownSizeBits;
     if (sizeHint > 0) {
-        wanted = std::bit_ceil(static_cast<std::size_t>(
-            std::min<std::uint64_t>(sizeHint * 2, kMaxWorkingBits)));
+        wanted = std::bit_ceil(
+            static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint * 2, kMaxWorkingBits)));
     }
     wanted = std::clamp(wanted, kMinBits, kMaxWorkingBits);
     bits_.assign(wanted / 64, 0);

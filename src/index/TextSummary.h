@@ -20,11 +20,11 @@ namespace quillery {
 // missing from the set may occur; one with a missing trigram cannot.
 struct EntrySummary {
     enum Flag : std::uint8_t {
-        kComplete = 1,     // the entry inflated completely (else it can never match)
-        kNonEmpty = 2,     // the text holds more than blanks (after a byte-order mark)
-        kUtf8 = 4,         // the whole text is valid UTF-8: its decoded reading is the one
-        kCp437 = 8,        // not UTF-8: its bytes are code page 437 characters (else 1252)
-        kHasFilter = 16,   // bits holds the trigram filter; without it nothing is proven
+        kComplete = 1,    // the entry inflated completely (else it can never match)
+        kNonEmpty = 2,    // the text holds more than blanks (after a byte-order mark)
+        kUtf8 = 4,        // the whole text is valid UTF-8: its decoded reading is the one
+        kCp437 = 8,       // not UTF-8: its bytes are code page 437 characters (else 1252)
+        kHasFilter = 16,  // bits holds the trigram filter; without it nothing is proven
     };
     std::uint8_t flags = 0;
     std::vector<std::uint64_t> bits;  // a power of two of bits, at least 64

@@ -23,8 +23,8 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
 }
 
-ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher,
-                              RunIndex* index, const std::atomic<bool>* cancel) {
+ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
+                              const std::atomic<bool>* cancel) {
     FileIdentity identity;
     const std::filesystem::path& archive = call.options.zipFileName;
     if (index == nullptr || !ReadFileIdentity(archive, identity)) {
@@ -54,7 +54,8 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
     verdict.matched = matching.matched();
     const bool cancelled = cancel != nullptr && cancel->load();
     if (verdict.result != kUnzCancelled && !cancelled) {
-        index->store->remember(archive, ArchiveRecord{identity, key, verdict.result, summary.take()});
+        index->store->remember(archive,
+                               ArchiveRecord{identity, key, verdict.result, summary.take()});
     }
     return verdict;
 }

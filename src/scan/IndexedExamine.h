@@ -26,7 +26,7 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
 // handed over can match, the stored result stands and nothing is read; otherwise the
 // archive is read and the record refreshed. Without an index, ExamineWithCall itself.
 // Safe on any thread.
-ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher,
-                              RunIndex* index, const std::atomic<bool>* cancel = nullptr);
+ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
+                              const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace quillery

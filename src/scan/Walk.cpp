@@ -14,8 +14,8 @@
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
-#include "scan/IndexedExamine.h"
 #include "scan/Formats.h"
+#include "scan/IndexedExamine.h"
 #include "text/ShownPath.h"
 
 namespace quillery {

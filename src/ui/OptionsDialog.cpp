@@ -33,7 +33,8 @@ OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent)
         makeBox("chkSize", QStringLiteral("&Display File Size"), TwipsRect(240, 2280, 1692, 372));
     chkIndex_ =
         makeBox("chkIndex", QStringLiteral("Search &Index"), TwipsRect(2040, 360, 1572, 372));
-    chkIndex_->setToolTip(QStringLiteral("Remember what archives hold, so that searching them again is quick"));
+    chkIndex_->setToolTip(
+        QStringLiteral("Remember what archives hold, so that searching them again is quick"));
     cmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
     cmdOK_->setGeometry(TwipsRect(2640, 3120, 1212, 372));

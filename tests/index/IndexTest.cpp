@@ -61,8 +61,7 @@ TEST(IndexFilterTest, RulesOutOnlyTextsTheMatcherRejectsInEveryReading) {
          false},
         {"the same bytes in .txt are 1252", "a.txt", "\xC9\xCD\xCD\xBB art",
          QString::fromUtf16(u"╔══"), true},
-        {"1252 letter, not UTF-8", "a.txt", "caf\xE9 au lait", QString::fromUtf16(u"café"),
-         false},
+        {"1252 letter, not UTF-8", "a.txt", "caf\xE9 au lait", QString::fromUtf16(u"café"), false},
         {"UTF-8 letter", "a.txt", "caf\xC3\xA9 au lait", QString::fromUtf16(u"CAFÉ"), false},
         {"UTF-8 letter, longer term absent", "a.txt", "caf\xC3\xA9 au lait",
          QString::fromUtf16(u"cafés"), true},
@@ -75,9 +74,9 @@ TEST(IndexFilterTest, RulesOutOnlyTextsTheMatcherRejectsInEveryReading) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const SearchExpression expression =
-            c.search.startsWith("audit:") ? AuditExpression(c.search.mid(6).split('\n'))
-                                          : ParseSearchExpression(c.search);
+        const SearchExpression expression = c.search.startsWith("audit:")
+                                                ? AuditExpression(c.search.mid(6).split('\n'))
+                                                : ParseSearchExpression(c.search);
         const auto [ruledOut, matched] = RuledOutAndMatched(c.name, c.text, expression);
         EXPECT_EQ(ruledOut, c.ruledOut);
         EXPECT_FALSE(ruledOut && matched);
@@ -160,13 +159,13 @@ TEST_F(IndexTest, EveryChangeToTheArchivesGivesThePlainResult) {
         Stored("sub/target.zip", "plain text xxxxxx");
         Stored("gone.zip", "a needle in here");
         LetSettle();
-        ExpectPlainResult();                  // builds the index
-        EXPECT_EQ(ExpectPlainResult(), 2);    // keep and target answered; gone matches
+        ExpectPlainResult();                // builds the index
+        EXPECT_EQ(ExpectPlainResult(), 2);  // keep and target answered; gone matches
         c.change();
-        ExpectPlainResult();                  // at once, while the change is fresh
+        ExpectPlainResult();  // at once, while the change is fresh
         LetSettle();
-        ExpectPlainResult();                  // re-indexed
-        EXPECT_GE(ExpectPlainResult(), 1);    // keep still answered
+        ExpectPlainResult();                // re-indexed
+        EXPECT_GE(ExpectPlainResult(), 1);  // keep still answered
     }
 }
 
