@@ -21,22 +21,21 @@ constexpr const char* kSuffix = ".qix";
 // A folder file read in a run is marked as used when its mark is older than this.
 constexpr std::int64_t kUseMarkSeconds = 3600;
 
-std::string FolderKey(const fs::path& archive) {
-    const std::string& text = archive.native();
-    if (!text.empty() && text[0] == '/' && text.find("/.") == std::string::npos &&
-        text.find("//") == std::string::npos) {
-        return archive.parent_path().native();  // already absolute and plain
+// The archive's folder as an absolute path, and its name in it.
+std::pair<std::string, std::string> Keys(const fs::path& archive) {
+    std::string text = archive.native();
+    const bool plain = !text.empty() && text[0] == '/' && text.find("/.") == std::string::npos &&
+                       text.find("//") == std::string::npos;
+    if (!plain) {
+        std::error_code ec;
+        const fs::path full = fs::absolute(archive, ec);
+        text = (ec ? archive : full).lexically_normal().native();
     }
-    std::error_code ec;
-    fs::path full = fs::absolute(archive, ec);
-    if (ec) {
-        full = archive;
+    const std::size_t slash = text.rfind('/');
+    if (slash == std::string::npos) {
+        return {std::string(), text};
     }
-    return full.lexically_normal().parent_path().string();
-}
-
-std::string NameKey(const fs::path& archive) {
-    return archive.filename().string();
+    return {text.substr(0, slash == 0 ? 1 : slash), text.substr(slash + 1)};
 }
 
 }  // namespace
@@ -44,7 +43,9 @@ std::string NameKey(const fs::path& archive) {
 CollectionIndex::CollectionIndex(fs::path folder, std::uint64_t limitBytes)
     : dir_(std::move(folder)), limitBytes_(limitBytes) {
     std::error_code ec;
-    fs::create_directories(dir_, ec);
+    if (fs::create_directories(dir_, ec)) {
+        ::chmod(dir_.c_str(), 0700);  // summaries of the user's files are the user's alone
+    }
     usable_ = fs::is_directory(dir_, ec) && ::access(dir_.c_str(), R_OK | W_OK | X_OK) == 0;
 }
 
@@ -105,13 +106,16 @@ CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder) {
 std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const fs::path& archive,
                                                            const FileIdentity& identity,
                                                            const std::string& callKey) {
+    const auto [folderKey, name] = Keys(archive);
     const std::lock_guard<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(FolderKey(archive));
-    const std::string name = NameKey(archive);
-    folder.seen.insert(name);
+    Folder& folder = folderOf(folderKey);
     const auto found = folder.records.find(name);
-    if (found == folder.records.end() || found->second->identity != identity ||
-        found->second->callKey != callKey) {
+    if (found == folder.records.end()) {
+        return nullptr;
+    }
+    folder.seen.insert(name);
+    const ArchiveRecord& record = *found->second;
+    if (record.identity != identity || record.callKey != callKey) {
         return nullptr;
     }
     return found->second;
@@ -123,9 +127,9 @@ void CollectionIndex::remember(const fs::path& archive, ArchiveRecord record) {
         !SettledIdentity(now)) {
         return;
     }
+    const auto [folderKey, name] = Keys(archive);
     const std::lock_guard<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(FolderKey(archive));
-    const std::string name = NameKey(archive);
+    Folder& folder = folderOf(folderKey);
     folder.seen.insert(name);
     auto& slot = folder.records[name];
     if (!slot || *slot != record) {
@@ -144,7 +148,8 @@ void CollectionIndex::save() {
     ::clock_gettime(CLOCK_REALTIME, &now);
     for (auto& [key, folder] : folders_) {
         // Archives of the folder this run did not come across may be gone.
-        for (auto it = folder.records.begin(); it != folder.records.end();) {
+        for (auto it = folder.records.begin();
+             folder.seen.size() < folder.records.size() && it != folder.records.end();) {
             struct stat info {};
             if (!folder.seen.contains(it->first) &&
                 ::stat((fs::path(key) / it->first).c_str(), &info) != 0) {
@@ -162,8 +167,6 @@ void CollectionIndex::save() {
             } else if (WriteFileAtomically(file, EncodeFolderFile(key, folder.records))) {
                 wrote = true;
             }
-            folder.dirty = false;
-            folder.fromFile = true;
         } else if (folder.fromFile) {
             // The modification time marks the last use, for eviction.
             struct stat info {};
@@ -172,8 +175,9 @@ void CollectionIndex::save() {
                 ::utimensat(AT_FDCWD, file.c_str(), nullptr, 0);
             }
         }
-        folder.seen.clear();
     }
+    // What is saved is read again from the files when it is needed.
+    folders_.clear();
     if (wrote) {
         evict();
     }
@@ -214,24 +218,21 @@ void CollectionIndex::evict() {
 }
 
 std::string CallKey(const StagingCall& call) {
-    std::string key;
+    const UnzipOptions& o = call.options;
+    const std::int64_t values[] = {
+        o.extractOnlyNewer,    o.spaceToUnderscore,
+        o.promptToOverwrite,   o.quietLevel,
+        o.writeToStdout,       o.testOnly,
+        o.listContents,        o.freshenExisting,
+        o.displayComment,      o.recreateFolders,
+        o.overwriteExisting,   o.convertLineEnds,
+        o.detailedListing,     o.caseInsensitiveNames,
+        o.restorePermissions,  static_cast<std::int64_t>(o.maxEntryBytes),
+        call.noPasswordPrompt, call.selectsNothing ? 1 : 0};
+    std::string key(reinterpret_cast<const char*>(values), sizeof values);
     for (const std::string& pattern : call.include) {
         key += pattern;
         key += '\0';
-    }
-    const UnzipOptions& o = call.options;
-    for (const std::int64_t value :
-         {std::int64_t{o.extractOnlyNewer}, std::int64_t{o.spaceToUnderscore},
-          std::int64_t{o.promptToOverwrite}, std::int64_t{o.quietLevel},
-          std::int64_t{o.writeToStdout}, std::int64_t{o.testOnly}, std::int64_t{o.listContents},
-          std::int64_t{o.freshenExisting}, std::int64_t{o.displayComment},
-          std::int64_t{o.recreateFolders}, std::int64_t{o.overwriteExisting},
-          std::int64_t{o.convertLineEnds}, std::int64_t{o.detailedListing},
-          std::int64_t{o.caseInsensitiveNames}, std::int64_t{o.restorePermissions},
-          static_cast<std::int64_t>(o.maxEntryBytes), std::int64_t{call.noPasswordPrompt},
-          std::int64_t{call.selectsNothing}}) {
-        key += std::to_string(value);
-        key += ',';
     }
     return key;
 }

@@ -16,31 +16,37 @@ constexpr std::size_t kMinBits = 64;
 constexpr std::size_t kMaxWorkingBits = std::size_t{1} << 20;
 constexpr std::size_t kUnknownSizeBits = std::size_t{1} << 16;
 
-std::size_t PopCount(const std::vector<std::uint64_t>& bits) {
+std::size_t PopCount(const std::uint64_t* bits, std::size_t words) {
     std::size_t count = 0;
-    for (const std::uint64_t word : bits) {
-        count += static_cast<std::size_t>(std::popcount(word));
+    for (std::size_t i = 0; i < words; ++i) {
+        count += static_cast<std::size_t>(std::popcount(bits[i]));
     }
     return count;
 }
 
 // Halves a bit set: bit i and bit i + n/2 become bit i, as the low bits of a hash choose.
-void Fold(std::vector<std::uint64_t>& bits) {
-    const std::size_t half = bits.size() / 2;
-    for (std::size_t i = 0; i < half; ++i) {
-        bits[i] |= bits[half + i];
+void Fold(std::uint64_t* bits, std::size_t& words) {
+    words /= 2;
+    for (std::size_t i = 0; i < words; ++i) {
+        bits[i] |= bits[words + i];
     }
-    bits.resize(half);
 }
 
-std::size_t FoldedPopCount(const std::vector<std::uint64_t>& bits) {
-    const std::size_t half = bits.size() / 2;
+std::size_t FoldedPopCount(const std::uint64_t* bits, std::size_t words) {
+    const std::size_t half = words / 2;
     std::size_t count = 0;
     for (std::size_t i = 0; i < half; ++i) {
         count += static_cast<std::size_t>(std::popcount(bits[i] | bits[half + i]));
     }
     return count;
 }
+
+// Working sets are reused by the entries a thread summarises one after the other.
+struct SharedWords {
+    std::vector<std::uint64_t> words;
+    bool inUse = false;
+};
+thread_local SharedWords shared;
 
 }  // namespace
 
@@ -51,8 +57,25 @@ TextSummarizer::TextSummarizer(ByteCodePage page, std::uint64_t sizeHint) : page
             static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint * 2, kMaxWorkingBits)));
     }
     wanted = std::clamp(wanted, kMinBits, kMaxWorkingBits);
-    bits_.assign(wanted / 64, 0);
+    words_ = wanted / 64;
+    if (!shared.inUse) {
+        shared.inUse = sharedWords_ = true;
+        if (shared.words.size() < words_) {
+            shared.words.resize(words_);
+        }
+        bits_ = shared.words.data();
+        std::fill_n(bits_, words_, 0);
+    } else {
+        own_.assign(words_, 0);
+        bits_ = own_.data();
+    }
     mask_ = static_cast<std::uint32_t>(wanted - 1);
+}
+
+TextSummarizer::~TextSummarizer() {
+    if (sharedWords_) {
+        shared.inUse = false;
+    }
 }
 
 void TextSummarizer::trackContent(const unsigned char* p, std::size_t n) {
@@ -109,20 +132,38 @@ void TextSummarizer::feed(const char* data, std::size_t size) {
     if (wasAscii) {
         // The first piece that is not ASCII only: the decoded reading of what came before is
         // its upper-cased bytes, already in the set; it goes on from their last two units.
-        wideWindow_ = windowBefore;
+        wideWindow_ = rawWindow_ = windowBefore;
         wideSeen_ = std::min<std::uint64_t>(seenBefore, 2);
     }
-    const QString upper =
-        UpperSimple(QStringView(decoded_.data(), static_cast<qsizetype>(decoded_.size())));
     std::uint64_t wide = wideWindow_;
-    for (const QChar c : upper) {
-        if (wideSeen_ < 2) {
-            wide = (wide << 16) | c.unicode();
-            ++wideSeen_;
-            continue;
+    std::uint64_t raw = rawWindow_;
+    // Upper-cased in slices small enough to stay off the memory mapper; a slice never ends
+    // between the two halves of a surrogate pair, which upper-case together.
+    constexpr std::size_t kSlice = 8192;
+    for (std::size_t start = 0; start < decoded_.size();) {
+        std::size_t end = std::min(decoded_.size(), start + kSlice);
+        if (end < decoded_.size() && QChar::isHighSurrogate(decoded_[end - 1])) {
+            --end;
         }
-        add(wide, c.unicode());
+        const QString upper =
+            UpperSimple(QStringView(decoded_.data() + start, static_cast<qsizetype>(end - start)));
+        const char16_t* units = reinterpret_cast<const char16_t*>(upper.utf16());
+        for (std::size_t i = start; i < end; ++i) {
+            wide = (wide << 16) | units[i - start];
+            raw = (raw << 16) | decoded_[i];
+            if (wideSeen_ < 2) {
+                ++wideSeen_;
+                continue;
+            }
+            // Three characters from ASCII bytes read as the bytes do: that trigram is in.
+            if ((raw & 0xFF80'FF80'FF80ULL) != 0) {
+                const std::uint32_t h = TrigramHash(wide & 0xFFFF'FFFF'FFFFULL);
+                bits_[(h & mask_) >> 6] |= std::uint64_t{1} << (h & 63);
+            }
+        }
+        start = end;
     }
+    rawWindow_ = raw;
     wideWindow_ = wide;
 }
 
@@ -142,20 +183,20 @@ EntrySummary TextSummarizer::finish(bool complete) {
     if (!complete) {
         return summary;  // never read at query time
     }
-    // Fold while a quarter of the bits or fewer are set, then until the set takes at most
+    // Fold while a third of the bits or fewer are set, then until the set takes at most
     // a fifth of the text's size.
     const std::size_t sizeLimitBits = std::max<std::size_t>(
         kMinBits, static_cast<std::size_t>(std::min<std::uint64_t>(bytesSeen_ * 8 / 5, SIZE_MAX)));
-    while (bits_.size() * 64 > kMinBits) {
-        const std::size_t halfBits = bits_.size() * 32;
-        if (halfBits * 2 <= sizeLimitBits && FoldedPopCount(bits_) * 4 > halfBits) {
+    while (words_ * 64 > kMinBits) {
+        const std::size_t halfBits = words_ * 32;
+        if (halfBits * 2 <= sizeLimitBits && FoldedPopCount(bits_, words_) * 3 > halfBits) {
             break;
         }
-        Fold(bits_);
+        Fold(bits_, words_);
     }
-    if (PopCount(bits_) * 5 <= bits_.size() * 64 * 3) {
+    if (PopCount(bits_, words_) * 5 <= words_ * 64 * 3) {
         summary.flags |= EntrySummary::kHasFilter;
-        summary.bits = std::move(bits_);
+        summary.bits.assign(bits_, bits_ + words_);
     }
     return summary;
 }

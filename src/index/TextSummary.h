@@ -43,6 +43,9 @@ class TextSummarizer {
   public:
     // page: the entry's one-byte character set; sizeHint: its expected size in bytes.
     TextSummarizer(ByteCodePage page, std::uint64_t sizeHint);
+    ~TextSummarizer();
+    TextSummarizer(const TextSummarizer&) = delete;
+    TextSummarizer& operator=(const TextSummarizer&) = delete;
 
     void feed(const char* data, std::size_t size);
     // complete: whether the text arrived whole.
@@ -57,9 +60,13 @@ class TextSummarizer {
     void trackContent(const unsigned char* p, std::size_t n);
 
     ByteCodePage page_;
-    std::vector<std::uint64_t> bits_;
+    // The working set: the thread's shared one, or own_ while that one is in use.
+    std::uint64_t* bits_ = nullptr;
+    std::size_t words_ = 0;
+    bool sharedWords_ = false;
+    std::vector<std::uint64_t> own_;
     std::uint32_t mask_ = 0;
-    std::uint64_t byteWindow_ = 0, wideWindow_ = 0;
+    std::uint64_t byteWindow_ = 0, wideWindow_ = 0, rawWindow_ = 0;
     std::uint64_t bytesSeen_ = 0, wideSeen_ = 0;
     bool nonAscii_ = false;
     bool nonEmpty_ = false;

@@ -30,15 +30,7 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
     if (index == nullptr || !ReadFileIdentity(archive, identity)) {
         return ExamineWithCall(call, matcher, cancel);
     }
-    // The calls of a run differ in the archive only: their key is made once.
-    thread_local StagingCall keyedCall;
-    thread_local std::string key;
-    StagingCall unnamed = call;
-    unnamed.options.zipFileName.clear();
-    if (key.empty() || !(unnamed == keyedCall)) {
-        key = CallKey(unnamed);
-        keyedCall = std::move(unnamed);
-    }
+    const std::string key = CallKey(call);
     if (const auto record = index->store->find(archive, identity, key)) {
         const auto& entries = record->entries;
         if (std::all_of(entries.begin(), entries.end(), [&](const EntrySummary& entry) {
