@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSuffix = ".qix";
+// Folders whose records are held at once; the walk and the examination ahead of it use one
+// or two at a time.
+constexpr std::size_t kFoldersInMemory = 64;
 // A folder file read in a run is marked as used when its mark is older than this.
 constexpr std::int64_t kUseMarkSeconds = 3600;
 
@@ -78,9 +81,24 @@ fs::path CollectionIndex::fileOf(const std::string& folder) const {
 CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder) {
     const auto found = folders_.find(folder);
     if (found != folders_.end()) {
+        found->second.lastUse = ++uses_;
         return found->second;
     }
+    if (folders_.size() >= kFoldersInMemory) {
+        // The walk has long left the folder used longest ago: it is written and let go.
+        auto oldest = folders_.begin();
+        for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+            if (it->second.lastUse < oldest->second.lastUse) {
+                oldest = it;
+            }
+        }
+        if (usable_) {
+            writeFolder(oldest->first, oldest->second);
+        }
+        folders_.erase(oldest);
+    }
     Folder& data = folders_[folder];
+    data.lastUse = ++uses_;
     if (usable_) {
         const fs::path file = fileOf(folder);
         switch (ReadFolderFile(file, folder, data.records)) {
@@ -138,48 +156,51 @@ void CollectionIndex::remember(const fs::path& archive, ArchiveRecord record) {
     }
 }
 
+void CollectionIndex::writeFolder(const std::string& key, Folder& folder) {
+    // Archives of the folder this run did not come across may be gone.
+    for (auto it = folder.records.begin();
+         folder.seen.size() < folder.records.size() && it != folder.records.end();) {
+        struct stat info {};
+        if (!folder.seen.contains(it->first) &&
+            ::stat((fs::path(key) / it->first).c_str(), &info) != 0) {
+            it = folder.records.erase(it);
+            folder.dirty = true;
+        } else {
+            ++it;
+        }
+    }
+    const fs::path file = fileOf(key);
+    if (folder.dirty) {
+        if (folder.records.empty()) {
+            std::error_code ec;
+            fs::remove(file, ec);
+        } else if (WriteFileAtomically(file, EncodeFolderFile(key, folder.records))) {
+            wrote_ = true;
+        }
+    } else if (folder.fromFile) {
+        // The modification time marks the last use, for eviction.
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        struct stat info {};
+        if (::stat(file.c_str(), &info) == 0 &&
+            now.tv_sec - info.st_mtim.tv_sec > kUseMarkSeconds) {
+            ::utimensat(AT_FDCWD, file.c_str(), nullptr, 0);
+        }
+    }
+}
+
 void CollectionIndex::save() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (!usable_) {
-        return;
-    }
-    bool wrote = false;
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    for (auto& [key, folder] : folders_) {
-        // Archives of the folder this run did not come across may be gone.
-        for (auto it = folder.records.begin();
-             folder.seen.size() < folder.records.size() && it != folder.records.end();) {
-            struct stat info {};
-            if (!folder.seen.contains(it->first) &&
-                ::stat((fs::path(key) / it->first).c_str(), &info) != 0) {
-                it = folder.records.erase(it);
-                folder.dirty = true;
-            } else {
-                ++it;
-            }
-        }
-        const fs::path file = fileOf(key);
-        if (folder.dirty) {
-            if (folder.records.empty()) {
-                std::error_code ec;
-                fs::remove(file, ec);
-            } else if (WriteFileAtomically(file, EncodeFolderFile(key, folder.records))) {
-                wrote = true;
-            }
-        } else if (folder.fromFile) {
-            // The modification time marks the last use, for eviction.
-            struct stat info {};
-            if (::stat(file.c_str(), &info) == 0 &&
-                now.tv_sec - info.st_mtim.tv_sec > kUseMarkSeconds) {
-                ::utimensat(AT_FDCWD, file.c_str(), nullptr, 0);
-            }
+    if (usable_) {
+        for (auto& [key, folder] : folders_) {
+            writeFolder(key, folder);
         }
     }
     // What is saved is read again from the files when it is needed.
     folders_.clear();
-    if (wrote) {
+    if (wrote_) {
         evict();
+        wrote_ = false;
     }
 }
 

@@ -49,9 +49,13 @@ class CollectionIndex {
         std::unordered_set<std::string> seen;  // names looked up in this run
         bool dirty = false;
         bool fromFile = false;
+        std::uint64_t lastUse = 0;
     };
 
+    // The folder's records, read from its file when they are not held yet. The lock is held.
     Folder& folderOf(const std::string& folder);
+    // Writes the folder's file when its records changed, else marks it as used.
+    void writeFolder(const std::string& key, Folder& folder);
     std::filesystem::path fileOf(const std::string& folder) const;
     void evict();
 
@@ -59,8 +63,10 @@ class CollectionIndex {
     const std::uint64_t limitBytes_;
     std::mutex mutex_;
     std::unordered_map<std::string, Folder> folders_;
+    std::uint64_t uses_ = 0;
     bool usable_ = true;
     bool warned_ = false;
+    bool wrote_ = false;
 };
 
 // Everything about an extraction call that decides what it hands over and its result,

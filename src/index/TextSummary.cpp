@@ -2,6 +2,7 @@
 
 #include <QStringView>
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #include "text/TextCase.h"
@@ -40,6 +41,18 @@ std::size_t FoldedPopCount(const std::uint64_t* bits, std::size_t words) {
     }
     return count;
 }
+
+// Bytes with the ASCII letters upper-cased.
+struct FoldTable {
+    std::array<std::uint8_t, 256> map{};
+    constexpr FoldTable() {
+        for (int b = 0; b < 256; ++b) {
+            map[static_cast<std::size_t>(b)] =
+                static_cast<std::uint8_t>(b >= 'a' && b <= 'z' ? b - 32 : b);
+        }
+    }
+};
+constexpr FoldTable kFolded;
 
 // Working sets are reused by the entries a thread summarises one after the other.
 struct SharedWords {
@@ -110,12 +123,16 @@ void TextSummarizer::feed(const char* data, std::size_t size) {
     for (; i < size && bytesSeen_ + i < 2; ++i) {
         const unsigned char b = p[i];
         high |= b;
-        window = (window << 16) | (b >= 'a' && b <= 'z' ? b - 32 : b);
+        window = (window << 16) | kFolded.map[b];
     }
+    std::uint64_t* const bits = bits_;
+    const std::uint32_t mask = mask_;
     for (; i < size; ++i) {
         const unsigned char b = p[i];
         high |= b;
-        add(window, b >= 'a' && b <= 'z' ? static_cast<char16_t>(b - 32) : b);
+        window = ((window << 16) | kFolded.map[b]) & 0xFFFF'FFFF'FFFFULL;
+        const std::uint32_t h = TrigramHash(window) & mask;
+        bits[h >> 6] |= std::uint64_t{1} << (h & 63);
     }
     byteWindow_ = window;
     bytesSeen_ += size;

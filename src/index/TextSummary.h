@@ -52,11 +52,6 @@ class TextSummarizer {
     EntrySummary finish(bool complete);
 
   private:
-    void add(std::uint64_t& window, char16_t unit) {
-        window = ((window << 16) | unit) & 0xFFFF'FFFF'FFFFULL;
-        const std::uint32_t h = TrigramHash(window);
-        bits_[(h & mask_) >> 6] |= std::uint64_t{1} << (h & 63);
-    }
     void trackContent(const unsigned char* p, std::size_t n);
 
     ByteCodePage page_;

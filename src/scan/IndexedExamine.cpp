@@ -38,6 +38,8 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
             })) {
             return ArchiveVerdict{record->result, false, true};
         }
+        // The record stays true for this file: read it without summarising it again.
+        return ExamineWithCall(call, matcher, cancel);
     }
     MatchingSink matching(matcher, cancel);
     SummarySink summary(matching);
