@@ -32,6 +32,9 @@ class CollectionIndex {
     // $XDG_CACHE_HOME/Velmora/Quillery/index ($HOME/.cache when XDG_CACHE_HOME is not set).
     static std::filesystem::path DefaultFolder();
 
+    // Whether records can be kept at all (the folder exists and can be written).
+    bool usable() const { return usable_; }
+
     // The record of archive when it was taken from the file as it is now and with the same
     // call; null otherwise.
     std::shared_ptr<const ArchiveRecord> find(const std::filesystem::path& archive,

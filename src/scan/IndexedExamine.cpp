@@ -27,7 +27,7 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
                               const std::atomic<bool>* cancel) {
     FileIdentity identity;
     const std::filesystem::path& archive = call.options.zipFileName;
-    if (index == nullptr || !ReadFileIdentity(archive, identity)) {
+    if (index == nullptr || !index->store->usable() || !ReadFileIdentity(archive, identity)) {
         return ExamineWithCall(call, matcher, cancel);
     }
     const std::string key = CallKey(call);
