@@ -78,81 +78,97 @@ fs::path CollectionIndex::fileOf(const std::string& folder) const {
     return dir_ / (std::string(name) + kSuffix);
 }
 
-CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder) {
-    const auto found = folders_.find(folder);
-    if (found != folders_.end()) {
-        found->second.lastUse = ++uses_;
-        return found->second;
-    }
-    if (folders_.size() >= kFoldersInMemory) {
-        // The walk has long left the folder used longest ago: it is written and let go.
-        auto oldest = folders_.begin();
-        for (auto it = folders_.begin(); it != folders_.end(); ++it) {
-            if (it->second.lastUse < oldest->second.lastUse) {
-                oldest = it;
+CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder,
+                                                   std::unique_lock<std::mutex>& lock) {
+    auto found = folders_.find(folder);
+    if (found == folders_.end()) {
+        // Read without the lock, so that the other thread goes on meanwhile.
+        Folder data;
+        const fs::path file = fileOf(folder);
+        FolderFileState state = FolderFileState::kMissing;
+        if (usable_) {
+            lock.unlock();
+            state = ReadFolderFile(file, folder, data.records);
+            lock.lock();
+        }
+        found = folders_.find(folder);
+        if (found != folders_.end()) {
+            found->second.lastUse = ++uses_;
+            return found->second;  // read by the other thread meanwhile
+        }
+        data.fromFile = state == FolderFileState::kRead;
+        if (state == FolderFileState::kDamaged) {
+            data.dirty = true;  // rewritten with what this run finds
+            if (!warned_) {
+                warned_ = true;
+                std::fprintf(stderr, "quillery: index file %s was unusable and is rebuilt\n",
+                             file.c_str());
             }
         }
-        if (usable_) {
-            writeFolder(oldest->first, oldest->second);
-        }
-        folders_.erase(oldest);
-    }
-    Folder& data = folders_[folder];
-    data.lastUse = ++uses_;
-    if (usable_) {
-        const fs::path file = fileOf(folder);
-        switch (ReadFolderFile(file, folder, data.records)) {
-            case FolderFileState::kRead:
-                data.fromFile = true;
-                break;
-            case FolderFileState::kMissing:
-                break;
-            case FolderFileState::kDamaged:
-                // Rewritten with what this run finds.
-                data.dirty = true;
-                if (!warned_) {
-                    warned_ = true;
-                    std::fprintf(stderr, "quillery: index file %s was unusable and is rebuilt\n",
-                                 file.c_str());
+        if (folders_.size() >= kFoldersInMemory) {
+            // The walk has long left the folder used longest ago: it is let go, and written
+            // once the lock is released.
+            auto oldest = folders_.begin();
+            for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+                if (it->second.lastUse < oldest->second.lastUse) {
+                    oldest = it;
                 }
-                break;
+            }
+            evicted_.emplace_back(oldest->first, std::move(oldest->second));
+            folders_.erase(oldest);
         }
+        found = folders_.emplace(folder, std::move(data)).first;
     }
-    return data;
+    found->second.lastUse = ++uses_;
+    return found->second;
 }
 
 std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const fs::path& archive,
                                                            const FileIdentity& identity,
                                                            const std::string& callKey) {
     const auto [folderKey, name] = Keys(archive);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(folderKey);
+    std::unique_lock<std::mutex> lock(mutex_);
+    Folder& folder = folderOf(folderKey, lock);
+    std::shared_ptr<const ArchiveRecord> record;
     const auto found = folder.records.find(name);
-    if (found == folder.records.end()) {
-        return nullptr;
+    if (found != folder.records.end()) {
+        folder.seen.insert(name);
+        if (found->second->identity == identity && found->second->callKey == callKey) {
+            record = found->second;
+        }
     }
-    folder.seen.insert(name);
-    const ArchiveRecord& record = *found->second;
-    if (record.identity != identity || record.callKey != callKey) {
-        return nullptr;
-    }
-    return found->second;
+    writeEvicted(lock);
+    return record;
 }
 
 void CollectionIndex::remember(const fs::path& archive, ArchiveRecord record) {
-    FileIdentity now;
-    if (!usable_ || !ReadFileIdentity(archive, now) || now != record.identity ||
-        !SettledIdentity(now)) {
+    // The identity was read before the archive was: had the file changed since, its change
+    // time would have moved on (at least a tick, and the identity has settled for longer),
+    // so the record could never be taken for the file's new content.
+    if (!usable_ || !SettledIdentity(record.identity)) {
         return;
     }
     const auto [folderKey, name] = Keys(archive);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(folderKey);
+    std::unique_lock<std::mutex> lock(mutex_);
+    Folder& folder = folderOf(folderKey, lock);
     folder.seen.insert(name);
     auto& slot = folder.records[name];
     if (!slot || *slot != record) {
         slot = std::make_shared<const ArchiveRecord>(std::move(record));
         folder.dirty = true;
+    }
+    writeEvicted(lock);
+}
+
+void CollectionIndex::writeEvicted(std::unique_lock<std::mutex>& lock) {
+    if (evicted_.empty()) {
+        return;
+    }
+    std::vector<std::pair<std::string, Folder>> evicted;
+    evicted.swap(evicted_);
+    lock.unlock();
+    for (auto& [key, folder] : evicted) {
+        writeFolder(key, folder);
     }
 }
 
@@ -192,10 +208,14 @@ void CollectionIndex::writeFolder(const std::string& key, Folder& folder) {
 void CollectionIndex::save() {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (usable_) {
+        for (auto& [key, folder] : evicted_) {
+            writeFolder(key, folder);
+        }
         for (auto& [key, folder] : folders_) {
             writeFolder(key, folder);
         }
     }
+    evicted_.clear();
     // What is saved is read again from the files when it is needed.
     folders_.clear();
     if (wrote_) {

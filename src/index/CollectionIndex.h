@@ -8,6 +8,8 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "archive/Staging.h"
 #include "index/IndexFile.h"
@@ -40,8 +42,8 @@ class CollectionIndex {
     std::shared_ptr<const ArchiveRecord> find(const std::filesystem::path& archive,
                                               const FileIdentity& identity,
                                               const std::string& callKey);
-    // Keeps a record taken from the file with record.identity, unless the file has changed
-    // since or so lately that its times cannot tell the next change.
+    // Keeps a record taken from the file that had record.identity before it was read, unless
+    // that identity is so recent that the file's times could not tell the next change.
     void remember(const std::filesystem::path& archive, ArchiveRecord record);
     // Writes what changed: records of archives gone from the disk are dropped.
     void save();
@@ -55,10 +57,13 @@ class CollectionIndex {
         std::uint64_t lastUse = 0;
     };
 
-    // The folder's records, read from its file when they are not held yet. The lock is held.
-    Folder& folderOf(const std::string& folder);
+    // The folder's records, read from its file when they are not held yet (with the lock
+    // released meanwhile).
+    Folder& folderOf(const std::string& folder, std::unique_lock<std::mutex>& lock);
     // Writes the folder's file when its records changed, else marks it as used.
     void writeFolder(const std::string& key, Folder& folder);
+    // Writes the folders let go while the lock was held, releasing it first.
+    void writeEvicted(std::unique_lock<std::mutex>& lock);
     std::filesystem::path fileOf(const std::string& folder) const;
     void evict();
 
@@ -66,10 +71,11 @@ class CollectionIndex {
     const std::uint64_t limitBytes_;
     std::mutex mutex_;
     std::unordered_map<std::string, Folder> folders_;
+    std::vector<std::pair<std::string, Folder>> evicted_;
     std::uint64_t uses_ = 0;
     bool usable_ = true;
     bool warned_ = false;
-    bool wrote_ = false;
+    std::atomic<bool> wrote_{false};
 };
 
 // Everything about an extraction call that decides what it hands over and its result,
