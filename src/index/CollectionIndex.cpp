@@ -258,6 +258,9 @@ void CollectionIndex::evict() {
     }
 }
 
+// Every field of StagingCall and UnzipOptions that changes what a call hands over or what it
+// returns must be part of the key: a field left out would let a record taken under one value
+// answer a call made with another. (The archive's path is the record's place, not its key.)
 std::string CallKey(const StagingCall& call) {
     const UnzipOptions& o = call.options;
     const std::int64_t values[] = {
