@@ -44,7 +44,7 @@ configure_and_build() {
 }
 
 # The fuzz targets, their build (clang with libFuzzer) and one run of a target.
-QUILLERY_FUZZERS=(unzip matcher command_line audit patterns)
+QUILLERY_FUZZERS=(unzip matcher command_line audit patterns index)
 QUILLERY_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 build_fuzzers() {

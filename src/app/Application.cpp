@@ -98,6 +98,7 @@ int Application::start(const QString& argumentText, const CommandLineRequest& re
     state_.ScanIdle = true;
     options_->setChecked(OptionBox::SubFolders, true);
     options_->setChecked(OptionBox::InternalViewer, true);
+    options_->setChecked(OptionBox::Index, true);
     options_->setWindowTitle(TitleText());
     state_.UseInternalViewer = true;
     state_.IncludeSubFolders = true;
@@ -237,6 +238,7 @@ void Application::loadSettings() {
     options_->setChecked(OptionBox::SubFolders, values.subFolders != 0);
     options_->setChecked(OptionBox::ShowSize, values.showSize != 0);
     options_->setChecked(OptionBox::AllArchives, values.allArchives != 0);
+    ApplyIndexSettings(values, *this);
 }
 
 void Application::saveSettings() {
@@ -249,6 +251,10 @@ void Application::saveSettings() {
     values.subFolders = options_->isChecked(OptionBox::SubFolders) ? 1 : 0;
     values.showSize = options_->isChecked(OptionBox::ShowSize) ? 1 : 0;
     values.allArchives = options_->isChecked(OptionBox::AllArchives) ? 1 : 0;
+    values.noIndex = options_->isChecked(OptionBox::Index) ? 0 : 1;
+    if (state_.IndexLimitBytes != RunState::kDefaultIndexLimitBytes) {
+        values.indexLimitMB = static_cast<int>(state_.IndexLimitBytes >> 20);
+    }
     SaveSettings(values);
 }
 

@@ -39,6 +39,13 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
     return switches;
 }
 
+void ApplyIndexSettings(const SettingsValues& values, Application& app) {
+    app.view().setOptionChecked(OptionBox::Index, values.noIndex == 0);
+    if (values.indexLimitMB > 0) {
+        app.state().IndexLimitBytes = static_cast<std::uint64_t>(values.indexLimitMB) << 20;
+    }
+}
+
 CommandLineRequest ReadSwitchLine(const QString& line) {
     CommandLineRequest request;
     request.switches = ParseCommandLine(line);
@@ -160,6 +167,8 @@ bool ProcessCommandLine(Application& app, const QString& argumentText,
 
     view.setPatternText(kCommandLinePatterns);
     const CommandLineSwitches& switches = request.switches;
+    ApplyIndexSettings(LoadSettings(), app);
+    state.NoIndexSwitch = switches.noIndex;
     if (switches.extensions) {
         view.setPatternText(*switches.extensions);
     }

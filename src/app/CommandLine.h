@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "settings/Settings.h"
+
 namespace quillery {
 
 class Application;
@@ -20,7 +22,7 @@ struct CommandLineSwitches {
     std::optional<QString> folder;
     bool audit = false;
     bool allArchives = false;  // every archive type, for this run only
-    bool noIndex = false;
+    bool noIndex = false;      // "-noindex": this run goes without the search index
 
     bool operator==(const CommandLineSwitches&) const = default;
 };
@@ -57,6 +59,10 @@ ParsedArguments ParseArguments(const QStringList& arguments);
 
 // The long option names that ParseArguments accepts, without their leading "--".
 QStringList LongOptionNames();
+
+// Puts the stored index settings into the options dialog's box and the state: a command-line
+// run happens before the stored settings are loaded, yet an index switched off stays off.
+void ApplyIndexSettings(const SettingsValues& values, Application& app);
 
 // Puts the requested values into the windows and runs one search when they name a folder
 // and a search string (or a folder and audit mode). argumentText is the program's argument

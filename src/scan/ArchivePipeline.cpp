@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/TargetFiles.h"
+#include "scan/IndexedExamine.h"
 #include "scan/MatchingSink.h"
 #include "scan/Walk.h"
 
@@ -133,8 +134,9 @@ std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
 }  // namespace
 
 ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, fs::path root,
-                                 bool includeSubFolders, unsigned workers)
+                                 bool includeSubFolders, unsigned workers, RunIndex* index)
     : matcher_(matcher),
+      index_(index),
       plan_(std::move(plan)),
       workers_(workers),
       aheadArchives_(std::max<std::size_t>(16, 4 * std::size_t{workers})),
@@ -221,7 +223,7 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     ArchiveVerdict verdict;
     bool made = true;
     try {
-        verdict = ExamineWithCall(call, matcher_, &cancel_);
+        verdict = IndexedExamine(call, matcher_, index_, &cancel_);
     } catch (const std::exception&) {
         made = false;  // out of memory, say: the walk tries again itself
     }

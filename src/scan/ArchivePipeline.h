@@ -23,9 +23,11 @@ namespace quillery {
 struct ArchiveVerdict {
     int result = 0;
     bool matched = false;
+    bool fromIndex = false;  // given by the index without reading the archive
 };
 
 class TreeOrder;
+struct RunIndex;
 
 // What a file on disk was at one moment (unknown when it could not be read).
 struct FileStamp {
@@ -58,9 +60,10 @@ ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& match
 class ArchivePipeline {
   public:
     // plan: the call for an archive, with its path left empty. workers: threads to start
-    // (at least one is not needed: without any, take examines each archive itself).
+    // (at least one is not needed: without any, take examines each archive itself). index:
+    // the run's, or null.
     ArchivePipeline(const TextMatcher& matcher, StagingCall plan, std::filesystem::path root,
-                    bool includeSubFolders, unsigned workers);
+                    bool includeSubFolders, unsigned workers, RunIndex* index = nullptr);
     ~ArchivePipeline();
     ArchivePipeline(const ArchivePipeline&) = delete;
     ArchivePipeline& operator=(const ArchivePipeline&) = delete;
@@ -112,6 +115,7 @@ class ArchivePipeline {
     void waitForWalk(std::unique_lock<std::mutex>& lock);
 
     const TextMatcher& matcher_;
+    RunIndex* const index_;
     const StagingCall plan_;
     const std::size_t workers_;  // asked for (threads_ may hold fewer)
     const std::size_t aheadArchives_;

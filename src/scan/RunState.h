@@ -50,6 +50,17 @@ struct RunState {
     bool closing = false;
 
     StagingState staging;
+
+    // The persistent index of archive texts: whether the current run uses it (the options
+    // dialog's box, unless -noindex switched it off for this process); its folder (empty: the
+    // default under the cache folder) and the most bytes it may take.
+    bool IndexEnabled = true;
+    bool NoIndexSwitch = false;
+    std::filesystem::path IndexFolder;
+    static constexpr std::uint64_t kDefaultIndexLimitBytes = std::uint64_t{1} << 30;
+    std::uint64_t IndexLimitBytes = kDefaultIndexLimitBytes;
+    // Archives of the last walk whose verdict came from the index without reading them.
+    std::int64_t IndexAnswers = 0;
 };
 
 }  // namespace quillery

@@ -146,6 +146,7 @@ void RunScan(ScanContext& ctx) {
     state.IncludeSubFolders = view.optionChecked(OptionBox::SubFolders);
     state.staging.allArchives =
         view.optionChecked(OptionBox::AllArchives) || state.AllArchivesSwitch;
+    state.IndexEnabled = view.optionChecked(OptionBox::Index) && !state.NoIndexSwitch;
     state.ScanIdle = false;
     view.setStartCaption(kStopCaption);
 

@@ -8,7 +8,7 @@
 namespace quillery {
 
 // The check boxes of the options dialog that the engine reads and writes.
-enum class OptionBox { ShowSize, SubFolders, Audit, InternalViewer, AllArchives };
+enum class OptionBox { ShowSize, SubFolders, Audit, InternalViewer, AllArchives, Index };
 
 enum class ColumnAlignment { Left, Right };
 

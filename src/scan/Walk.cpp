@@ -17,6 +17,7 @@
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
 #include "scan/Formats.h"
+#include "scan/IndexedExamine.h"
 #include "text/ShownPath.h"
 
 namespace quillery {
@@ -32,6 +33,9 @@ struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
     std::set<FolderId> visited;
+    // The persistent index, unless the run goes without (declared before the pipeline,
+    // which uses it, so that it outlives it).
+    std::unique_ptr<RunIndex> index;
     // Examines archives ahead of the walk on the worker threads (whole runs only).
     std::unique_ptr<ArchivePipeline> pipeline;
 };
@@ -66,9 +70,13 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
     if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict, listed) ||
         (verdict.result == kUnzOk && verdict.matched &&
          StampOf(entry.path(), folderFd) != listed)) {
-        verdict = ExamineWithCall(call, run.matcher);
+        // A scan never asks a question (no password prompt), so no state is needed here.
+        verdict = IndexedExamine(call, run.matcher, run.index.get());
     }
     staging.LastUnzipResult = verdict.result;
+    if (verdict.fromIndex) {
+        ++ctx.state.IndexAnswers;
+    }
     if (verdict.result == kUnzOk && verdict.matched) {
         ++ctx.state.FilesFound;
         ctx.view.setFoundCount(FormatCounter(ctx.state.FilesFound));
@@ -157,7 +165,9 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
 }
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr};
+    run.index = IndexForRun(ctx.state, run.matcher);
+    ctx.state.IndexAnswers = 0;
     QString patterns = ctx.view.patternText();
     if (patterns.isEmpty()) {
         patterns = kDefaultPatternText;  // as staging will set it
@@ -165,12 +175,16 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder) {
     run.pipeline = std::make_unique<ArchivePipeline>(
         run.matcher,
         PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
-        folder, ctx.state.IncludeSubFolders, ctx.state.workerThreads);
+        folder, ctx.state.IncludeSubFolders, ctx.state.workerThreads, run.index.get());
     Walk(run, folder);
+    run.pipeline.reset();
+    if (run.index) {
+        run.index->store->save();
+    }
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr};
     ScanArchivesOf(run, folder);
 }
 

@@ -19,6 +19,8 @@ const QString kInternalViewName = QStringLiteral("IntView");
 const QString kSubFoldersName = QStringLiteral("SubFolder");
 const QString kShowSizeName = QStringLiteral("ShowSize");
 const QString kAllArchivesName = QStringLiteral("AllArchives");
+const QString kNoIndexName = QStringLiteral("NoIndex");
+const QString kIndexLimitName = QStringLiteral("IndexLimitMB");
 
 // Removes leading and trailing blanks (U+0020 only).
 QStringView TrimmedOfBlanks(QStringView text) {
@@ -91,6 +93,10 @@ SettingsValues LoadSettings(const SettingsKey& key) {
     values.subFolders = ReadCheckBox(open, kSubFoldersName);
     values.showSize = ReadCheckBox(open, kShowSizeName);
     values.allArchives = ReadCheckBox(open, kAllArchivesName);
+    values.noIndex = ReadCheckBox(open, kNoIndexName);
+    bool whole = false;
+    const int limit = ReadText(open, kIndexLimitName).toInt(&whole);
+    values.indexLimitMB = whole && limit > 0 ? limit : 0;
     return values;
 }
 
@@ -111,6 +117,13 @@ bool SaveSettings(const SettingsValues& values, const SettingsKey& key) {
     WriteOpenValue(open, kSubFoldersName, kNumberValue, std::int32_t{values.subFolders});
     WriteOpenValue(open, kShowSizeName, kNumberValue, std::int32_t{values.showSize});
     WriteOpenValue(open, kAllArchivesName, kNumberValue, std::int32_t{values.allArchives});
+    // The index values are written only when they differ from the defaults.
+    if (values.noIndex != 0) {
+        WriteOpenValue(open, kNoIndexName, kNumberValue, std::int32_t{values.noIndex});
+    }
+    if (values.indexLimitMB > 0) {
+        WriteOpenValue(open, kIndexLimitName, kNumberValue, std::int32_t{values.indexLimitMB});
+    }
     return true;
 }
 

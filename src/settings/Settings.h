@@ -18,6 +18,10 @@ struct SettingsValues {
     int subFolders = 0;
     int showSize = 0;
     int allArchives = 0;
+    // The persistent search index: 1 switches it off; the most megabytes it may take (0:
+    // the default).
+    int noIndex = 0;
+    int indexLimitMB = 0;
 
     bool operator==(const SettingsValues&) const = default;
 };

@@ -8,13 +8,13 @@ namespace quillery {
 
 OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("frmOptions"));
-    setFixedSize(TwipsSize(3972, 4260));
+    setFixedSize(TwipsSize(3972, 4860));
     QFont small = font();
     small.setPixelSize(11);
     setFont(small);
     frame1_ = new QGroupBox(QStringLiteral("Options"), this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
-    frame1_->setGeometry(TwipsRect(120, 120, 3732, 3372));
+    frame1_->setGeometry(TwipsRect(120, 120, 3732, 3972));
     const auto makeBox = [this](const char* name, const QString& caption, QRect geometry) {
         auto* b = new QCheckBox(caption, frame1_);
         b->setObjectName(QLatin1String(name));
@@ -31,9 +31,13 @@ OptionsDialog::OptionsDialog(RunState& state, QWidget* parent) : QDialog(parent)
         makeBox("chkSize", QStringLiteral("&Display File Size"), TwipsRect(240, 2280, 1692, 372));
     chkAllArchives_ = makeBox("chkAllArchives", QStringLiteral("All Archive &Types"),
                               TwipsRect(240, 2880, 1812, 372));
+    chkIndex_ =
+        makeBox("chkIndex", QStringLiteral("Search &Index"), TwipsRect(240, 3480, 1812, 372));
+    chkIndex_->setToolTip(
+        QStringLiteral("Remember what archives hold, so that searching them again is quick"));
     cmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(TwipsRect(2640, 3720, 1212, 372));
+    cmdOK_->setGeometry(TwipsRect(2640, 4320, 1212, 372));
     cmdOK_->setDefault(true);
     connect(cmdOK_, &QPushButton::clicked, this, &OptionsDialog::okClicked);
 
@@ -58,6 +62,7 @@ void OptionsDialog::setUpOptions() {
     scanFolder_->setChecked(state_.IncludeSubFolders);
     chkInternalView_->setChecked(state_.UseInternalViewer);
     chkAudit_->setChecked(state_.UseAudit);
+    chkIndex_->setChecked(state_.IndexEnabled);
 }
 
 QCheckBox* OptionsDialog::box(OptionBox which) const {
@@ -72,6 +77,8 @@ QCheckBox* OptionsDialog::box(OptionBox which) const {
             return chkInternalView_;
         case OptionBox::AllArchives:
             return chkAllArchives_;
+        case OptionBox::Index:
+            return chkIndex_;
     }
     return chkSize_;
 }

@@ -39,6 +39,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* scanFolder_;
     QCheckBox* chkSize_;
     QCheckBox* chkAllArchives_;
+    QCheckBox* chkIndex_;
     QPushButton* cmdOK_;
 };
 

@@ -36,8 +36,8 @@ void IsolateEnvironment() {
     Root() = pattern;
     const auto home = Root() / "home";
     const auto config = Root() / "config";
-    const auto tmp = Root() / "tmp";
     const auto cache = Root() / "cache";
+    const auto tmp = Root() / "tmp";
     const auto work = Root() / "work";
     for (const auto& dir : {home, config, cache, tmp, work}) {
         std::filesystem::create_directories(dir);

@@ -1,0 +1,293 @@
+#include "index/CollectionIndex.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+namespace quillery {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSuffix = ".qix";
+// Folders whose records are held at once; the walk and the examination ahead of it use one
+// or two at a time.
+constexpr std::size_t kFoldersInMemory = 64;
+// A folder file read in a run is marked as used when its mark is older than this.
+constexpr std::int64_t kUseMarkSeconds = 3600;
+
+// The archive's folder as an absolute path, and its name in it.
+std::pair<std::string, std::string> Keys(const fs::path& archive) {
+    std::string text = archive.native();
+    const bool plain = !text.empty() && text[0] == '/' && text.find("/.") == std::string::npos &&
+                       text.find("//") == std::string::npos;
+    if (!plain) {
+        std::error_code ec;
+        const fs::path full = fs::absolute(archive, ec);
+        text = (ec ? archive : full).lexically_normal().native();
+    }
+    const std::size_t slash = text.rfind('/');
+    if (slash == std::string::npos) {
+        return {std::string(), text};
+    }
+    return {text.substr(0, slash == 0 ? 1 : slash), text.substr(slash + 1)};
+}
+
+}  // namespace
+
+CollectionIndex::CollectionIndex(fs::path folder, std::uint64_t limitBytes)
+    : dir_(std::move(folder)), limitBytes_(limitBytes) {
+    std::error_code ec;
+    if (fs::create_directories(dir_, ec)) {
+        ::chmod(dir_.c_str(), 0700);  // summaries of the user's files are the user's alone
+    }
+    usable_ = fs::is_directory(dir_, ec) && ::access(dir_.c_str(), R_OK | W_OK | X_OK) == 0;
+}
+
+CollectionIndex::~CollectionIndex() {
+    save();
+}
+
+fs::path CollectionIndex::DefaultFolder() {
+    fs::path base;
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache != nullptr && *cache != '\0' && fs::path(cache).is_absolute()) {
+        base = cache;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = fs::path(home != nullptr && *home != '\0' ? home : "/") / ".cache";
+    }
+    return base / "Velmora" / "Quillery" / "index";
+}
+
+fs::path CollectionIndex::fileOf(const std::string& folder) const {
+    std::uint64_t h = 0xCBF29CE484222325ULL;
+    for (const char c : folder) {
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+    }
+    char name[17];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(h));
+    return dir_ / (std::string(name) + kSuffix);
+}
+
+CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder,
+                                                   std::unique_lock<std::mutex>& lock) {
+    auto found = folders_.find(folder);
+    if (found == folders_.end()) {
+        // Read without the lock, so that the other thread goes on meanwhile.
+        Folder data;
+        const fs::path file = fileOf(folder);
+        FolderFileState state = FolderFileState::kMissing;
+        if (usable_) {
+            lock.unlock();
+            state = ReadFolderFile(file, folder, data.records);
+            lock.lock();
+        }
+        found = folders_.find(folder);
+        if (found != folders_.end()) {
+            found->second.lastUse = ++uses_;
+            return found->second;  // read by the other thread meanwhile
+        }
+        data.fromFile = state == FolderFileState::kRead;
+        if (state == FolderFileState::kDamaged) {
+            data.dirty = true;  // rewritten with what this run finds
+            if (!warned_) {
+                warned_ = true;
+                std::fprintf(stderr, "quillery: index file %s was unusable and is rebuilt\n",
+                             file.c_str());
+            }
+        }
+        if (folders_.size() >= kFoldersInMemory) {
+            // The walk has long left the folder used longest ago: it is let go, and written
+            // once the lock is released.
+            auto oldest = folders_.begin();
+            for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+                if (it->second.lastUse < oldest->second.lastUse) {
+                    oldest = it;
+                }
+            }
+            evicted_.emplace_back(oldest->first, std::move(oldest->second));
+            folders_.erase(oldest);
+        }
+        found = folders_.emplace(folder, std::move(data)).first;
+    }
+    found->second.lastUse = ++uses_;
+    return found->second;
+}
+
+std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const fs::path& archive,
+                                                           const FileIdentity& identity,
+                                                           const std::string& callKey) {
+    const auto [folderKey, name] = Keys(archive);
+    std::unique_lock<std::mutex> lock(mutex_);
+    Folder& folder = folderOf(folderKey, lock);
+    std::shared_ptr<const ArchiveRecord> record;
+    const auto found = folder.records.find(name);
+    if (found != folder.records.end()) {
+        folder.seen.insert(name);
+        if (found->second->identity == identity && found->second->callKey == callKey) {
+            record = found->second;
+        }
+    }
+    writeEvicted(lock);
+    return record;
+}
+
+void CollectionIndex::remember(const fs::path& archive, ArchiveRecord record) {
+    // The identity was read before the archive was: had the file changed since, its change
+    // time would have moved on (at least a tick, and the identity has settled for longer),
+    // so the record could never be taken for the file's new content.
+    if (!usable_ || !SettledIdentity(record.identity)) {
+        return;
+    }
+    const auto [folderKey, name] = Keys(archive);
+    std::unique_lock<std::mutex> lock(mutex_);
+    Folder& folder = folderOf(folderKey, lock);
+    folder.seen.insert(name);
+    auto& slot = folder.records[name];
+    if (!slot || *slot != record) {
+        slot = std::make_shared<const ArchiveRecord>(std::move(record));
+        folder.dirty = true;
+    }
+    writeEvicted(lock);
+}
+
+void CollectionIndex::writeEvicted(std::unique_lock<std::mutex>& lock) {
+    if (evicted_.empty()) {
+        return;
+    }
+    std::vector<std::pair<std::string, Folder>> evicted;
+    evicted.swap(evicted_);
+    lock.unlock();
+    for (auto& [key, folder] : evicted) {
+        writeFolder(key, folder);
+    }
+}
+
+void CollectionIndex::writeFolder(const std::string& key, Folder& folder) {
+    // Archives of the folder this run did not come across may be gone.
+    for (auto it = folder.records.begin();
+         folder.seen.size() < folder.records.size() && it != folder.records.end();) {
+        struct stat info {};
+        if (!folder.seen.contains(it->first) &&
+            ::stat((fs::path(key) / it->first).c_str(), &info) != 0) {
+            it = folder.records.erase(it);
+            folder.dirty = true;
+        } else {
+            ++it;
+        }
+    }
+    const fs::path file = fileOf(key);
+    if (folder.dirty) {
+        if (folder.records.empty()) {
+            std::error_code ec;
+            fs::remove(file, ec);
+        } else if (WriteFileAtomically(file, EncodeFolderFile(key, folder.records))) {
+            wrote_ = true;
+        }
+    } else if (folder.fromFile) {
+        // The modification time marks the last use, for eviction.
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        struct stat info {};
+        if (::stat(file.c_str(), &info) == 0 &&
+            now.tv_sec - info.st_mtim.tv_sec > kUseMarkSeconds) {
+            ::utimensat(AT_FDCWD, file.c_str(), nullptr, 0);
+        }
+    }
+}
+
+void CollectionIndex::save() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (usable_) {
+        for (auto& [key, folder] : evicted_) {
+            writeFolder(key, folder);
+        }
+        for (auto& [key, folder] : folders_) {
+            writeFolder(key, folder);
+        }
+    }
+    evicted_.clear();
+    // What is saved is read again from the files when it is needed.
+    folders_.clear();
+    if (wrote_) {
+        evict();
+        wrote_ = false;
+    }
+}
+
+void CollectionIndex::evict() {
+    struct File {
+        fs::path path;
+        std::int64_t used;
+        std::uint64_t size;
+    };
+    std::vector<File> files;
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat info {};
+        if (it->path().extension() != kSuffix || ::stat(it->path().c_str(), &info) != 0) {
+            continue;
+        }
+        files.push_back({it->path(), static_cast<std::int64_t>(info.st_mtim.tv_sec),
+                         static_cast<std::uint64_t>(info.st_size)});
+        total += static_cast<std::uint64_t>(info.st_size);
+    }
+    if (total <= limitBytes_) {
+        return;
+    }
+    std::sort(files.begin(), files.end(),
+              [](const File& a, const File& b) { return a.used < b.used; });
+    for (const File& file : files) {
+        if (total <= limitBytes_) {
+            break;
+        }
+        std::error_code removeError;
+        if (fs::remove(file.path, removeError)) {
+            total -= file.size;
+        }
+    }
+}
+
+// Every field of StagingCall and UnzipOptions that changes what a call hands over or what it
+// returns must be part of the key: a field left out would let a record taken under one value
+// answer a call made with another. (The archive's path is the record's place, not its key.)
+std::string CallKey(const StagingCall& call) {
+    const UnzipOptions& o = call.options;
+    const std::int64_t values[] = {o.extractOnlyNewer,
+                                   o.spaceToUnderscore,
+                                   o.promptToOverwrite,
+                                   o.quietLevel,
+                                   o.writeToStdout,
+                                   o.testOnly,
+                                   o.listContents,
+                                   o.freshenExisting,
+                                   o.displayComment,
+                                   o.recreateFolders,
+                                   o.overwriteExisting,
+                                   o.convertLineEnds,
+                                   o.detailedListing,
+                                   o.caseInsensitiveNames,
+                                   o.restorePermissions,
+                                   static_cast<std::int64_t>(o.maxEntryBytes),
+                                   o.allArchives ? 1 : 0,
+                                   call.noPasswordPrompt,
+                                   call.selectsNothing ? 1 : 0};
+    std::string key(reinterpret_cast<const char*>(values), sizeof values);
+    for (const std::string& pattern : call.include) {
+        key += pattern;
+        key += '\0';
+    }
+    return key;
+}
+
+}  // namespace quillery

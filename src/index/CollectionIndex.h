@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "archive/Staging.h"
+#include "index/IndexFile.h"
+
+namespace quillery {
+
+// The persistent index of the archives a run examines: one file per folder of archives, in a
+// cache folder of its own (never in the searched folders). Lookups and new records come
+// from any thread; save() writes the folders that changed, each file replaced whole, so that
+// runs at the same time never corrupt it (the last to write a folder wins, and every version
+// is exact for the identities it records). Every failure to read or write only costs speed:
+// a folder whose file cannot be read is indexed anew, one that cannot be written is not kept.
+class CollectionIndex {
+  public:
+    // folder: where the files go (made when missing); limitBytes: beyond this size in all,
+    // the files used longest ago are removed when the index is saved.
+    CollectionIndex(std::filesystem::path folder, std::uint64_t limitBytes);
+    ~CollectionIndex();
+    CollectionIndex(const CollectionIndex&) = delete;
+    CollectionIndex& operator=(const CollectionIndex&) = delete;
+
+    // $XDG_CACHE_HOME/Velmora/Quillery/index ($HOME/.cache when XDG_CACHE_HOME is not set).
+    static std::filesystem::path DefaultFolder();
+
+    // Whether records can be kept at all (the folder exists and can be written).
+    bool usable() const { return usable_; }
+
+    // The record of archive when it was taken from the file as it is now and with the same
+    // call; null otherwise.
+    std::shared_ptr<const ArchiveRecord> find(const std::filesystem::path& archive,
+                                              const FileIdentity& identity,
+                                              const std::string& callKey);
+    // Keeps a record taken from the file that had record.identity before it was read, unless
+    // that identity is so recent that the file's times could not tell the next change.
+    void remember(const std::filesystem::path& archive, ArchiveRecord record);
+    // Writes what changed: records of archives gone from the disk are dropped.
+    void save();
+
+  private:
+    struct Folder {
+        FolderRecords records;
+        std::unordered_set<std::string> seen;  // names looked up in this run
+        bool dirty = false;
+        bool fromFile = false;
+        std::uint64_t lastUse = 0;
+    };
+
+    // The folder's records, read from its file when they are not held yet (with the lock
+    // released meanwhile).
+    Folder& folderOf(const std::string& folder, std::unique_lock<std::mutex>& lock);
+    // Writes the folder's file when its records changed, else marks it as used.
+    void writeFolder(const std::string& key, Folder& folder);
+    // Writes the folders let go while the lock was held, releasing it first.
+    void writeEvicted(std::unique_lock<std::mutex>& lock);
+    std::filesystem::path fileOf(const std::string& folder) const;
+    void evict();
+
+    const std::filesystem::path dir_;
+    const std::uint64_t limitBytes_;
+    std::mutex mutex_;
+    std::unordered_map<std::string, Folder> folders_;
+    std::vector<std::pair<std::string, Folder>> evicted_;
+    std::uint64_t uses_ = 0;
+    bool usable_ = true;
+    bool warned_ = false;
+    std::atomic<bool> wrote_{false};
+};
+
+// Everything about an extraction call that decides what it hands over and its result,
+// except the archive's path: the key under which the index keeps what the call found.
+std::string CallKey(const StagingCall& call);
+
+}  // namespace quillery

@@ -1,0 +1,41 @@
+#include "index/FileIdentity.h"
+
+#include <sys/stat.h>
+#include <time.h>
+
+#include <algorithm>
+
+namespace quillery {
+
+namespace {
+
+// Well above the tick of any clock that stamps file times on Linux (at most 10 ms).
+constexpr std::int64_t kSettleNs = 100'000'000;
+
+std::int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+}  // namespace
+
+bool ReadFileIdentity(const std::filesystem::path& path, FileIdentity& identity) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.inode = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::uint64_t>(info.st_size);
+    identity.modifiedNs = Nanoseconds(info.st_mtim);
+    identity.changedNs = Nanoseconds(info.st_ctim);
+    return true;
+}
+
+bool SettledIdentity(const FileIdentity& identity) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t latest = std::max(identity.modifiedNs, identity.changedNs);
+    return Nanoseconds(now) - latest >= kSettleNs;
+}
+
+}  // namespace quillery

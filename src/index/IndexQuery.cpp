@@ -1,0 +1,138 @@
+#include "index/IndexQuery.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "text/CodePage.h"
+
+namespace quillery {
+
+namespace {
+
+// More byte spellings of one trigram than this are not tried.
+constexpr std::size_t kMaxSpellings = 64;
+
+// For each character, the bytes (ASCII letters upper-cased, as the summary keeps them) that
+// read as it once upper-cased in the character set.
+using ByteSpellings = std::unordered_map<char16_t, std::vector<char16_t>>;
+
+ByteSpellings SpellingsOf(ByteCodePage page) {
+    ByteSpellings spellings;
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<unsigned char>(b);
+        const char16_t upper = ByteToChar(byte, page).toUpper().unicode();
+        const auto folded = static_cast<char16_t>(byte >= 'a' && byte <= 'z' ? byte - 32 : byte);
+        std::vector<char16_t>& list = spellings[upper];
+        if (std::find(list.begin(), list.end(), folded) == list.end()) {
+            list.push_back(folded);
+        }
+    }
+    return spellings;
+}
+
+const ByteSpellings& Spellings(int pageIndex) {
+    static const ByteSpellings cp437 = SpellingsOf(ByteCodePage::Cp437);
+    static const ByteSpellings cp1252 = SpellingsOf(ByteCodePage::Windows1252);
+    return pageIndex == 0 ? cp437 : cp1252;
+}
+
+std::uint64_t Units48(char16_t a, char16_t b, char16_t c) {
+    return (std::uint64_t{a} << 32) | (std::uint64_t{b} << 16) | c;
+}
+
+}  // namespace
+
+IndexQuery::IndexQuery(bool allOf, const std::vector<QString>& terms) : allOf_(allOf) {
+    // As the matcher does: when every term is ASCII, texts are read as bytes; otherwise every
+    // term is looked for in the decoded text.
+    bool asciiTerms = true;
+    for (const QString& text : terms) {
+        for (const QChar c : text) {
+            asciiTerms = asciiTerms && c.unicode() < 0x80;
+        }
+    }
+    for (const QString& text : terms) {
+        Term term;
+        term.empty = text.isEmpty();
+        term.ascii = asciiTerms;
+        term.units = static_cast<std::size_t>(text.size());
+        const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
+        for (std::size_t i = 0; i + 2 < term.units; ++i) {
+            term.trigrams.push_back(TrigramHash(Units48(u[i], u[i + 1], u[i + 2])));
+        }
+        if (!term.ascii) {
+            for (int page = 0; page < 2; ++page) {
+                Term::ByteReading& reading = term.bytes[static_cast<std::size_t>(page)];
+                const ByteSpellings& spellings = Spellings(page);
+                std::vector<const std::vector<char16_t>*> choices;
+                for (std::size_t i = 0; i < term.units; ++i) {
+                    const auto found = spellings.find(u[i]);
+                    if (found == spellings.end()) {
+                        reading.impossible = true;
+                        break;
+                    }
+                    choices.push_back(&found->second);
+                }
+                if (reading.impossible) {
+                    continue;
+                }
+                for (std::size_t i = 0; i + 2 < term.units; ++i) {
+                    const auto &a = *choices[i], &b = *choices[i + 1], &c = *choices[i + 2];
+                    std::vector<std::uint32_t> hashes;
+                    if (a.size() * b.size() * c.size() <= kMaxSpellings) {
+                        for (const char16_t x : a) {
+                            for (const char16_t y : b) {
+                                for (const char16_t z : c) {
+                                    hashes.push_back(TrigramHash(Units48(x, y, z)));
+                                }
+                            }
+                        }
+                    }
+                    reading.trigrams.push_back(std::move(hashes));
+                }
+            }
+        }
+        terms_.push_back(std::move(term));
+    }
+}
+
+bool IndexQuery::provenAbsent(const Term& term, const EntrySummary& entry) const {
+    if (term.empty) {
+        return !entry.has(EntrySummary::kNonEmpty);
+    }
+    const bool byteReading = !term.ascii && !entry.has(EntrySummary::kUtf8);
+    const Term::ByteReading& reading = term.bytes[entry.has(EntrySummary::kCp437) ? 0 : 1];
+    if (byteReading && reading.impossible) {
+        return true;
+    }
+    if (!entry.has(EntrySummary::kHasFilter) || term.units < 3 || entry.bits.empty()) {
+        return false;
+    }
+    const std::uint64_t* bits = entry.bits.data();
+    const auto mask = static_cast<std::uint32_t>(entry.bits.size() * 64 - 1);
+    const auto has = [bits, mask](std::uint32_t h) {
+        return ((bits[(h & mask) >> 6] >> (h & 63)) & 1) != 0;
+    };
+    if (!byteReading) {
+        return !std::all_of(term.trigrams.begin(), term.trigrams.end(), has);
+    }
+    for (const std::vector<std::uint32_t>& spellings : reading.trigrams) {
+        if (!spellings.empty() && std::none_of(spellings.begin(), spellings.end(), has)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IndexQuery::entryCannotMatch(const EntrySummary& entry) const {
+    if (!entry.has(EntrySummary::kComplete)) {
+        return true;  // only an entry that inflated completely can match
+    }
+    const auto absent = [&](const Term& term) { return provenAbsent(term, entry); };
+    if (allOf_) {
+        return terms_.empty() || std::any_of(terms_.begin(), terms_.end(), absent);
+    }
+    return std::all_of(terms_.begin(), terms_.end(), absent);
+}
+
+}  // namespace quillery

@@ -1,0 +1,57 @@
+#include "scan/IndexedExamine.h"
+
+#include <algorithm>
+
+#include "archive/UnzipResult.h"
+#include "index/SummarySink.h"
+#include "scan/MatchingSink.h"
+
+namespace quillery {
+
+RunIndex::RunIndex(std::unique_ptr<CollectionIndex> index, const TextMatcher& matcher)
+    : store(std::move(index)),
+      query(matcher.expression().kind == SearchExpression::Kind::AllOf,
+            matcher.expression().terms) {}
+
+std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher) {
+    if (!state.IndexEnabled) {
+        return nullptr;
+    }
+    const std::filesystem::path folder =
+        state.IndexFolder.empty() ? CollectionIndex::DefaultFolder() : state.IndexFolder;
+    return std::make_unique<RunIndex>(
+        std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
+}
+
+ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
+                              const std::atomic<bool>* cancel) {
+    FileIdentity identity;
+    const std::filesystem::path& archive = call.options.zipFileName;
+    if (index == nullptr || !index->store->usable() || !ReadFileIdentity(archive, identity)) {
+        return ExamineWithCall(call, matcher, cancel);
+    }
+    const std::string key = CallKey(call);
+    if (const auto record = index->store->find(archive, identity, key)) {
+        const auto& entries = record->entries;
+        if (std::all_of(entries.begin(), entries.end(), [&](const EntrySummary& entry) {
+                return index->query.entryCannotMatch(entry);
+            })) {
+            return ArchiveVerdict{record->result, false, true};
+        }
+        // The record stays true for this file: read it without summarising it again.
+        return ExamineWithCall(call, matcher, cancel);
+    }
+    MatchingSink matching(matcher, cancel);
+    SummarySink summary(matching);
+    ArchiveVerdict verdict;
+    verdict.result = RunStagingCall(call, nullptr, nullptr, &summary);
+    verdict.matched = matching.matched();
+    const bool cancelled = cancel != nullptr && cancel->load();
+    if (verdict.result != kUnzCancelled && !cancelled) {
+        index->store->remember(archive,
+                               ArchiveRecord{identity, key, verdict.result, summary.take()});
+    }
+    return verdict;
+}
+
+}  // namespace quillery

@@ -1,0 +1,261 @@
+// The index only ever spares reading archives that cannot match: every run gives exactly what
+// a plain scan gives, whatever happened to the archives or to the index in between.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "index/IndexQuery.h"
+#include "index/TextSummary.h"
+#include "scan/MatchStream.h"
+#include "scan/ScanFixture.h"
+#include "scan/ScanRun.h"
+#include "scan/SearchExpression.h"
+#include "text/CodePage.h"
+
+namespace quillery::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Long enough for file times to tell any later change apart.
+void LetSettle() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+}
+
+// Feeds text in small pieces to the matcher and to a summary; whether the summary rules the
+// text out, and whether the matcher matches it.
+std::pair<bool, bool> RuledOutAndMatched(const std::string& name, const std::string& text,
+                                         const SearchExpression& expression) {
+    const TextMatcher matcher(expression);
+    MatchStream stream(matcher, CodePageForName(name));
+    TextSummarizer summarizer(CodePageForName(name), text.size());
+    for (std::size_t at = 0; at < text.size(); at += 5) {
+        const std::size_t n = std::min<std::size_t>(5, text.size() - at);
+        stream.feed(text.data() + at, n);
+        summarizer.feed(text.data() + at, n);
+    }
+    const IndexQuery query(expression.kind == SearchExpression::Kind::AllOf, expression.terms);
+    return {query.entryCannotMatch(summarizer.finish(true)), stream.finish()};
+}
+
+TEST(IndexFilterTest, RulesOutOnlyTextsTheMatcherRejectsInEveryReading) {
+    struct Case {
+        const char* what;
+        std::string name, text;
+        QString search;  // "audit:" + lines joined by '\n' for the audit strings
+        bool ruledOut;
+    };
+    const std::vector<Case> cases = {
+        {"absent phrase", "a.txt", "Hello World of zips", "velvet", true},
+        {"present in other case", "a.txt", "hello world", "WORLD", false},
+        {"&&: one term absent", "a.txt", "alpha beta", "alpha && gamma", true},
+        {"&&: both present", "a.txt", "alpha beta", "beta&&alpha", false},
+        {"||: every term absent", "a.txt", "alpha beta", "gamma || delta", true},
+        {"||: one present", "a.txt", "alpha beta", "gamma || beta", false},
+        {"UTF-8 dotless i reads as I", "a.txt", "D\xC4\xB1sk drive", "disk", false},
+        {"UTF-8 long s reads as S", "a.txt", "Mi\xC5\xBF\xC5\xBFion", "mission", false},
+        {"code page 437 art in .nfo", "a.nfo", "\xC9\xCD\xCD\xBB art", QString::fromUtf16(u"╔══"),
+         false},
+        {"the same bytes in .txt are 1252", "a.txt", "\xC9\xCD\xCD\xBB art",
+         QString::fromUtf16(u"╔══"), true},
+        {"1252 letter, not UTF-8", "a.txt", "caf\xE9 au lait", QString::fromUtf16(u"café"), false},
+        {"UTF-8 letter", "a.txt", "caf\xC3\xA9 au lait", QString::fromUtf16(u"CAFÉ"), false},
+        {"UTF-8 letter, longer term absent", "a.txt", "caf\xC3\xA9 au lait",
+         QString::fromUtf16(u"cafés"), true},
+        {"blank text and an empty term", "a.txt", "     ", "viewer ||", true},
+        {"mark only and an empty term", "a.txt", "\xEF\xBB\xBF", "viewer ||", true},
+        {"text and an empty term", "a.txt", " x ", "viewer ||", false},
+        {"term too short to rule out", "a.txt", "xyz", "ab", false},
+        {"audit: no string present", "a.txt", "alpha beta", "audit:nothing\ngamma && beta", true},
+        {"audit: one string present", "a.txt", "alpha beta", "audit:nothing\nha be", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SearchExpression expression = c.search.startsWith("audit:")
+                                                ? AuditExpression(c.search.mid(6).split('\n'))
+                                                : ParseSearchExpression(c.search);
+        const auto [ruledOut, matched] = RuledOutAndMatched(c.name, c.text, expression);
+        EXPECT_EQ(ruledOut, c.ruledOut);
+        EXPECT_FALSE(ruledOut && matched);
+    }
+}
+
+class IndexTest : public ScanFixture {
+  protected:
+    IndexTest() {
+        state.IndexFolder = cache.path() / "index";
+        view.search = "needle";
+    }
+
+    struct Outcome {
+        QStringList rows;
+        QString checked, found;
+        bool operator==(const Outcome&) const = default;
+        friend void PrintTo(const Outcome& o, std::ostream* out) {
+            *out << o.rows.join(',').toStdString() << " of" << o.checked.toStdString() << ","
+                 << o.found.toStdString() << " found";
+        }
+    };
+
+    Outcome Run(bool indexed) {
+        view.options[OptionBox::Index] = indexed;
+        StartStopClick(ctx);
+        Outcome outcome{view.rowNames(), view.checked, view.found};
+        return outcome;
+    }
+    // An indexed run gives what a plain one gives; returns how many archives the index answered.
+    std::int64_t ExpectPlainResult() {
+        const Outcome plain = Run(false);
+        const Outcome indexed = Run(true);
+        EXPECT_EQ(indexed, plain);
+        return state.IndexAnswers;
+    }
+    // A stored entry, so that texts of one length give archives of one size.
+    fs::path Stored(const std::string& rel, const std::string& text) {
+        const fs::path p = root / rel;
+        fs::create_directories(p.parent_path());
+        MakeZip(p, {ZipEntry("a.txt", text, false)});
+        return p;
+    }
+
+    TempDir cache;
+};
+
+TEST_F(IndexTest, EveryChangeToTheArchivesGivesThePlainResult) {
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const std::vector<Case> cases = {
+        {"bytes rewritten in place, size and time kept",
+         [this] {
+             const fs::path target = root / "sub/target.zip";
+             const auto time = fs::last_write_time(target);
+             const std::string before = ReadFileBytes(target);
+             Stored("scratch/new.zip", "plain text needle");
+             const std::string after = ReadFileBytes(root / "scratch/new.zip");
+             fs::remove_all(root / "scratch");
+             ASSERT_EQ(after.size(), before.size());
+             std::ofstream(target, std::ios::binary | std::ios::in) << after;  // same inode
+             fs::last_write_time(target, time);
+         }},
+        {"replaced by rename",
+         [this] {
+             Stored("replacement.zip.part", "plain text needle");
+             fs::rename(root / "replacement.zip.part", root / "sub/target.zip");
+         }},
+        {"deleted", [this] { fs::remove(root / "gone.zip"); }},
+        {"new archive", [this] { Stored("sub/fresh.zip", "a needle, new"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(root.path());
+        fs::remove_all(cache.path());
+        fs::create_directories(root.path());
+        Stored("keep.zip", "nothing to find in here");
+        Stored("sub/target.zip", "plain text xxxxxx");
+        Stored("gone.zip", "a needle in here");
+        LetSettle();
+        ExpectPlainResult();                // builds the index
+        EXPECT_EQ(ExpectPlainResult(), 2);  // keep and target answered; gone matches
+        c.change();
+        ExpectPlainResult();  // at once, while the change is fresh
+        LetSettle();
+        ExpectPlainResult();                // re-indexed
+        EXPECT_GE(ExpectPlainResult(), 1);  // keep still answered
+    }
+}
+
+TEST_F(IndexTest, DamagedOrUnusableIndexGivesThePlainResultAndIsRebuilt) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& file)> damage;
+        bool rebuilt;
+    };
+    const std::vector<Case> cases = {
+        {"truncated", [](const fs::path& f) { fs::resize_file(f, fs::file_size(f) / 2); }, true},
+        {"one byte changed",
+         [](const fs::path& f) {
+             std::string bytes = ReadFileBytes(f);
+             bytes[bytes.size() - 3] ^= 0x10;
+             WriteFileBytes(f, bytes);
+         },
+         true},
+        {"other version",
+         [](const fs::path& f) {
+             std::string bytes = ReadFileBytes(f);
+             bytes[8] ^= 0x7F;
+             WriteFileBytes(f, bytes);
+         },
+         true},
+        {"empty", [](const fs::path& f) { WriteFileBytes(f, ""); }, true},
+        {"cache folder is a file",
+         [this](const fs::path&) {
+             fs::remove_all(state.IndexFolder);
+             WriteFileBytes(state.IndexFolder, "not a folder");
+         },
+         false},
+        {"cache folder cannot be made",
+         [this](const fs::path&) { state.IndexFolder = "/proc/quillery-index"; }, false},
+    };
+    Stored("a.zip", "nothing here");
+    Stored("b.zip", "a needle here");
+    Stored("c/d.zip", "nothing there either");
+    LetSettle();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state.IndexFolder = cache.path() / "index";
+        fs::remove_all(state.IndexFolder);
+        ExpectPlainResult();
+        ASSERT_EQ(ExpectPlainResult(), 2);
+        const std::vector<fs::path> files(fs::directory_iterator(state.IndexFolder), {});
+        ASSERT_EQ(files.size(), 2u);  // one a folder
+        for (const fs::path& file : files) {
+            c.damage(file);
+        }
+        testing::internal::CaptureStderr();
+        ExpectPlainResult();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(ExpectPlainResult(), c.rebuilt ? 2 : 0);
+    }
+}
+
+TEST_F(IndexTest, RunsAtTheSameTimeKeepTheIndexWhole) {
+    // More folders than the index holds at once, so that some are let go during the runs.
+    for (int i = 0; i < 140; ++i) {
+        Stored("f" + std::to_string(i % 70) + "/a" + std::to_string(i) + ".zip",
+               i % 7 == 0 ? "with a needle" : "without one " + std::to_string(i));
+    }
+    LetSettle();
+    const Outcome plain = Run(false);
+    std::vector<Outcome> outcomes(2);
+    std::vector<std::thread> runs;
+    for (Outcome& outcome : outcomes) {
+        runs.emplace_back([this, &outcome] {
+            RunState other;
+            other.IndexFolder = state.IndexFolder;
+            FakeScanView otherView(other);
+            otherView.search = "needle";
+            otherView.options[OptionBox::Index] = true;
+            otherView.folder = view.folder;
+            FakeQuestions otherQuestions;
+            ScanContext otherCtx{other, otherView, otherQuestions, nullptr};
+            StartStopClick(otherCtx);
+            outcome = Outcome{otherView.rowNames(), otherView.checked, otherView.found};
+        });
+    }
+    for (std::thread& run : runs) {
+        run.join();
+    }
+    EXPECT_EQ(outcomes[0], plain);
+    EXPECT_EQ(outcomes[1], plain);
+    EXPECT_EQ(Run(true), plain);
+    EXPECT_EQ(state.IndexAnswers, 140 - 20);
+}
+
+}  // namespace
+}  // namespace quillery::test
