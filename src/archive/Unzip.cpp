@@ -347,7 +347,9 @@ int Extraction::openArchive() {
         return archive_ ? kUnzOk : kUnzNotAZip;
     }
     // A folder is no archive; nor is an empty file, which libzip would open as one.
-    const int fd = ::open(options_.zipFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO or device named like an archive must not hang the open; it has no
+    // effect on the reads of a regular file.
+    const int fd = ::open(options_.zipFileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
     const bool usable =
         fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;

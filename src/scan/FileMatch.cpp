@@ -23,7 +23,7 @@ TextMatcher MatcherForRun(const RunState& state) {
 }
 
 bool MatchFile(const TextMatcher& matcher, const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
