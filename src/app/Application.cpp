@@ -176,6 +176,12 @@ void Application::applyGivenValues(const CommandLineRequest& request) {
     if (given.audit) {
         options_->setChecked(OptionBox::Audit, true);
     }
+    if (given.allArchives) {
+        options_->setChecked(OptionBox::AllArchives, true);
+    }
+    if (given.noIndex) {
+        options_->setChecked(OptionBox::Index, false);
+    }
 }
 
 void Application::interrupt() {
