@@ -22,27 +22,6 @@ std::string Utf16Text(bool bigEndian) {
 
 class AllArchivesTest : public AppFixture {
   protected:
-    // A collection of zips and of every other kind, nested, damaged and junk ones among them.
-    void MakeCollection() {
-        MakeArchive(root.path(), "a.zip", "a.txt", "a needle");
-        fs::create_directories(root / "sub");
-        MakeArchive(root.path(), "plain.zip", "a.txt", "nothing");
-        MakeZip(root / "le.zip", {{"le.txt", Utf16Text(false)}});
-        MakeZip(root / "sub/be.zip", {{"be.nfo", Utf16Text(true)}});
-        MakeZip(root / "bom.zip", {{"bom.txt", "\xEF\xBB\xBFgrüße"}});
-        WriteArchive(root / "inner.tar.gz", "pax", "gzip", {{"deep/n.txt", "nested needle"}});
-        MakeZip(root / "nest.zip",
-                {{"x.doc", "no"}, {"inner.tar.gz", ReadFileBytes(root / "inner.tar.gz")}});
-        fs::remove(root / "inner.tar.gz");
-        WriteArchive(root / "b.7z", "7zip", "", {{"b.txt", "needle in 7z"}});
-        WriteArchive(root / "sub/c.TGZ", "pax", "gzip", {{"c.txt", "needle in tgz"}});
-        WriteArchive(root / "sub/d.tar.xz", "pax", "xz", {{"d.txt", "nothing here"}});
-        WriteArchive(root / "e.cpio", "cpio", "", {{"e.nfo", "needle in cpio"}});
-        WriteArchive(root / "cut.tar.gz", "pax", "gzip",
-                     {{"cut.txt", "needle"}, {"big.txt", std::string(300000, 'q')}});
-        fs::resize_file(root / "cut.tar.gz", fs::file_size(root / "cut.tar.gz") / 2);
-        WriteFileBytes(root / "junk.7z", "needle, but no archive");
-    }
     // Runs the program from a command line, as a script does; returns its log entry without
     // the header and the run's shown rows.
     std::string CommandLineRun(const QString& extra) {
@@ -72,7 +51,25 @@ class AllArchivesTest : public AppFixture {
 };
 
 TEST_F(AllArchivesTest, TheSwitchReadsEveryTypeForItsRunOnlyAndWithoutItNothingChanges) {
-    MakeCollection();
+    // A collection of zips and of every other kind, nested, damaged and junk ones among them.
+    MakeArchive(root.path(), "a.zip", "a.txt", "a needle");
+    fs::create_directories(root / "sub");
+    MakeArchive(root.path(), "plain.zip", "a.txt", "nothing");
+    MakeZip(root / "le.zip", {{"le.txt", Utf16Text(false)}});
+    MakeZip(root / "sub/be.zip", {{"be.nfo", Utf16Text(true)}});
+    MakeZip(root / "bom.zip", {{"bom.txt", "\xEF\xBB\xBFgrüße"}});
+    WriteArchive(root / "inner.tar.gz", "pax", "gzip", {{"deep/n.txt", "nested needle"}});
+    MakeZip(root / "nest.zip",
+            {{"x.doc", "no"}, {"inner.tar.gz", ReadFileBytes(root / "inner.tar.gz")}});
+    fs::remove(root / "inner.tar.gz");
+    WriteArchive(root / "b.7z", "7zip", "", {{"b.txt", "needle in 7z"}});
+    WriteArchive(root / "sub/c.TGZ", "pax", "gzip", {{"c.txt", "needle in tgz"}});
+    WriteArchive(root / "sub/d.tar.xz", "pax", "xz", {{"d.txt", "nothing here"}});
+    WriteArchive(root / "e.cpio", "cpio", "", {{"e.nfo", "needle in cpio"}});
+    WriteArchive(root / "cut.tar.gz", "pax", "gzip",
+                 {{"cut.txt", "needle"}, {"big.txt", std::string(300000, 'q')}});
+    fs::resize_file(root / "cut.tar.gz", fs::file_size(root / "cut.tar.gz") / 2);
+    WriteFileBytes(root / "junk.7z", "needle, but no archive");
     // Without the switch only the zips are read and counted.
     const std::string zipsOnly = CommandLineRun("");
     EXPECT_NE(zipsOnly.find("Number of files scanned 6\r\n"), std::string::npos) << zipsOnly;

@@ -26,7 +26,6 @@ using MainWindowTest = AppFixture;
 
 TEST_F(MainWindowTest, ARunTypedByTheUserFillsTheListCountersStatusAndLog) {
     EXPECT_EQ(Text("lblChecked"), "     0");
-    EXPECT_EQ(Text("textSearchString"), "");  // nothing stored yet
     EXPECT_FALSE(Child<QCheckBox>("scanFolder")->isChecked());
     MakeArchive(root.path(), "b.zip", "x.txt", "Hello there");
     MakeArchive(root.path(), "a.zip", "x.txt", "hello");
