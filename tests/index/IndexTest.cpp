@@ -69,6 +69,8 @@ TEST(IndexFilterTest, RulesOutOnlyTextsTheMatcherRejectsInEveryReading) {
         {"mark only and an empty term", "a.txt", "\xEF\xBB\xBF", "viewer ||", true},
         {"text and an empty term", "a.txt", " x ", "viewer ||", false},
         {"term too short to rule out", "a.txt", "xyz", "ab", false},
+        {"UTF-16 with its mark", "a.txt", std::string("\xFF\xFEn\0e\0e\0d\0l\0e\0", 14), "needle",
+         false},
         {"audit: no string present", "a.txt", "alpha beta", "audit:nothing\ngamma && beta", true},
         {"audit: one string present", "a.txt", "alpha beta", "audit:nothing\nha be", false},
     };
