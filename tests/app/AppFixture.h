@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
@@ -15,6 +16,7 @@
 #include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
+#include "ui/ViewerWindow.h"
 
 namespace quillery::test {
 
@@ -72,6 +74,28 @@ class AppFixture : public ::testing::Test {
             texts.push_back(list->topLevelItem(i)->text(column));
         }
         return texts;
+    }
+    // Double-clicks the row as a hand does (a click first); runs check on the viewer once it
+    // is open and has handled what its opening queued, then closes it unless check did.
+    void OpenViewer(std::function<void(ViewerWindow&)> check) {
+        QTimer::singleShot(0, &window(), [this, check] {
+            QTimer::singleShot(0, &window(), [this, check] {
+                ASSERT_NE(app->viewer(), nullptr);
+                check(*app->viewer());
+                if (app->viewer() != nullptr && app->viewer()->isVisible()) {
+                    app->viewer()->reject();
+                }
+            });
+        });
+        DoubleClickRow();
+    }
+    void DoubleClickRow() {
+        auto* list = Child<QTreeWidget>("ListView1");
+        list->setCurrentItem(list->topLevelItem(0));
+        const QPoint at = list->visualItemRect(list->topLevelItem(0)).center();
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
     std::string LogBytes() { return ReadFileBytes(workingFolder / "Quillery 0.67 .Log"); }
 

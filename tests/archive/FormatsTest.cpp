@@ -86,11 +86,10 @@ TEST_F(FormatsTest, EveryWritableFormatIsSearchedAndUnpackedSafely) {
         bool escape;  // its writer keeps a name that climbs out
     };
     const Row rows[] = {
-        {"a.7z", "7zip", "", true, true},        {"a.tar", "pax", "", true, true},
-        {"a.tgz", "pax", "gzip", true, true},    {"a.tar.bz2", "pax", "bzip2", true, true},
-        {"a.TAR.XZ", "pax", "xz", true, true},   {"a.tzst", "pax", "zstd", true, true},
-        {"a.tar.lz", "pax", "lzip", true, true}, {"a.cpio", "cpio", "", true, true},
-        {"a.iso", "iso9660", "", false, true},   {"a.xar", "xar", "", true, false},
+        {"a.7z", "7zip", "", true, true},      {"a.tar", "pax", "", true, true},
+        {"a.tgz", "pax", "gzip", true, true},  {"a.TAR.XZ", "pax", "xz", true, true},
+        {"a.tzst", "pax", "zstd", true, true}, {"a.cpio", "cpio", "", true, true},
+        {"a.iso", "iso9660", "", false, true}, {"a.xar", "xar", "", true, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -145,7 +144,6 @@ TEST_F(FormatsTest, DamagedJunkAndEncryptedArchivesFailWithoutAsking) {
     const fs::path junk = dir / "junk.7z";
     test::WriteFileBytes(junk, "this is no archive at all, only text about a needle\n");
     EXPECT_EQ(Scan(junk, {"*.txt"}), kUnzNotAZip);
-    EXPECT_EQ(Scan(dir / "missing.7z", {"*.txt"}), kUnzNotAZip);
 
     const fs::path plain = dir / "plain.txt";
     test::WriteFileBytes(plain, "secret needle");
@@ -166,23 +164,17 @@ TEST_F(FormatsTest, ZipEntriesInMethodsLibzipLacksAreReadInEveryMode) {
     const std::string content = "an LZMA compressed needle " + std::string(5000, 'z');
     test::WriteFileBytes(text, content);
     const fs::path lzma = dir / "lzma.zip";
-    const fs::path ppmd = dir / "ppmd.zip";
     const fs::path locked = dir / "locked.zip";
     if (!test::Run7z({"a", "-bd", "-y", "-tzip", "-mm=LZMA", lzma.string(), text.string()}) ||
-        !test::Run7z({"a", "-bd", "-y", "-tzip", "-mm=PPMd", ppmd.string(), text.string()}) ||
         !test::Run7z(
             {"a", "-bd", "-y", "-tzip", "-mm=LZMA", "-pSesame", locked.string(), text.string()})) {
-        GTEST_SKIP() << "the 7z tool is needed to make LZMA and PPMd zips";
+        GTEST_SKIP() << "the 7z tool is needed to make LZMA zips";
     }
-    for (const fs::path& zip : {lzma, ppmd}) {
-        SCOPED_TRACE(zip.filename());
-        ASSERT_EQ(Scan(zip, {"*.txt"}, false), kUnzOk);
-        EXPECT_EQ(sink.entries["lzma.txt"], content);
-        options.zipFileName = zip;
-        options.testOnly = 1;
-        EXPECT_EQ(Unzip(), kUnzOk);
-        options.testOnly = 0;
-    }
+    ASSERT_EQ(Scan(lzma, {"*.txt"}, false), kUnzOk);
+    EXPECT_EQ(sink.entries["lzma.txt"], content);
+    options.zipFileName = lzma;
+    options.testOnly = 1;
+    EXPECT_EQ(Unzip(), kUnzOk);
     // Limits hold for them too.
     limit = 100;
     EXPECT_EQ(Scan(lzma, {"*.txt"}, false), kUnzTooLarge);

@@ -48,12 +48,7 @@ TEST_F(UnzipStreamTest, EntriesArriveWholeInOrderAndInPiecesOfAQuarterMegabyte) 
     }
     const std::string fits = text.substr(0, 8 * 1024 * 1024);
     const std::string larger = text.substr(0, 8 * 1024 * 1024 + 1);
-    std::string noise(9 * 1024 * 1024, '\0');
-    std::uint32_t x = 12345;
-    for (char& c : noise) {
-        x = x * 1103515245 + 12345;
-        c = static_cast<char>(x >> 24);
-    }
+    const std::string noise = Noise(9 * 1024 * 1024, 1);
     for (const bool bigArchive : {false, true}) {
         SCOPED_TRACE(bigArchive ? "archive read from the file" : "archive read whole");
         std::vector<ZipEntry> entries = {{"a/same.txt", "first"},

@@ -44,8 +44,6 @@ TEST_F(UnzipTest, FlatOrWithFoldersAndSelectedByIncludeAndExcludeLists) {
         EXPECT_EQ(Unzip(c.include, c.exclude), kUnzOk);
         EXPECT_EQ(FilesBelow(out), c.files);
     }
-    EXPECT_EQ(ReadFileBytes(out / "my_docs/a_file.txt"), "x");
-    EXPECT_TRUE(fs::is_directory(dir / "out"));
     options.recreateFolders = 1;
     EXPECT_EQ(Unzip({"*.pdf", "empty/"}), kUnzNoMatch);
     EXPECT_EQ(Unzip({"*.txt"}, {"*"}), kUnzNoMatch);
@@ -85,21 +83,6 @@ TEST_F(UnzipTest, DamageStopsTheExtractionAndRemovesTheBrokenFile) {
         EXPECT_EQ(Unzip(), kUnzCorrupt);
         EXPECT_EQ(FilesBelow(out), Files({"first.txt"}));
     }
-    // Damaged compressed data.
-    MakeZip(zip, {{"text.txt", std::string(20000, 'x') + "tail"}});
-    std::string bytes = ReadFileBytes(zip);
-    const auto le16 = [&](std::size_t at) {
-        return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) |
-                                        static_cast<unsigned char>(bytes[at + 1]) << 8);
-    };
-    const std::size_t data = 30 + le16(26) + le16(28);  // after the local header
-    for (std::size_t i = data + 2; i < data + 12; ++i) {
-        bytes[i] = static_cast<char>(bytes[i] ^ 0xA5);
-    }
-    WriteFileBytes(zip, bytes);
-    fs::remove_all(out);
-    EXPECT_EQ(Unzip(), kUnzCorrupt);
-    EXPECT_TRUE(FilesBelow(out).empty());
     // Cut anywhere: fails cleanly, and writes nowhere but the target.
     MakeZip(zip, {{"a.txt", "first"}, {"b.txt", std::string(3000, 'b')}, {"c.txt", "last"}});
     const std::string whole = ReadFileBytes(zip);

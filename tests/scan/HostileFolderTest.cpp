@@ -42,7 +42,6 @@ TEST_F(HostileFolderTest, FiftyThousandArchivesInOneFolderAreAllCounted) {
     MakeZip(root / "crowded" / "real.zip", {{"x.txt", "needle"}});
     Search("needle");
     EXPECT_EQ(view.checked, " 50001");
-    EXPECT_EQ(view.found, "     1");
     EXPECT_EQ(view.status, Summary(1, 50001, "needle"));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,43 @@ class ScanFixture : public ::testing::Test {
     std::filesystem::path Archive(const std::string& rel, const std::string& entry,
                                   const std::string& text) {
         return MakeArchive(root.path(), rel, entry, text);
+    }
+    // Seven archives in each of seven folders, a hidden one among them: found behind a large
+    // entry, missed, damaged, cut short, encrypted, holding an audit line only, found in a large
+    // stored entry; besides a folder named like an archive and a file that is no archive.
+    // Returns the archives holding "needle" in an *.nfo, *.diz or *.txt entry that can be read.
+    std::set<std::string> MakeMixedTree() {
+        std::string filler;
+        while (filler.size() < 1024 * 1024) {
+            filler += "filler text for a larger entry\r\n";
+        }
+        const std::vector<std::vector<ZipEntry>> kinds = {
+            {{"big.txt", filler}, {"x.nfo", "the Needle"}},
+            {{"a.txt", "nothing"}, {"b.bin", "needle"}},
+            {{"a.txt", filler + "needle"}},
+            {{"a.txt", filler + "needle"}},
+            {{"a.txt", "needle", true, "pw"}},
+            {{"a.diz", "an audit line"}},
+            {{"a.nfo", "nothing here"}, {"b.txt", filler + "the NEEDLE", false}}};
+        std::set<std::string> matching;
+        int n = 0;
+        for (const std::string folder : {"", "a/", "a/x/", "a/x/deep/", "b/", ".cache/", "c/y/"}) {
+            std::filesystem::create_directories(root / folder);
+            for (int i = 0; i < 7; ++i, ++n) {
+                const auto zip = root / (folder + "arc" + std::to_string(n) + ".zip");
+                MakeZip(zip, kinds[n % 7]);
+                if (n % 7 == 2) {
+                    CorruptCrc(zip, "a.txt");
+                } else if (n % 7 == 3) {
+                    std::filesystem::resize_file(zip, std::filesystem::file_size(zip) / 2);
+                } else if (n % 7 == 0 || n % 7 == 6) {
+                    matching.insert(zip.string());
+                }
+            }
+        }
+        std::filesystem::create_directories(root / "folder.zip");
+        WriteFileBytes(root / "fake.zip", "this is no archive");
+        return matching;
     }
     // Clicks start with this search over the entries the patterns select.
     void Search(const QString& text, const QString& patterns = QStringLiteral("*.txt")) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
-#include <random>
 
 #include "results/RunLog.h"
 #include "scan/ArchivePipeline.h"
@@ -38,21 +37,8 @@ TEST(WorkerCountTest, SettingOrHardware) {
     }
 }
 
-int ThreadsOfProcess() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& task : fs::directory_iterator("/proc/self/task")) {
-        ++count;
-    }
-    return count;
-}
-
-bool HoldsFiles(const fs::path& folder) {
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (!entry.is_directory()) {
-            return true;
-        }
-    }
-    return false;
+long ThreadsOfProcess() {
+    return std::distance(fs::directory_iterator("/proc/self/task"), {});
 }
 
 // Keeps the text of every log entry, made as the program makes it (with a fixed date).
@@ -111,49 +97,18 @@ class WorkerPoolTest : public ScanFixture {
 };
 
 TEST_F(WorkerPoolTest, OneAndEightWorkersShowTheSameRun) {
-    const std::string filler(300 * 1024, 'x');
-    int n = 0;
-    for (const std::string folder : {"", "a/", "a/deep/", "b/", "b/.hidden/", "c/"}) {
-        fs::create_directories(root / folder);
-        for (int i = 0; i < 8; ++i, ++n) {
-            const fs::path zip = root / (folder + "z" + std::to_string(n) + ".zip");
-            switch (n % 6) {
-                case 0:  // match behind a large entry
-                    MakeZip(zip, {{"big.txt", filler}, {"x.nfo", "the Needle"}});
-                    break;
-                case 1:  // miss
-                    MakeZip(zip, {{"a.txt", "nothing"}, {"b.bin", "needle"}});
-                    break;
-                case 2:  // damaged
-                    MakeZip(zip, {{"a.txt", filler + "needle"}});
-                    CorruptCrc(zip, "a.txt");
-                    break;
-                case 3:  // cut short
-                    MakeZip(zip, {{"a.txt", filler + "needle"}});
-                    fs::resize_file(zip, fs::file_size(zip) / 2);
-                    break;
-                case 4:  // encrypted
-                    MakeZip(zip, {{"a.txt", "needle", true, "pw"}});
-                    break;
-                default:  // audit string only
-                    MakeZip(zip, {{"a.diz", "an audit line"}});
-            }
-        }
-    }
-    fs::create_directories(root / "folder.zip");
+    MakeMixedTree();
     view.options[OptionBox::ShowSize] = true;
     const Seen one = Run(1, "needle");
     const Seen eight = Run(8, "needle");
     EXPECT_EQ(one, eight);
-    EXPECT_EQ(eight.checked, "    41");  // the hidden folder is skipped; folder.zip counts
-    EXPECT_EQ(eight.found, "     7");
-    EXPECT_EQ(eight.statuses.filter("Checking ... ").size(), 41);
-    EXPECT_TRUE(eight.log.contains("z42.zip"));
+    EXPECT_EQ(eight.checked, "    44");  // the hidden folder is skipped; folder.zip counts
+    EXPECT_EQ(eight.found, "    12");
 
     const QStringList audit = {"AUDIT LINE", "needle"};
     const Seen auditOne = Run(1, "", audit);
     EXPECT_EQ(auditOne, Run(8, "", audit));
-    EXPECT_EQ(auditOne.found, "    14");
+    EXPECT_EQ(auditOne.found, "    18");
 }
 
 TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
@@ -162,8 +117,8 @@ TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
         MakeZip(root / ("s" + std::to_string(i) + ".zip"),
                 {{"a.txt", filler + (i % 2 == 0 ? "alpha" : "beta")}});
     }
-    const int baseline = ThreadsOfProcess();
-    int during = 0;
+    const long baseline = ThreadsOfProcess();
+    long during = 0;
     view.onYield = [&](int n) {
         if (n == 6) {
             during = ThreadsOfProcess();
@@ -175,7 +130,7 @@ TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
     EXPECT_GE(during, baseline + 8);
     EXPECT_EQ(ThreadsOfProcess(), baseline);
     EXPECT_EQ(stopped.checked, "     4");
-    EXPECT_FALSE(HoldsFiles(state.WorkFolder));
+    EXPECT_TRUE(FilesBelow(state.WorkFolder).empty());
 
     // The next run sees only verdicts of its own.
     const Seen next = Run(8, "beta");
@@ -192,29 +147,19 @@ TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
 // admits no more than its budget, streams the large entry, and gets every verdict right.
 // With many workers the examinations would together hold more than the budget.
 TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
-    std::mt19937_64 random(7);
-    std::string noise(1536 * 1024, '\0');
     std::map<fs::path, bool> expected;
     for (int i = 0; i < 24; ++i) {
-        for (char& c : noise) {
-            c = static_cast<char>(random());
-        }
         const fs::path zip = root / ("n" + std::to_string(i) + ".zip");
-        MakeZip(zip, {{"noise.txt", noise, false}, {"b.txt", i % 3 == 0 ? "needle" : "hay"}});
+        MakeZip(zip, {{"noise.txt", Noise(1536 * 1024, i), false},
+                      {"b.txt", i % 3 == 0 ? "needle" : "hay"}});
         expected[zip] = i % 3 == 0;
     }
-    {
-        std::string block;
-        while (block.size() < 1024 * 1024) {
-            block += "a long line of generated text for the large entry\n";
-        }
-        std::string large;
-        for (int i = 0; i < 12; ++i) {
-            large += block;
-        }
-        MakeZip(root / "large.zip", {{"large.txt", large + "needle"}});
-        expected[root / "large.zip"] = true;
+    std::string large;
+    while (large.size() < 12 * 1024 * 1024) {
+        large += "a long line of generated text for the large entry\n";
     }
+    MakeZip(root / "large.zip", {{"large.txt", large + "needle"}});
+    expected[root / "large.zip"] = true;
     state.SearchString = "needle";
     const TextMatcher matcher = MatcherForRun(state);
     const QString patterns = "*.txt";

@@ -18,7 +18,6 @@ class FakeQuestions : public Questions {
     std::vector<Message> messages;
     QString folderAnswer;
     QStringList passwordAnswers;
-    int replaceAnswer = 102;
     int browseCalls = 0, passwordCalls = 0;
 
     void message(const QString& text, const QString& title, MessageStyle style) override {
@@ -32,7 +31,7 @@ class FakeQuestions : public Questions {
         ++passwordCalls;
         return passwordAnswers.isEmpty() ? QString() : passwordAnswers.takeFirst();
     }
-    int askReplace(const QString&, const QString&) override { return replaceAnswer; }
+    int askReplace(const QString&, const QString&) override { return 102; }
 };
 
 }  // namespace quillery::test

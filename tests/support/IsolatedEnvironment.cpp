@@ -50,8 +50,4 @@ void IsolateEnvironment() {
     std::atexit(RemoveRoot);
 }
 
-const std::filesystem::path& IsolationRoot() {
-    return Root();
-}
-
 }  // namespace quillery::test

@@ -9,7 +9,4 @@ namespace quillery::test {
 // test programs' main before anything else runs; the root is removed at exit.
 void IsolateEnvironment();
 
-// The root made by IsolateEnvironment.
-const std::filesystem::path& IsolationRoot();
-
 }  // namespace quillery::test

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <tuple>
 
@@ -81,6 +82,15 @@ void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::stri
     ASSERT_GE(zip_file_add(za, "big.txt", zip_source_file(za, text.c_str(), 0, -1), 0), 0);
     ASSERT_EQ(zip_close(za), 0) << zip_strerror(za);
     std::filesystem::remove(text);
+}
+
+std::string Noise(std::size_t size, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random());
+    }
+    return bytes;
 }
 
 std::string ReadFileBytes(const std::filesystem::path& path) {

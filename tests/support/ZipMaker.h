@@ -46,6 +46,9 @@ std::filesystem::path MakeArchive(const std::filesystem::path& root, const std::
 // Writes a file of `lines` lines of 1023 bytes each, then `tail`, and zips it as big.txt.
 void MakeBigArchive(const std::filesystem::path& zip, int lines, const std::string& tail);
 
+// Bytes that do not compress, the same for the same seed.
+std::string Noise(std::size_t size, unsigned seed);
+
 // Reads and writes whole files as bytes.
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);

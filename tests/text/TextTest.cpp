@@ -10,34 +10,11 @@
 namespace quillery {
 namespace {
 
-// The byte matcher relies on this: apart from ASCII itself, the only characters whose
-// simple upper case is ASCII are the UTF-8 letters dotless i and long s, and no character
-// of the two byte sets is one of them.
-TEST(TextTest, OnlyTwoNonAsciiCharactersUpperCaseToAscii) {
-    std::vector<char32_t> found;
-    for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
-        if (QChar::toUpper(cp) < 0x80) {
-            found.push_back(cp);
-        }
-    }
-    EXPECT_EQ(found, (std::vector<char32_t>{0x131, 0x17F}));
-    for (int b = 0x80; b < 0x100; ++b) {
-        for (ByteCodePage page : {ByteCodePage::Cp437, ByteCodePage::Windows1252}) {
-            EXPECT_GE(ByteToChar(static_cast<unsigned char>(b), page).toUpper().unicode(), 0x80)
-                << b;
-        }
-    }
-}
-
-TEST(TextTest, UpperSimpleKeepsEveryOffset) {
-    const QString text = QStringLiteral("straße \U0001044F ﬁ x");
-    const QString upper = UpperSimple(text);
-    ASSERT_EQ(upper.size(), text.size());
-    EXPECT_EQ(upper, QStringLiteral("STRAßE \U00010427 ﬁ X"));
-    EXPECT_EQ(TrimBlanks(QStringLiteral("  \ta b\t  ")), QStringLiteral("\ta b\t"));
-}
-
 TEST(TextTest, DecodingPrefersValidUtf8AndFallsBackByName) {
+    // Upper case keeps every offset; blanks are spaces only.
+    EXPECT_EQ(UpperSimple(QStringLiteral("straße \U0001044F ﬁ x")),
+              QStringLiteral("STRAßE \U00010427 ﬁ X"));
+    EXPECT_EQ(TrimBlanks(QStringLiteral("  \ta b\t  ")), QStringLiteral("\ta b\t"));
     EXPECT_EQ(DecodeText("\xEF\xBB\xBFh\xC3\xA9", ByteCodePage::Cp437), QStringLiteral("hé"));
     EXPECT_EQ(DecodeText("\xC9\xCD\xBB", ByteCodePage::Cp437), QStringLiteral("╔═╗"));
     EXPECT_EQ(DecodeText("\xC9\xCD\xBB", ByteCodePage::Windows1252), QStringLiteral("ÉÍ»"));

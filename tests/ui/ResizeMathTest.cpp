@@ -13,24 +13,19 @@ constexpr int kPark = kParkedLeftOffset;
 
 TEST(ResizeMathTest, WholePercentagesTruncatedParkedEdgesKeptAndNoOverflow) {
     const std::vector<std::tuple<const char*, int, int>> cases = {
-        {"Percent(400, 400)", Percent(400, 400), 100},
         {"Percent(603, 400)", Percent(603, 400), 150},  // 150.75
-        {"Percent(399, 400)", Percent(399, 400), 99},
         {"Percent(3, 400)", Percent(3, 400), 0},
         {"Percent(500, 0)", Percent(500, 0), 100},  // a nothing reference keeps the layout
         {"Percent(kMax, 1)", Percent(kMax, 1), kMax},
         {"Percent(kMax, kMax)", Percent(kMax, kMax), 100},
-        {"Scaled(81, 150)", Scaled(81, 150), 121},  // 121.5
         {"Scaled(-15, 150)", Scaled(-15, 150), -22},
         {"Scaled(-15, 33)", Scaled(-15, 33), -4},
         {"Scaled(kMax, 200)", Scaled(kMax, 200), kMax},
         {"Scaled(kMin, 200)", Scaled(kMin, 200), kMin},
         {"Scaled(kPark, kMax)", Scaled(kPark, kMax), kMax},
-        {"NormalizeLeft(20)", NormalizeLeft(20), 20},
         {"NormalizeLeft(20 - kPark)", NormalizeLeft(20 - kPark), 20},
         {"NormalizeLeft(-1)", NormalizeLeft(-1), kPark - 1},
         {"NormalizeLeft(kMin)", NormalizeLeft(kMin), kMin + kPark},
-        {"ScaledLeft(20, 150, false)", ScaledLeft(20, 150, false), 30},
         {"ScaledLeft(21, 50, true)", ScaledLeft(21, 50, true), 10 - kPark},
         {"ScaledLeft(20, 0, true)", ScaledLeft(20, 0, true), -kPark},
         {"ScaledLeft(kMin, 100, true)", ScaledLeft(kMin, 100, true), kMin},
