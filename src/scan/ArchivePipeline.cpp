@@ -139,7 +139,7 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
       index_(index),
       plan_(std::move(plan)),
       workers_(workers),
-      aheadArchives_(std::max<std::size_t>(16, 4 * std::size_t{workers})),
+      aheadArchives_(std::max<std::size_t>(64, 16 * std::size_t{workers})),
       memoryLimit_(MemoryLimitFor(workers)),
       order_(std::make_unique<TreeOrder>(root, includeSubFolders, plan_.options.allArchives)) {
     threads_.reserve(workers);
@@ -199,9 +199,10 @@ void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
 }
 
 std::size_t ArchivePipeline::listingWanted() const {
-    // Keep two jobs queued for every worker, within the window.
-    const std::size_t want = 2 * std::max<std::size_t>(workers_, 1);
-    if (walkDone_ || listing_ || jobs_.size() >= aheadArchives_ || queued_ >= want) {
+    // Keep eight jobs queued for every worker, within the window, and list in batches: a
+    // worker that lists or finishes a job goes on to the next one without being woken.
+    const std::size_t want = 8 * std::max<std::size_t>(workers_, 1);
+    if (walkDone_ || listing_ || jobs_.size() >= aheadArchives_ || 2 * queued_ >= want) {
         return 0;
     }
     return std::min(want - queued_, aheadArchives_ - jobs_.size());
@@ -283,7 +284,11 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
         job.size = stamp.known ? static_cast<std::uint64_t>(stamp.size) : 0;
         job.reservation = Reservation(job.size, memoryLimit_);
         ++queued_;
-        wakeWorker();
+    }
+    // One wake for each idle worker that has a job to take; the listing one takes one itself.
+    for (std::size_t woken = 1; woken < listed.size() && idleWorkers_ > 0 && woken <= workers_;
+         ++woken) {
+        workerWake_.notify_one();
     }
     walkDone_ = !more;
     wakeWalk();
