@@ -112,32 +112,8 @@ void TextSummarizer::trackContent(const unsigned char* p, std::size_t n) {
 }
 
 void TextSummarizer::feed(const char* data, std::size_t size) {
-    // The first two bytes decide whether the text is UTF-16, exactly as the matcher does.
-    if (!markChecked_) {
-        while (markLength_ < 2 && size > 0) {
-            mark_[markLength_++] = *data++;
-            --size;
-        }
-        if (markLength_ < 2) {
-            return;
-        }
-        markChecked_ = true;
-        if (const auto order = Utf16MarkOf(std::string_view(mark_.data(), 2))) {
-            utf16_.emplace(*order);
-        } else {
-            feedText(mark_.data(), 2);
-        }
-    }
-    if (size == 0) {
-        return;
-    }
-    if (!utf16_) {
-        feedText(data, size);
-        return;
-    }
-    converted_.clear();
-    utf16_->feed(data, size, converted_);
-    feedText(converted_.data(), converted_.size());
+    // The text exactly as the matcher reads it.
+    front_.feed(data, size, [this](const char* text, std::size_t n) { feedText(text, n); });
 }
 
 void TextSummarizer::feedText(const char* data, std::size_t size) {
@@ -217,14 +193,7 @@ void TextSummarizer::feedText(const char* data, std::size_t size) {
 }
 
 EntrySummary TextSummarizer::finish(bool complete) {
-    if (!markChecked_) {
-        markChecked_ = true;
-        feedText(mark_.data(), markLength_);
-    } else if (utf16_) {
-        converted_.clear();
-        utf16_->finish(converted_);
-        feedText(converted_.data(), converted_.size());
-    }
+    front_.finish([this](const char* text, std::size_t n) { feedText(text, n); });
     EntrySummary summary;
     if (headLength_ < 3) {
         for (std::size_t i = 0; i < headLength_; ++i) {

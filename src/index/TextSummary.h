@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <array>
-#include <optional>
-
 #include "text/CodePage.h"
 #include "text/Utf16.h"
 #include "text/Utf8Decoder.h"
@@ -75,11 +72,7 @@ class TextSummarizer {
     std::size_t headLength_ = 0;
     Utf8Decoder utf8_;
     std::u16string decoded_;
-    std::array<char, 2> mark_{};
-    std::size_t markLength_ = 0;
-    bool markChecked_ = false;
-    std::optional<Utf16ToUtf8> utf16_;
-    std::string converted_;
+    Utf16MarkFront front_;
 };
 
 }  // namespace quillery

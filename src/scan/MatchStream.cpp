@@ -272,35 +272,7 @@ void MatchStream::feed(const char* data, std::size_t size) {
     if (decided_ || finished_ || size == 0) {
         return;
     }
-    if (!markChecked_) {
-        while (markLength_ < 2 && size > 0) {
-            mark_[markLength_++] = *data++;
-            --size;
-        }
-        if (markLength_ < 2) {
-            return;
-        }
-        markChecked_ = true;
-        if (const auto order = Utf16MarkOf(std::string_view(mark_.data(), 2))) {
-            utf16_ = std::make_unique<Utf16ToUtf8>(*order);
-        } else {
-            feedText(mark_.data(), 2);
-        }
-    }
-    feedRaw(data, size);
-}
-
-void MatchStream::feedRaw(const char* data, std::size_t size) {
-    if (size == 0 || decided_) {
-        return;
-    }
-    if (!utf16_) {
-        feedText(data, size);
-        return;
-    }
-    converted_.clear();
-    utf16_->feed(data, size, converted_);
-    feedText(converted_.data(), converted_.size());
+    front_.feed(data, size, [this](const char* text, std::size_t n) { feedText(text, n); });
 }
 
 void MatchStream::feedText(const char* data, std::size_t size) {
@@ -320,14 +292,7 @@ bool MatchStream::finish() {
     if (finished_) {
         return result_;
     }
-    if (!markChecked_) {
-        markChecked_ = true;
-        feedText(mark_.data(), markLength_);
-    } else if (utf16_) {
-        converted_.clear();
-        utf16_->finish(converted_);
-        feedText(converted_.data(), converted_.size());
-    }
+    front_.finish([this](const char* text, std::size_t n) { feedText(text, n); });
     finished_ = true;
     if (headLength_ < 3) {
         for (std::size_t i = 0; i < headLength_; ++i) {

@@ -48,7 +48,6 @@ class MatchStream {
     using WideBranch = Branch<char16_t>;
 
     // The bytes as they come, before the check for a UTF-16 mark.
-    void feedRaw(const char* data, std::size_t size);
     void feedText(const char* data, std::size_t size);
     void trackContent(const unsigned char* p, std::size_t n);
     bool evaluate(const std::vector<char>& found) const;
@@ -89,12 +88,7 @@ class MatchStream {
     Utf8Decoder validator_;
     bool checkUtf8_ = false;
 
-    // The first two bytes, until they tell whether the text is UTF-16.
-    std::array<char, 2> mark_{};
-    std::size_t markLength_ = 0;
-    bool markChecked_ = false;
-    std::unique_ptr<Utf16ToUtf8> utf16_;
-    std::string converted_;
+    Utf16MarkFront front_;
 };
 
 }  // namespace quillery

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -29,6 +30,60 @@ class Utf16ToUtf8 {
     bool big_;
     int oddByte_ = -1;   // the first byte of a unit whose second has not come yet
     char16_t high_ = 0;  // a high surrogate waiting for its low half
+};
+
+// Reads a text that arrives in pieces the way every reader of entry texts must read it alike:
+// when its first two bytes are a UTF-16 byte-order mark, the text goes on as UTF-8 without
+// the mark; otherwise unchanged. text(const char*, std::size_t) receives each piece.
+class Utf16MarkFront {
+  public:
+    template <class Text>
+    void feed(const char* data, std::size_t size, Text&& text) {
+        if (!markChecked_) {
+            while (markLength_ < 2 && size > 0) {
+                mark_[markLength_++] = *data++;
+                --size;
+            }
+            if (markLength_ < 2) {
+                return;
+            }
+            markChecked_ = true;
+            if (const auto order = Utf16MarkOf(std::string_view(mark_.data(), 2))) {
+                utf16_.emplace(*order);
+            } else {
+                text(mark_.data(), std::size_t{2});
+            }
+        }
+        if (size == 0) {
+            return;
+        }
+        if (!utf16_) {
+            text(data, size);
+            return;
+        }
+        converted_.clear();
+        utf16_->feed(data, size, converted_);
+        text(converted_.data(), converted_.size());
+    }
+    // Ends the text: a text shorter than two bytes goes on as it is.
+    template <class Text>
+    void finish(Text&& text) {
+        if (!markChecked_) {
+            markChecked_ = true;
+            text(mark_.data(), markLength_);
+        } else if (utf16_) {
+            converted_.clear();
+            utf16_->finish(converted_);
+            text(converted_.data(), converted_.size());
+        }
+    }
+
+  private:
+    std::array<char, 2> mark_{};
+    std::size_t markLength_ = 0;
+    bool markChecked_ = false;
+    std::optional<Utf16ToUtf8> utf16_;
+    std::string converted_;
 };
 
 }  // namespace quillery
