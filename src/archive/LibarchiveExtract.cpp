@@ -12,6 +12,7 @@
 #include "archive/NamePattern.h"
 #include "archive/NestedArchives.h"
 #include "archive/TargetFiles.h"
+#include "archive/TargetPlace.h"
 #include "archive/UnzipResult.h"
 
 namespace quillery {
@@ -20,19 +21,6 @@ namespace {
 
 constexpr std::size_t kChunkBytes = 256 * 1024;
 constexpr int kPasswordAttempts = 3;
-constexpr int kProgress = 0;
-constexpr int kProblem = 1;
-
-std::string JoinPath(const std::vector<std::string>& parts) {
-    std::string joined;
-    for (const std::string& part : parts) {
-        if (!joined.empty()) {
-            joined += '/';
-        }
-        joined += part;
-    }
-    return joined;
-}
 
 // What one header of the archive is.
 struct Header {
@@ -91,7 +79,6 @@ class OtherExtraction {
     int makeFolder(const Header& header);
     int writeEntry(const Header& header);
     int openInner(const Header& header);
-    std::vector<std::string> targetParts(const Header& header) const;
 
     const std::vector<std::string>& include_;
     const std::vector<std::string>& exclude_;
@@ -335,21 +322,8 @@ int OtherExtraction::readData(const Header& header, const Consumer& consume) {
     return code;
 }
 
-std::vector<std::string> OtherExtraction::targetParts(const Header& header) const {
-    std::vector<std::string> parts = SafeEntryComponents(header.name);
-    if (!options_.recreateFolders && parts.size() > 1) {
-        parts.erase(parts.begin(), parts.end() - 1);
-    }
-    if (options_.spaceToUnderscore) {
-        for (std::string& part : parts) {
-            std::replace(part.begin(), part.end(), ' ', '_');
-        }
-    }
-    return parts;
-}
-
 int OtherExtraction::makeFolder(const Header& header) {
-    const std::vector<std::string> parts = targetParts(header);
+    const std::vector<std::string> parts = TargetParts(header.name, options_);
     if (parts.empty() || options_.freshenExisting) {
         return kUnzOk;
     }
@@ -364,51 +338,17 @@ int OtherExtraction::makeFolder(const Header& header) {
 }
 
 int OtherExtraction::writeEntry(const Header& header) {
-    std::vector<std::string> parts = targetParts(header);
-    if (parts.empty()) {
-        say("   skipping: " + header.name + "  (no usable name)\n", kProblem);
-        return kUnzWarning;
+    TargetPlace place = PlaceTarget(
+        root_.get(), header.name,
+        header.mtimeKnown ? std::optional<std::time_t>(header.mtime) : std::nullopt, options_,
+        callbacks_, [this](const std::string& text, int level) { say(text, level); });
+    if (!place.write) {
+        return place.code;
     }
-    const std::string shown = (options_.extractFolder / JoinPath(parts)).string();
-    const std::string fileName = parts.back();
-    parts.pop_back();
-
-    UniqueFd folder;
-    switch (OpenFolder(root_.get(), parts, !options_.freshenExisting, folder)) {
-        case FolderWalk::kOpened:
-            break;
-        case FolderWalk::kMissing:
-            return kUnzOk;
-        case FolderWalk::kBlocked:
-            say("error: cannot create folder for " + shown + "\n", kProblem);
-            return kUnzWriteFailed;
-    }
-    std::time_t existingTime = 0;
-    const NodeKind existing = InspectNode(folder.get(), fileName, &existingTime);
-    if (existing == NodeKind::kNone && options_.freshenExisting) {
-        return kUnzOk;
-    }
-    if (existing != NodeKind::kNone) {
-        if (options_.extractOnlyNewer && header.mtimeKnown && existingTime >= header.mtime) {
-            return kUnzOk;
-        }
-        if (!options_.overwriteExisting) {
-            const int answer = options_.promptToOverwrite && callbacks_.replace
-                                   ? callbacks_.replace(header.name)
-                                   : kReplaceNo;
-            if (answer == kReplaceCancel) {
-                return kUnzCancelled;
-            }
-            if (answer != kReplaceYes) {
-                say("   skipping: " + shown + "  (exists)\n", kProgress);
-                return kUnzOk;
-            }
-        }
-        if (existing == NodeKind::kFolder) {
-            say("error: " + shown + " is a folder\n", kProblem);
-            return kUnzWriteFailed;
-        }
-    }
+    const UniqueFd& folder = place.folder;
+    const std::string& fileName = place.fileName;
+    const std::string& shown = place.shown;
+    const NodeKind existing = place.existing;
 
     // The file is made when the first bytes arrive, so that an entry that cannot be read
     // (no password) leaves an existing file alone.

@@ -19,6 +19,7 @@
 #include "archive/NamePattern.h"
 #include "archive/NestedArchives.h"
 #include "archive/TargetFiles.h"
+#include "archive/TargetPlace.h"
 #include "archive/UnzipResult.h"
 #include "archive/ZipEntryFallback.h"
 
@@ -30,10 +31,6 @@ constexpr zip_uint64_t kChunkBytes = 256 * 1024;
 constexpr int kPasswordAttempts = 3;
 // Internal answer of a password try, never returned to the caller.
 constexpr int kWrongPassword = -1;
-
-// Message levels: progress lines show at quiet level 0, problems up to level 1.
-constexpr int kProgress = 0;
-constexpr int kProblem = 1;
 
 struct ArchiveCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -143,17 +140,6 @@ std::string MethodName(zip_uint16_t method) {
     }
 }
 
-std::string JoinPath(const std::vector<std::string>& parts) {
-    std::string joined;
-    for (const std::string& part : parts) {
-        if (!joined.empty()) {
-            joined += '/';
-        }
-        joined += part;
-    }
-    return joined;
-}
-
 struct Entry {
     zip_uint64_t index = 0;
     zip_stat_t stat{};
@@ -184,7 +170,6 @@ class Extraction {
   private:
     // Receives the inflated bytes; returns kUnzOk to go on or the code to stop with.
     using Consumer = std::function<int(const char* data, std::size_t size)>;
-    enum class Replace { kYes, kNo, kCancel };
 
     bool writesFiles() const {
         return !options_.listContents && !options_.testOnly && !options_.writeToStdout;
@@ -225,7 +210,6 @@ class Extraction {
     // Hands data to consume in the pieces pump would have made.
     int deliver(const Entry& entry, std::string_view data, const Consumer& consume) const;
     int writeEntry(const Entry& entry);
-    Replace askReplace(const Entry& entry) const;
 
     // Opens the entry for reading, asking for its password when it is encrypted.
     int openEntry(const Entry& entry, EntryPtr& file);
@@ -234,8 +218,6 @@ class Extraction {
     int openFailure(const Entry& entry);
     // Reads the entry to its end, handing each chunk to consume; report: say what went wrong.
     int pump(const Entry& entry, zip_file_t* file, const Consumer& consume, bool report = true);
-
-    std::vector<std::string> targetParts(const Entry& entry) const;
 
     const std::vector<std::string>& include_;
     const std::vector<std::string>& exclude_;
@@ -478,21 +460,8 @@ int Extraction::extract(const Entry& entry) {
     return writeEntry(entry);
 }
 
-std::vector<std::string> Extraction::targetParts(const Entry& entry) const {
-    std::vector<std::string> parts = SafeEntryComponents(entry.name);
-    if (!options_.recreateFolders && parts.size() > 1) {
-        parts.erase(parts.begin(), parts.end() - 1);
-    }
-    if (options_.spaceToUnderscore) {
-        for (std::string& part : parts) {
-            std::replace(part.begin(), part.end(), ' ', '_');
-        }
-    }
-    return parts;
-}
-
 int Extraction::makeFolder(const Entry& entry) {
-    const std::vector<std::string> parts = targetParts(entry);
+    const std::vector<std::string> parts = TargetParts(entry.name, options_);
     if (parts.empty() || options_.freshenExisting) {
         return kUnzOk;
     }
@@ -630,69 +599,19 @@ int Extraction::streamEntry(const Entry& entry) {
     return code;
 }
 
-Extraction::Replace Extraction::askReplace(const Entry& entry) const {
-    if (options_.overwriteExisting) {
-        return Replace::kYes;
-    }
-    if (!options_.promptToOverwrite || !callbacks_.replace) {
-        return Replace::kNo;
-    }
-    switch (callbacks_.replace(entry.name)) {
-        case kReplaceYes:
-            return Replace::kYes;
-        case kReplaceCancel:
-            return Replace::kCancel;
-        default:
-            return Replace::kNo;
-    }
-}
-
 int Extraction::writeEntry(const Entry& entry) {
-    std::vector<std::string> parts = targetParts(entry);
-    if (parts.empty()) {
-        say("   skipping: " + entry.name + "  (no usable name)\n", kProblem);
-        return kUnzWarning;
+    TargetPlace place = PlaceTarget(
+        root_.get(), entry.name,
+        (entry.stat.valid & ZIP_STAT_MTIME) != 0 ? std::optional<std::time_t>(entry.stat.mtime)
+                                                 : std::nullopt,
+        options_, callbacks_, [this](const std::string& text, int level) { say(text, level); });
+    if (!place.write) {
+        return place.code;
     }
-    const std::string shown = (options_.extractFolder / JoinPath(parts)).string();
-    const std::string fileName = parts.back();
-    parts.pop_back();
-
-    // Freshening never creates anything new, folders included.
-    UniqueFd folder;
-    switch (OpenFolder(root_.get(), parts, !options_.freshenExisting, folder)) {
-        case FolderWalk::kOpened:
-            break;
-        case FolderWalk::kMissing:
-            return kUnzOk;
-        case FolderWalk::kBlocked:
-            say("error: cannot create folder for " + shown + "\n", kProblem);
-            return kUnzWriteFailed;
-    }
-
-    std::time_t existingTime = 0;
-    const NodeKind existing = InspectNode(folder.get(), fileName, &existingTime);
-    if (existing == NodeKind::kNone && options_.freshenExisting) {
-        return kUnzOk;
-    }
-    if (existing != NodeKind::kNone) {
-        if (options_.extractOnlyNewer && (entry.stat.valid & ZIP_STAT_MTIME) != 0 &&
-            existingTime >= entry.stat.mtime) {
-            return kUnzOk;
-        }
-        switch (askReplace(entry)) {
-            case Replace::kYes:
-                break;
-            case Replace::kNo:
-                say("   skipping: " + shown + "  (exists)\n", kProgress);
-                return kUnzOk;
-            case Replace::kCancel:
-                return kUnzCancelled;
-        }
-        if (existing == NodeKind::kFolder) {
-            say("error: " + shown + " is a folder\n", kProblem);
-            return kUnzWriteFailed;
-        }
-    }
+    const UniqueFd& folder = place.folder;
+    const std::string& fileName = place.fileName;
+    const std::string& shown = place.shown;
+    const NodeKind existing = place.existing;
 
     // Open the entry before touching the old file: a skipped password leaves it alone.
     const bool fallback = needsFallback(entry);
