@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/TargetFiles.h"
+#include "scan/FolderListing.h"
 #include "scan/IndexedExamine.h"
 #include "scan/MatchingSink.h"
 #include "scan/Walk.h"
@@ -66,19 +67,10 @@ class TreeOrder {
             return;
         }
         Frame frame;
-        frame.folder = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        std::error_code ec;
-        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-        for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            std::error_code typeError;
-            if (it->is_directory(typeError) && !name.empty() && name[0] != '.') {
-                frame.subfolders.push_back(it->path());
-            }
-            if (IsArchiveName(name, allArchives_)) {
-                frame.archives.push_back(it->path());
-            }
-        }
+        FolderListing listing;
+        ListFolder(folder, allArchives_, listing, &frame.folder);
+        frame.archives = std::move(listing.archives);
+        frame.subfolders = std::move(listing.subfolders);
         stack_.push_back(std::move(frame));
     }
 
@@ -125,6 +117,11 @@ FileStamp StampOf(const fs::path& path, int folder) {
 
 namespace {
 
+FileIdentity IdentityOf(const FileStamp& stamp) {
+    return {static_cast<std::uint64_t>(stamp.device), static_cast<std::uint64_t>(stamp.inode),
+            static_cast<std::uint64_t>(stamp.size), stamp.modified, stamp.changed};
+}
+
 // What an examination of an archive of size bytes may hold in memory under limit.
 std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
     const MemoryCaps caps = CapsForLimit(limit);
@@ -138,6 +135,8 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
     : matcher_(matcher),
       index_(index),
       plan_(std::move(plan)),
+      planKey_(index != nullptr ? CallKey(plan_) : std::string()),
+      probe_(plan_),
       workers_(workers),
       aheadArchives_(std::max<std::size_t>(64, 16 * std::size_t{workers})),
       memoryLimit_(MemoryLimitFor(workers)),
@@ -224,7 +223,9 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     ArchiveVerdict verdict;
     bool made = true;
     try {
-        verdict = IndexedExamine(call, matcher_, index_, &cancel_);
+        const FileIdentity identity = IdentityOf(job.stamp);
+        verdict =
+            IndexedExamine(call, matcher_, index_, &cancel_, job.stamp.known ? &identity : nullptr);
     } catch (const std::exception&) {
         made = false;  // out of memory, say: the walk tries again itself
     }
@@ -277,21 +278,53 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     }
     lock.lock();
     listing_ = false;
+    std::vector<Job*> claimed;
     for (auto& [path, stamp] : listed) {
         Job& job = jobs_.emplace_back();
         job.archive = std::move(path);
         job.stamp = stamp;
         job.size = stamp.known ? static_cast<std::uint64_t>(stamp.size) : 0;
         job.reservation = Reservation(job.size, memoryLimit_);
-        ++queued_;
-    }
-    // One wake for each idle worker that has a job to take; the listing one takes one itself.
-    for (std::size_t woken = 1; woken < listed.size() && idleWorkers_ > 0 && woken <= workers_;
-         ++woken) {
-        workerWake_.notify_one();
+        if (index_ != nullptr && stamp.known) {
+            // Running for the others: no worker takes it, nothing drops it.
+            job.state = JobState::Running;
+            claimed.push_back(&job);
+        } else {
+            ++queued_;
+        }
     }
     walkDone_ = !more;
+    if (!claimed.empty()) {
+        answerFromIndex(lock, claimed);
+    }
+    // One wake for each idle worker that has a job to take; the listing one takes one itself.
+    for (std::size_t woken = 1; woken < queued_ && idleWorkers_ > 0 && woken <= workers_; ++woken) {
+        workerWake_.notify_one();
+    }
     wakeWalk();
+}
+
+void ArchivePipeline::answerFromIndex(std::unique_lock<std::mutex>& lock,
+                                      const std::vector<Job*>& claimed) {
+    // Jobs are only added at the back and dropped at the front once they rest, so the
+    // claimed ones stay where they are while the lock is released.
+    lock.unlock();
+    std::vector<char> answered(claimed.size(), 0);
+    for (std::size_t i = 0; i < claimed.size() && !cancel_; ++i) {
+        Job& job = *claimed[i];
+        answered[i] =
+            AnswerFromIndex(*index_, job.archive, IdentityOf(job.stamp), planKey_, job.verdict);
+    }
+    lock.lock();
+    for (std::size_t i = 0; i < claimed.size(); ++i) {
+        Job& job = *claimed[i];
+        if (answered[i] != 0) {
+            job.state = JobState::Done;
+        } else {
+            job.state = JobState::Queued;
+            ++queued_;
+        }
+    }
 }
 
 void ArchivePipeline::work() {
@@ -356,10 +389,9 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             continue;
         }
         Job& job = jobs_.front();
-        StagingCall planned = plan_;
-        planned.options.zipFileName = archive;
+        probe_.options.zipFileName = archive;
         const bool sameCall =
-            planned == call && job.stamp.known && (job.state != JobState::Done || job.made);
+            probe_ == call && job.stamp.known && (job.state != JobState::Done || job.made);
         if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
             if (sameCall) {
                 verdict = job.verdict;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -98,9 +99,13 @@ class ArchivePipeline {
     };
 
     void work();
-    // Lists up to count archives as queued jobs (the lock is released meanwhile). Only when
-    // no other thread is listing.
+    // Lists up to count archives as jobs (the lock is released meanwhile). Only when no
+    // other thread is listing. With an index, the listing thread claims the new jobs and
+    // answers what it can from the index before it queues the rest.
     void listSome(std::unique_lock<std::mutex>& lock, std::size_t count);
+    // Answers claimed jobs from the index (with the lock released meanwhile); the others
+    // are queued.
+    void answerFromIndex(std::unique_lock<std::mutex>& lock, const std::vector<Job*>& claimed);
     // How many archives a worker should list now (0: none).
     std::size_t listingWanted() const;
     // Runs the first queued job from index first on, if its reservation fits; the lock is
@@ -117,6 +122,8 @@ class ArchivePipeline {
     const TextMatcher& matcher_;
     RunIndex* const index_;
     const StagingCall plan_;
+    const std::string planKey_;  // the index's key of plan_
+    StagingCall probe_;          // plan_ for one archive, to compare the walk's calls with
     const std::size_t workers_;  // asked for (threads_ may hold fewer)
     const std::size_t aheadArchives_;
     const std::uint64_t memoryLimit_;

@@ -23,19 +23,45 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
 }
 
+namespace {
+
+// Whether no entry of the record can match the run's search.
+bool RulesOut(const RunIndex& index, const ArchiveRecord& record) {
+    return std::all_of(
+        record.entries.begin(), record.entries.end(),
+        [&](const EntrySummary& entry) { return index.query.entryCannotMatch(entry); });
+}
+
+}  // namespace
+
+bool AnswerFromIndex(RunIndex& index, const std::filesystem::path& archive,
+                     const FileIdentity& identity, const std::string& callKey,
+                     ArchiveVerdict& verdict) {
+    if (!index.store->usable()) {
+        return false;
+    }
+    const auto record = index.store->find(archive, identity, callKey);
+    if (!record || !RulesOut(index, *record)) {
+        return false;
+    }
+    verdict = ArchiveVerdict{record->result, false, true};
+    return true;
+}
+
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
-                              const std::atomic<bool>* cancel) {
+                              const std::atomic<bool>* cancel, const FileIdentity* known) {
     FileIdentity identity;
     const std::filesystem::path& archive = call.options.zipFileName;
-    if (index == nullptr || !index->store->usable() || !ReadFileIdentity(archive, identity)) {
+    if (known != nullptr) {
+        identity = *known;
+    }
+    if (index == nullptr || !index->store->usable() ||
+        (known == nullptr && !ReadFileIdentity(archive, identity))) {
         return ExamineWithCall(call, matcher, cancel);
     }
     const std::string key = CallKey(call);
     if (const auto record = index->store->find(archive, identity, key)) {
-        const auto& entries = record->entries;
-        if (std::all_of(entries.begin(), entries.end(), [&](const EntrySummary& entry) {
-                return index->query.entryCannotMatch(entry);
-            })) {
+        if (RulesOut(*index, *record)) {
             return ArchiveVerdict{record->result, false, true};
         }
         // The record stays true for this file: read it without summarising it again.

@@ -16,6 +16,7 @@
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
+#include "scan/FolderListing.h"
 #include "scan/Formats.h"
 #include "scan/IndexedExamine.h"
 #include "text/ShownPath.h"
@@ -57,19 +58,18 @@ QString FolderText(const fs::path& folder) {
     return text;
 }
 
-void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QString& folderText,
+void ExamineArchive(WalkRun& run, const fs::path& archive, const QString& folderText,
                     int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
     const StagingCall call =
-        PrepareStaging(staging, ctx.view, entry.path(), ctx.state.WorkFolder, true, false, true);
+        PrepareStaging(staging, ctx.view, archive, ctx.state.WorkFolder, true, false, true);
     ArchiveVerdict verdict;
     FileStamp listed;
     // A verdict made ahead that would add a row holds only if the archive is still the file
     // that was examined (a verdict without a row is what an earlier look would have found).
-    if (!run.pipeline || !run.pipeline->take(entry.path(), call, verdict, listed) ||
-        (verdict.result == kUnzOk && verdict.matched &&
-         StampOf(entry.path(), folderFd) != listed)) {
+    if (!run.pipeline || !run.pipeline->take(archive, call, verdict, listed) ||
+        (verdict.result == kUnzOk && verdict.matched && StampOf(archive, folderFd) != listed)) {
         // A scan never asks a question (no password prompt), so no state is needed here.
         verdict = IndexedExamine(call, run.matcher, run.index.get());
     }
@@ -81,12 +81,12 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
         ++ctx.state.FilesFound;
         ctx.view.setFoundCount(FormatCounter(ctx.state.FilesFound));
         ResultRow row;
-        row.fileName = ShownFileName(PathText(entry.path().filename()));
+        row.fileName = ShownFileName(PathText(archive.filename()));
         row.filePath = ShownFolder(folderText);
-        row.archive = entry.path();
+        row.archive = archive;
         if (ctx.view.optionChecked(OptionBox::ShowSize)) {
             std::error_code ec;
-            const std::uintmax_t size = entry.file_size(ec);
+            const std::uintmax_t size = fs::file_size(archive, ec);
             row.fileSize = FormatSizeKB(ec ? 0 : size);
         }
         ctx.view.addResultRow(row);
@@ -94,30 +94,32 @@ void ExamineArchive(WalkRun& run, const fs::directory_entry& entry, const QStrin
     ++ctx.state.FilesChecked;
     ctx.view.setCheckedCount(FormatCounter(ctx.state.FilesChecked));
     if (ctx.listener != nullptr) {
-        ctx.listener->archiveDecided(entry.path(), verdict.result == kUnzOk && verdict.matched);
+        ctx.listener->archiveDecided(archive, verdict.result == kUnzOk && verdict.matched);
     }
 }
 
-void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
+// Examines the listed archives of one folder in turn. folderFd: an open descriptor of the
+// folder (or AT_FDCWD), in which the archives' names are looked up.
+void ScanListedArchives(WalkRun& run, const fs::path& folder, const std::vector<fs::path>& archives,
+                        int folderFd) {
     ScanContext& ctx = run.ctx;
     const QString folderText = FolderText(folder);
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) {
-        return;
-    }
-    // The archives' names are looked up in the folder itself, not along the whole path.
-    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        if (!IsArchiveName(it->path().filename().string(), ctx.state.staging.allArchives)) {
-            continue;
-        }
+    for (const fs::path& archive : archives) {
         ctx.view.yieldToEvents();
         if (!RunGoesOn(run)) {
             return;
         }
         AnimateBusy(ctx, true);
-        ExamineArchive(run, *it, folderText, folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
+        ExamineArchive(run, archive, folderText, folderFd);
+    }
+}
+
+void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
+    FolderListing listing;
+    UniqueFd folderFd;
+    if (ListFolder(folder, run.ctx.state.staging.allArchives, listing, &folderFd)) {
+        ScanListedArchives(run, folder, listing.archives,
+                           folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
     }
 }
 
@@ -134,25 +136,22 @@ void Walk(WalkRun& run, const fs::path& folder) {
         ctx.listener->folderEntered(folder);
     }
 
-    std::vector<fs::path> subfolders;
-    std::error_code ec;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    // One listing serves the subfolders and the archives.
+    FolderListing listing;
+    UniqueFd folderFd;
+    ListFolder(folder, ctx.state.staging.allArchives, listing, &folderFd);
+    for (std::size_t i = 0; i < listing.entries; ++i) {
         if (!RunGoesOn(run)) {
             return;
         }
         AnimateBusy(ctx, true);
-        std::error_code typeError;
-        const std::string name = it->path().filename().string();
-        if (it->is_directory(typeError) && !name.empty() && name[0] != '.') {
-            subfolders.push_back(it->path());
-        }
     }
-    ScanArchivesOf(run, folder);
+    ScanListedArchives(run, folder, listing.archives,
+                       folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
     if (!ctx.state.IncludeSubFolders) {
         return;
     }
-    for (const fs::path& sub : subfolders) {
+    for (const fs::path& sub : listing.subfolders) {
         Walk(run, sub);
         AnimateBusy(ctx, true);
     }
