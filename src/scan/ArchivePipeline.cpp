@@ -32,14 +32,13 @@ class TreeOrder {
         enter(root);
     }
 
-    // The next archive and an open descriptor of its folder (or AT_FDCWD), valid until the
-    // next call.
-    bool next(fs::path& archive, int& folder) {
+    // The next archive and its folder's open descriptor (empty when it could not be opened).
+    bool next(fs::path& archive, std::shared_ptr<const UniqueFd>& folder) {
         while (!stack_.empty()) {
             Frame& frame = stack_.back();
             if (frame.nextArchive < frame.archives.size()) {
                 archive = std::move(frame.archives[frame.nextArchive++]);
-                folder = frame.folder.valid() ? frame.folder.get() : AT_FDCWD;
+                folder = frame.folder;
                 return true;
             }
             if (subFolders_ && frame.nextSub < frame.subfolders.size()) {
@@ -57,7 +56,7 @@ class TreeOrder {
         std::vector<fs::path> archives;
         std::vector<fs::path> subfolders;
         std::size_t nextArchive = 0, nextSub = 0;
-        UniqueFd folder;
+        std::shared_ptr<const UniqueFd> folder;
     };
 
     void enter(const fs::path& folder) {
@@ -68,7 +67,11 @@ class TreeOrder {
         }
         Frame frame;
         FolderListing listing;
-        ListFolder(folder, allArchives_, listing, &frame.folder);
+        UniqueFd folderFd;
+        ListFolder(folder, allArchives_, listing, &folderFd);
+        if (folderFd.valid()) {
+            frame.folder = std::make_shared<const UniqueFd>(std::move(folderFd));
+        }
         frame.archives = std::move(listing.archives);
         frame.subfolders = std::move(listing.subfolders);
         stack_.push_back(std::move(frame));
@@ -198,13 +201,17 @@ void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
 }
 
 std::size_t ArchivePipeline::listingWanted() const {
-    // Keep eight jobs queued for every worker, within the window, and list in batches: a
-    // worker that lists or finishes a job goes on to the next one without being woken.
+    // Keep eight jobs queued for every worker, within the window, and list in batches of at
+    // least a quarter of the window: a worker that lists or finishes a job goes on to the
+    // next one without being woken, and archives the index answers at once (which never
+    // stay queued) do not cost a listing each.
     const std::size_t want = 8 * std::max<std::size_t>(workers_, 1);
-    if (walkDone_ || listing_ || jobs_.size() >= aheadArchives_ || 2 * queued_ >= want) {
+    const std::size_t batch = aheadArchives_ / 4;
+    const std::size_t room = aheadArchives_ - std::min(jobs_.size(), aheadArchives_);
+    if (walkDone_ || listing_ || room < batch || 2 * queued_ >= want) {
         return 0;
     }
-    return std::min(want - queued_, aheadArchives_ - jobs_.size());
+    return std::min(room, std::max(want - queued_, batch));
 }
 
 bool ArchivePipeline::fits(const Job& job) const {
@@ -264,39 +271,31 @@ bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t 
 }
 
 void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t count) {
-    // One thread lists at a time and queues what it listed before the next one may list, so
+    // One thread lists at a time and adds what it listed before the next one may list, so
     // jobs keep the walk's order.
     listing_ = true;
     lock.unlock();
-    std::vector<std::pair<fs::path, FileStamp>> listed;
+    std::vector<fs::path> listed;
+    std::vector<std::shared_ptr<const UniqueFd>> folders;
     fs::path archive;
-    int folder = AT_FDCWD;
+    std::shared_ptr<const UniqueFd> folder;
     bool more = true;
     while (listed.size() < count && (more = order_->next(archive, folder))) {
-        FileStamp stamp = StampOf(archive, folder);
-        listed.emplace_back(std::move(archive), stamp);
+        listed.push_back(std::move(archive));
+        folders.push_back(folder);
     }
     lock.lock();
     listing_ = false;
     std::vector<Job*> claimed;
-    for (auto& [path, stamp] : listed) {
+    for (fs::path& path : listed) {
         Job& job = jobs_.emplace_back();
         job.archive = std::move(path);
-        job.stamp = stamp;
-        job.size = stamp.known ? static_cast<std::uint64_t>(stamp.size) : 0;
-        job.reservation = Reservation(job.size, memoryLimit_);
-        if (index_ != nullptr && stamp.known) {
-            // Running for the others: no worker takes it, nothing drops it.
-            job.state = JobState::Running;
-            claimed.push_back(&job);
-        } else {
-            ++queued_;
-        }
+        // Running for the others: no worker takes it, nothing drops it.
+        job.state = JobState::Running;
+        claimed.push_back(&job);
     }
     walkDone_ = !more;
-    if (!claimed.empty()) {
-        answerFromIndex(lock, claimed);
-    }
+    settle(lock, claimed, folders);
     // One wake for each idle worker that has a job to take; the listing one takes one itself.
     for (std::size_t woken = 1; woken < queued_ && idleWorkers_ > 0 && woken <= workers_; ++woken) {
         workerWake_.notify_one();
@@ -304,21 +303,29 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     wakeWalk();
 }
 
-void ArchivePipeline::answerFromIndex(std::unique_lock<std::mutex>& lock,
-                                      const std::vector<Job*>& claimed) {
+void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vector<Job*>& claimed,
+                             const std::vector<std::shared_ptr<const UniqueFd>>& folders) {
     // Jobs are only added at the back and dropped at the front once they rest, so the
     // claimed ones stay where they are while the lock is released.
     lock.unlock();
+    std::vector<FileStamp> stamps(claimed.size());
+    std::vector<ArchiveVerdict> verdicts(claimed.size());
     std::vector<char> answered(claimed.size(), 0);
     for (std::size_t i = 0; i < claimed.size() && !cancel_; ++i) {
-        Job& job = *claimed[i];
+        const Job& job = *claimed[i];
+        stamps[i] = StampOf(job.archive, folders[i] ? folders[i]->get() : AT_FDCWD);
         answered[i] =
-            AnswerFromIndex(*index_, job.archive, IdentityOf(job.stamp), planKey_, job.verdict);
+            index_ != nullptr && stamps[i].known &&
+            AnswerFromIndex(*index_, job.archive, IdentityOf(stamps[i]), planKey_, verdicts[i]);
     }
     lock.lock();
     for (std::size_t i = 0; i < claimed.size(); ++i) {
         Job& job = *claimed[i];
+        job.stamp = stamps[i];
+        job.size = job.stamp.known ? static_cast<std::uint64_t>(job.stamp.size) : 0;
+        job.reservation = Reservation(job.size, memoryLimit_);
         if (answered[i] != 0) {
+            job.verdict = verdicts[i];
             job.state = JobState::Done;
         } else {
             job.state = JobState::Queued;
@@ -360,7 +367,7 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
                 continue;
             }
             if (!walkDone_ && jobs_.size() < aheadArchives_) {
-                listSome(lock, std::min<std::size_t>(aheadArchives_ - jobs_.size(), 4));
+                listSome(lock, std::min<std::size_t>(aheadArchives_ - jobs_.size(), 16));
                 continue;  // not listed yet
             }
             // Not coming: the listing went another way, and what is queued is of no use. (A
@@ -398,10 +405,9 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
                 listed = job.stamp;
             }
             queued_ -= job.state == JobState::Queued ? 1 : 0;
-            const bool wasFull = jobs_.size() >= aheadArchives_;
             jobs_.pop_front();
-            if (wasFull) {
-                wakeWorker();  // room in the window
+            if (listingWanted() > 0) {
+                wakeWorker();  // room in the window for a batch
             }
             return sameCall;
         }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive/Staging.h"
+#include "archive/TargetFiles.h"
 #include "scan/TextMatcher.h"
 
 namespace quillery {
@@ -99,13 +100,14 @@ class ArchivePipeline {
     };
 
     void work();
-    // Lists up to count archives as jobs (the lock is released meanwhile). Only when no
-    // other thread is listing. With an index, the listing thread claims the new jobs and
-    // answers what it can from the index before it queues the rest.
+    // Lists up to count archives as jobs (the lock is released meanwhile) and settles them.
+    // Only when no other thread is listing.
     void listSome(std::unique_lock<std::mutex>& lock, std::size_t count);
-    // Answers claimed jobs from the index (with the lock released meanwhile); the others
-    // are queued.
-    void answerFromIndex(std::unique_lock<std::mutex>& lock, const std::vector<Job*>& claimed);
+    // Takes the stamps of jobs just listed and claimed by this thread, in their folders
+    // (descriptors, or empty), answers what the index can, and queues the rest. The lock is
+    // released meanwhile, so that other threads list and settle further jobs.
+    void settle(std::unique_lock<std::mutex>& lock, const std::vector<Job*>& claimed,
+                const std::vector<std::shared_ptr<const UniqueFd>>& folders);
     // How many archives a worker should list now (0: none).
     std::size_t listingWanted() const;
     // Runs the first queued job from index first on, if its reservation fits; the lock is
