@@ -105,25 +105,27 @@ bool SaveSettings(const SettingsValues& values, const SettingsKey& key) {
     if (!patternText) {
         return false;
     }
-    DeleteKey(key);
-    CreateKey(key);
+    // The key is cleared and written anew in one replacement of the store, so that it is
+    // never seen (or left, should the program end midway) empty or half written.
     OpenKey open(key);
-    WriteOpenValue(open, kVersionName, kTextValue, kVersionNumber);
-    WriteOpenValue(open, kSearchStringName, kTextValue, values.searchString);
-    WriteOpenValue(open, kSearchPathName, kTextValue, values.searchPath);
-    WriteOpenValue(open, kFileExtensionsName, kTextValue, *patternText);
-    WriteOpenValue(open, kAuditName, kNumberValue, std::int32_t{values.audit});
-    WriteOpenValue(open, kInternalViewName, kNumberValue, std::int32_t{values.internalView});
-    WriteOpenValue(open, kSubFoldersName, kNumberValue, std::int32_t{values.subFolders});
-    WriteOpenValue(open, kShowSizeName, kNumberValue, std::int32_t{values.showSize});
-    WriteOpenValue(open, kAllArchivesName, kNumberValue, std::int32_t{values.allArchives});
+    open.clear();
+    SetOpenValue(open, kVersionName, kTextValue, kVersionNumber);
+    SetOpenValue(open, kSearchStringName, kTextValue, values.searchString);
+    SetOpenValue(open, kSearchPathName, kTextValue, values.searchPath);
+    SetOpenValue(open, kFileExtensionsName, kTextValue, *patternText);
+    SetOpenValue(open, kAuditName, kNumberValue, std::int32_t{values.audit});
+    SetOpenValue(open, kInternalViewName, kNumberValue, std::int32_t{values.internalView});
+    SetOpenValue(open, kSubFoldersName, kNumberValue, std::int32_t{values.subFolders});
+    SetOpenValue(open, kShowSizeName, kNumberValue, std::int32_t{values.showSize});
+    SetOpenValue(open, kAllArchivesName, kNumberValue, std::int32_t{values.allArchives});
     // The index values are written only when they differ from the defaults.
     if (values.noIndex != 0) {
-        WriteOpenValue(open, kNoIndexName, kNumberValue, std::int32_t{values.noIndex});
+        SetOpenValue(open, kNoIndexName, kNumberValue, std::int32_t{values.noIndex});
     }
     if (values.indexLimitMB > 0) {
-        WriteOpenValue(open, kIndexLimitName, kNumberValue, std::int32_t{values.indexLimitMB});
+        SetOpenValue(open, kIndexLimitName, kNumberValue, std::int32_t{values.indexLimitMB});
     }
+    open.sync();
     return true;
 }
 

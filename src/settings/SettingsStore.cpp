@@ -50,6 +50,14 @@ int WriteValue(const SettingsKey& key, const QString& name, const StoredValue& v
 }
 
 int WriteOpenValue(QSettings& open, const QString& name, int type, const StoredValue& value) {
+    if (!SetOpenValue(open, name, type, value)) {
+        return 0;
+    }
+    open.sync();
+    return open.status() == QSettings::NoError ? 0 : kWriteFailed;
+}
+
+bool SetOpenValue(QSettings& open, const QString& name, int type, const StoredValue& value) {
     QVariant stored;
     if (type == kTextValue) {
         if (const auto* text = std::get_if<QString>(&value)) {
@@ -68,11 +76,10 @@ int WriteOpenValue(QSettings& open, const QString& name, int type, const StoredV
             stored = std::int32_t{0};
         }
     } else {
-        return 0;
+        return false;
     }
     open.setValue(name, stored);
-    open.sync();
-    return open.status() == QSettings::NoError ? 0 : kWriteFailed;
+    return true;
 }
 
 StoredValue ReadValue(const SettingsKey& key, const QString& name) {

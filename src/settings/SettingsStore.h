@@ -28,6 +28,9 @@ void DeleteKey(const SettingsKey& key);
 void CreateKey(const SettingsKey& key);
 int WriteValue(const SettingsKey& key, const QString& name, const StoredValue& value, int type);
 int WriteOpenValue(QSettings& open, const QString& name, int type, const StoredValue& value);
+// WriteOpenValue without writing the store: the value is kept in the open key until its
+// sync(). False for a type that is neither text nor number.
+bool SetOpenValue(QSettings& open, const QString& name, int type, const StoredValue& value);
 StoredValue ReadValue(const SettingsKey& key, const QString& name);
 int ReadOpenValue(QSettings& open, const QString& name, StoredValue& value);
 
