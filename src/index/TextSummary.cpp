@@ -91,26 +91,6 @@ TextSummarizer::~TextSummarizer() {
     }
 }
 
-void TextSummarizer::trackContent(const unsigned char* p, std::size_t n) {
-    // As the matcher decides it: a byte-order mark as the first three bytes does not count,
-    // blanks never do.
-    std::size_t i = 0;
-    while (i < n && headLength_ < 3) {
-        head_[headLength_++] = p[i++];
-        if (headLength_ == 3) {
-            const bool bom = head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF;
-            if (!bom && (head_[0] != ' ' || head_[1] != ' ' || head_[2] != ' ')) {
-                nonEmpty_ = true;
-            }
-        }
-    }
-    for (; i < n && !nonEmpty_; ++i) {
-        if (p[i] != ' ') {
-            nonEmpty_ = true;
-        }
-    }
-}
-
 void TextSummarizer::feed(const char* data, std::size_t size) {
     // The text exactly as the matcher reads it.
     front_.feed(data, size, [this](const char* text, std::size_t n) { feedText(text, n); });
@@ -121,7 +101,7 @@ void TextSummarizer::feedText(const char* data, std::size_t size) {
         return;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(data);
-    trackContent(p, size);
+    content_.feed(p, size);
     const std::uint64_t windowBefore = byteWindow_;
     const std::uint64_t seenBefore = bytesSeen_;
     std::uint64_t window = byteWindow_;
@@ -195,16 +175,11 @@ void TextSummarizer::feedText(const char* data, std::size_t size) {
 EntrySummary TextSummarizer::finish(bool complete) {
     front_.finish([this](const char* text, std::size_t n) { feedText(text, n); });
     EntrySummary summary;
-    if (headLength_ < 3) {
-        for (std::size_t i = 0; i < headLength_; ++i) {
-            if (head_[i] != ' ') {
-                nonEmpty_ = true;
-            }
-        }
-    }
+    content_.finish();
     const bool utf8 = utf8_.finish();
     summary.flags = (complete ? EntrySummary::kComplete : 0) |
-                    (nonEmpty_ ? EntrySummary::kNonEmpty : 0) | (utf8 ? EntrySummary::kUtf8 : 0) |
+                    (content_.nonBlank() ? EntrySummary::kNonEmpty : 0) |
+                    (utf8 ? EntrySummary::kUtf8 : 0) |
                     (page_ == ByteCodePage::Cp437 ? EntrySummary::kCp437 : 0);
     if (!complete) {
         return summary;  // never read at query time

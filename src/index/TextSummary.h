@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "text/CodePage.h"
+#include "text/NonBlankText.h"
 #include "text/Utf16.h"
 #include "text/Utf8Decoder.h"
 
@@ -55,7 +56,6 @@ class TextSummarizer {
   private:
     // The text as the matcher reads it: after a UTF-16 byte-order mark, its UTF-8 form.
     void feedText(const char* data, std::size_t size);
-    void trackContent(const unsigned char* p, std::size_t n);
 
     ByteCodePage page_;
     // The working set: the thread's shared one, or own_ while that one is in use.
@@ -67,9 +67,7 @@ class TextSummarizer {
     std::uint64_t byteWindow_ = 0, wideWindow_ = 0, rawWindow_ = 0;
     std::uint64_t bytesSeen_ = 0, wideSeen_ = 0;
     bool nonAscii_ = false;
-    bool nonEmpty_ = false;
-    unsigned char head_[3] = {};
-    std::size_t headLength_ = 0;
+    NonBlankText content_;
     Utf8Decoder utf8_;
     std::u16string decoded_;
     Utf16MarkFront front_;

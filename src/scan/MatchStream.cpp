@@ -54,36 +54,18 @@ MatchStream::MatchStream(const TextMatcher& matcher, ByteCodePage page) : matche
 
 MatchStream::~MatchStream() = default;
 
-void MatchStream::trackContent(const unsigned char* p, std::size_t n) {
-    std::size_t i = 0;
-    while (i < n && headLength_ < 3) {
-        head_[headLength_++] = p[i++];
-        if (headLength_ == 3) {
-            const bool bom = head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF;
-            if (!bom && (head_[0] != ' ' || head_[1] != ' ' || head_[2] != ' ')) {
-                nonEmpty_ = true;
-            }
-        }
-    }
-    for (; i < n && !nonEmpty_; ++i) {
-        if (p[i] != ' ') {
-            nonEmpty_ = true;
-        }
-    }
-}
-
 bool MatchStream::evaluate(const std::vector<char>& found) const {
     const auto& terms = matcher_.expression().terms;
     if (matcher_.expression().kind == SearchExpression::Kind::AllOf) {
         for (std::size_t i = 0; i < terms.size(); ++i) {
-            if (terms[i].isEmpty() ? !nonEmpty_ : found[i] == 0) {
+            if (terms[i].isEmpty() ? !content_.nonBlank() : found[i] == 0) {
                 return false;
             }
         }
         return !terms.empty();
     }
     // Empty terms are never marked found; they are contained in every non-empty text.
-    return (nonEmpty_ && matcher_.hasEmptyTerm()) ||
+    return (content_.nonBlank() && matcher_.hasEmptyTerm()) ||
            (!found.empty() && std::memchr(found.data(), 1, found.size()) != nullptr);
 }
 
@@ -279,7 +261,7 @@ void MatchStream::feedText(const char* data, std::size_t size) {
     if (decided_ || size == 0) {
         return;
     }
-    trackContent(reinterpret_cast<const unsigned char*>(data), size);
+    content_.feed(reinterpret_cast<const unsigned char*>(data), size);
     if (matcher_.asciiTerms()) {
         feedBytes(data, size);
     } else {
@@ -294,13 +276,7 @@ bool MatchStream::finish() {
     }
     front_.finish([this](const char* text, std::size_t n) { feedText(text, n); });
     finished_ = true;
-    if (headLength_ < 3) {
-        for (std::size_t i = 0; i < headLength_; ++i) {
-            if (head_[i] != ' ') {
-                nonEmpty_ = true;
-            }
-        }
-    }
+    content_.finish();
     if (decided_) {
         result_ = true;
         return result_;

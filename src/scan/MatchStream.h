@@ -8,6 +8,7 @@
 
 #include "scan/TextMatcher.h"
 #include "text/CodePage.h"
+#include "text/NonBlankText.h"
 #include "text/Utf16.h"
 #include "text/Utf8Decoder.h"
 
@@ -49,7 +50,6 @@ class MatchStream {
 
     // The bytes as they come, before the check for a UTF-16 mark.
     void feedText(const char* data, std::size_t size);
-    void trackContent(const unsigned char* p, std::size_t n);
     bool evaluate(const std::vector<char>& found) const;
     void scanBytes(ByteBranch& branch, std::size_t keep);
     void scanWide(WideBranch& branch);
@@ -63,9 +63,7 @@ class MatchStream {
     std::size_t keep_ = 0;
 
     // Whether the trimmed text is non-empty, so that empty terms are contained.
-    bool nonEmpty_ = false;
-    std::array<unsigned char, 3> head_{};
-    std::size_t headLength_ = 0;
+    NonBlankText content_;
 
     bool decided_ = false;
     bool finished_ = false;
