@@ -39,17 +39,21 @@ bool OpensAsInnerArchive(const UnzipOptions& options, const std::string& entryNa
 int ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
                         const std::vector<std::string>& include,
                         const std::vector<std::string>& exclude, const UnzipOptions& options,
-                        const UnzipCallbacks& callbacks, int depth, NestBudget& budget) {
+                        const UnzipCallbacks& callbacks, int depth, NestBudget* budget) {
+    NestBudget top{bytes.size(), 0};
+    NestBudget& shared = budget != nullptr ? *budget : top;
     UnzipOptions inner = options;
     inner.zipFileName = options.zipFileName / entryName;
     ArchiveSource source;
     source.memory = bytes;
     source.inMemory = true;
     source.depth = depth + 1;
-    source.budget = &budget;
+    source.budget = &shared;
+    shared.held += bytes.size();
     const int code = IsZipName(entryName)
                          ? ExtractZipArchive(include, exclude, inner, callbacks, source)
                          : ExtractOtherArchive(include, exclude, inner, callbacks, source);
+    shared.held -= bytes.size();
     switch (code) {
         case kUnzNoMatch:
             return kUnzOk;

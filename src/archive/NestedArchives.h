@@ -53,10 +53,11 @@ int ExtractOtherArchive(const std::vector<std::string>& include,
 // Searches the inner archive entryName, whose bytes are in memory, with the outer call's
 // lists, options and callbacks, one level deeper. Returns the result as it counts for the
 // outer archive: an inner archive that cannot be read is a damaged entry (kUnzCorrupt), one
-// that selects nothing is no problem (kUnzOk).
+// that selects nothing is no problem (kUnzOk). budget: the outer level's (null in the file on
+// disk, whose entry starts one); the inner archive's bytes are held in it meanwhile.
 int ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
                         const std::vector<std::string>& include,
                         const std::vector<std::string>& exclude, const UnzipOptions& options,
-                        const UnzipCallbacks& callbacks, int depth, NestBudget& budget);
+                        const UnzipCallbacks& callbacks, int depth, NestBudget* budget);
 
 }  // namespace quillery

@@ -866,13 +866,8 @@ int Extraction::openInner(const Entry& entry) {
     if (code != kUnzOk) {
         return code;
     }
-    NestBudget top{bytes.size(), 0};
-    NestBudget& budget = source_.budget != nullptr ? *source_.budget : top;
-    budget.held += bytes.size();
-    const int inner = ExtractInnerArchive(entry.name, bytes, include_, exclude_, options_,
-                                          callbacks_, source_.depth, budget);
-    budget.held -= bytes.size();
-    return inner;
+    return ExtractInnerArchive(entry.name, bytes, include_, exclude_, options_, callbacks_,
+                               source_.depth, source_.budget);
 }
 
 }  // namespace
