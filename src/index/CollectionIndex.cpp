@@ -25,14 +25,14 @@ constexpr std::size_t kFoldersInMemory = 64;
 constexpr std::int64_t kUseMarkSeconds = 3600;
 
 // The archive's folder as an absolute path, and its name in it.
-std::pair<std::string, std::string> Keys(const fs::path& archive) {
-    std::string text = archive.native();
+std::pair<std::string, std::string> Keys(const std::string& archive) {
+    std::string text = archive;
     const bool plain = !text.empty() && text[0] == '/' && text.find("/.") == std::string::npos &&
                        text.find("//") == std::string::npos;
     if (!plain) {
         std::error_code ec;
         const fs::path full = fs::absolute(archive, ec);
-        text = (ec ? archive : full).lexically_normal().native();
+        text = (ec ? fs::path(archive) : full).lexically_normal().native();
     }
     const std::size_t slash = text.rfind('/');
     if (slash == std::string::npos) {
@@ -123,7 +123,7 @@ CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder,
     return found->second;
 }
 
-std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const fs::path& archive,
+std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const std::string& archive,
                                                            const FileIdentity& identity,
                                                            const std::string& callKey) {
     const auto [folderKey, name] = Keys(archive);
@@ -141,7 +141,7 @@ std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const fs::path& archi
     return record;
 }
 
-void CollectionIndex::remember(const fs::path& archive, ArchiveRecord record) {
+void CollectionIndex::remember(const std::string& archive, ArchiveRecord record) {
     // The identity was read before the archive was: had the file changed since, its change
     // time would have moved on (at least a tick, and the identity has settled for longer),
     // so the record could never be taken for the file's new content.

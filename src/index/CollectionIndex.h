@@ -39,12 +39,12 @@ class CollectionIndex {
 
     // The record of archive when it was taken from the file as it is now and with the same
     // call; null otherwise.
-    std::shared_ptr<const ArchiveRecord> find(const std::filesystem::path& archive,
+    std::shared_ptr<const ArchiveRecord> find(const std::string& archive,
                                               const FileIdentity& identity,
                                               const std::string& callKey);
     // Keeps a record taken from the file that had record.identity before it was read, unless
     // that identity is so recent that the file's times could not tell the next change.
-    void remember(const std::filesystem::path& archive, ArchiveRecord record);
+    void remember(const std::string& archive, ArchiveRecord record);
     // Writes what changed: records of archives gone from the disk are dropped.
     void save();
 

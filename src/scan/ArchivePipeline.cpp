@@ -33,7 +33,7 @@ class TreeOrder {
     }
 
     // The next archive and its folder's open descriptor (empty when it could not be opened).
-    bool next(fs::path& archive, std::shared_ptr<const UniqueFd>& folder) {
+    bool next(std::string& archive, std::shared_ptr<const UniqueFd>& folder) {
         while (!stack_.empty()) {
             Frame& frame = stack_.back();
             if (frame.nextArchive < frame.archives.size()) {
@@ -53,7 +53,7 @@ class TreeOrder {
 
   private:
     struct Frame {
-        std::vector<fs::path> archives;
+        std::vector<std::string> archives;
         std::vector<fs::path> subfolders;
         std::size_t nextArchive = 0, nextSub = 0;
         std::shared_ptr<const UniqueFd> folder;
@@ -104,11 +104,15 @@ std::uint64_t MemoryLimitFor(unsigned workers) {
 
 }  // namespace
 
-FileStamp StampOf(const fs::path& path, int folder) {
+FileStamp StampOf(const std::string& path, int folder) {
     struct stat info {};
     FileStamp stamp;
-    const fs::path& name = folder == AT_FDCWD ? path : path.filename();
-    if (::fstatat(folder, name.c_str(), &info, 0) == 0) {
+    const char* name = path.c_str();
+    if (folder != AT_FDCWD) {
+        const std::size_t slash = path.rfind('/');
+        name += slash == std::string::npos ? 0 : slash + 1;
+    }
+    if (::fstatat(folder, name, &info, 0) == 0) {
         const auto nanos = [](const timespec& t) {
             return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
         };
@@ -139,9 +143,8 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
       index_(index),
       plan_(std::move(plan)),
       planKey_(index != nullptr ? CallKey(plan_) : std::string()),
-      probe_(plan_),
       workers_(workers),
-      aheadArchives_(std::max<std::size_t>(64, 16 * std::size_t{workers})),
+      aheadArchives_(std::max<std::size_t>(1024, 128 * std::size_t{workers})),
       memoryLimit_(MemoryLimitFor(workers)),
       order_(std::make_unique<TreeOrder>(root, includeSubFolders, plan_.options.allArchives)) {
     threads_.reserve(workers);
@@ -275,9 +278,9 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     // jobs keep the walk's order.
     listing_ = true;
     lock.unlock();
-    std::vector<fs::path> listed;
+    std::vector<std::string> listed;
     std::vector<std::shared_ptr<const UniqueFd>> folders;
-    fs::path archive;
+    std::string archive;
     std::shared_ptr<const UniqueFd> folder;
     bool more = true;
     while (listed.size() < count && (more = order_->next(archive, folder))) {
@@ -287,7 +290,7 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     lock.lock();
     listing_ = false;
     std::vector<Job*> claimed;
-    for (fs::path& path : listed) {
+    for (std::string& path : listed) {
         Job& job = jobs_.emplace_back();
         job.archive = std::move(path);
         // Running for the others: no worker takes it, nothing drops it.
@@ -350,15 +353,15 @@ void ArchivePipeline::work() {
     }
 }
 
-bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
-                           ArchiveVerdict& verdict, FileStamp& listed) {
+bool ArchivePipeline::take(const std::string& archive, bool plannedCall, ArchiveVerdict& verdict,
+                           FileStamp& listed) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (cancel_) {
             return false;  // verdicts made since may have been cut short
         }
         std::size_t at = 0;
-        while (at < jobs_.size() && jobs_[at].archive.native() != archive.native()) {
+        while (at < jobs_.size() && jobs_[at].archive != archive) {
             ++at;
         }
         if (at == jobs_.size()) {
@@ -396,9 +399,8 @@ bool ArchivePipeline::take(const fs::path& archive, const StagingCall& call,
             continue;
         }
         Job& job = jobs_.front();
-        probe_.options.zipFileName = archive;
         const bool sameCall =
-            probe_ == call && job.stamp.known && (job.state != JobState::Done || job.made);
+            plannedCall && job.stamp.known && (job.state != JobState::Done || job.made);
         if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
             if (sameCall) {
                 verdict = job.verdict;

@@ -43,7 +43,7 @@ struct FileStamp {
 };
 // The stamp of path now; with folder (an open descriptor of the folder that holds it), only
 // the file's name is looked up there.
-FileStamp StampOf(const std::filesystem::path& path, int folder = AT_FDCWD);
+FileStamp StampOf(const std::string& path, int folder = AT_FDCWD);
 
 // Examines one archive with a prepared call: the one step that the workers and the walk
 // share. Safe on any thread; with cancel, stops soon after it is set (between entries and
@@ -70,11 +70,14 @@ class ArchivePipeline {
     ArchivePipeline(const ArchivePipeline&) = delete;
     ArchivePipeline& operator=(const ArchivePipeline&) = delete;
 
-    // The verdict for archive under call, when one was or can be made here; false otherwise.
-    // listed: the file's stamp when it was listed, before it was examined; the verdict holds
-    // only while the file still has it.
-    bool take(const std::filesystem::path& archive, const StagingCall& call,
-              ArchiveVerdict& verdict, FileStamp& listed);
+    // The verdict for archive, when one was or can be made here; false otherwise.
+    // plannedCall: whether the walk's call for it is plan() with its path (else nothing made
+    // ahead holds). listed: the file's stamp when it was listed, before it was examined; the
+    // verdict holds only while the file still has it.
+    bool take(const std::string& archive, bool plannedCall, ArchiveVerdict& verdict,
+              FileStamp& listed);
+    // The call for every archive, with its path left empty.
+    const StagingCall& plan() const { return plan_; }
     void stop();
 
     // The memory that running examinations may hold together: each reserves what its
@@ -90,7 +93,7 @@ class ArchivePipeline {
   private:
     enum class JobState { Queued, Running, Done };
     struct Job {
-        std::filesystem::path archive;
+        std::string archive;
         FileStamp stamp;         // when it was listed
         std::uint64_t size = 0;  // of the archive's file
         std::uint64_t reservation = 0;
@@ -125,7 +128,6 @@ class ArchivePipeline {
     RunIndex* const index_;
     const StagingCall plan_;
     const std::string planKey_;  // the index's key of plan_
-    StagingCall probe_;          // plan_ for one archive, to compare the walk's calls with
     const std::size_t workers_;  // asked for (threads_ may hold fewer)
     const std::size_t aheadArchives_;
     const std::uint64_t memoryLimit_;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "archive/TargetFiles.h"
@@ -11,7 +12,7 @@ namespace quillery {
 // One folder's entries as a walk takes them, in the order the folder lists them.
 struct FolderListing {
     std::vector<std::filesystem::path> subfolders;  // names not starting with "."; links too
-    std::vector<std::filesystem::path> archives;    // names IsArchiveName takes
+    std::vector<std::string> archives;              // names IsArchiveName takes (paths)
     std::size_t entries = 0;                        // every entry listed
 };
 

@@ -34,9 +34,8 @@ bool RulesOut(const RunIndex& index, const ArchiveRecord& record) {
 
 }  // namespace
 
-bool AnswerFromIndex(RunIndex& index, const std::filesystem::path& archive,
-                     const FileIdentity& identity, const std::string& callKey,
-                     ArchiveVerdict& verdict) {
+bool AnswerFromIndex(RunIndex& index, const std::string& archive, const FileIdentity& identity,
+                     const std::string& callKey, ArchiveVerdict& verdict) {
     if (!index.store->usable()) {
         return false;
     }
@@ -51,12 +50,12 @@ bool AnswerFromIndex(RunIndex& index, const std::filesystem::path& archive,
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
                               const std::atomic<bool>* cancel, const FileIdentity* known) {
     FileIdentity identity;
-    const std::filesystem::path& archive = call.options.zipFileName;
+    const std::string& archive = call.options.zipFileName.native();
     if (known != nullptr) {
         identity = *known;
     }
     if (index == nullptr || !index->store->usable() ||
-        (known == nullptr && !ReadFileIdentity(archive, identity))) {
+        (known == nullptr && !ReadFileIdentity(call.options.zipFileName, identity))) {
         return ExamineWithCall(call, matcher, cancel);
     }
     const std::string key = CallKey(call);

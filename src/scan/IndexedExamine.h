@@ -25,9 +25,8 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
 // whose key (CallKey) is callKey: true when the file is the one indexed under that call and
 // no entry the call handed over can match; verdict then holds the stored result. Safe on any
 // thread.
-bool AnswerFromIndex(RunIndex& index, const std::filesystem::path& archive,
-                     const FileIdentity& identity, const std::string& callKey,
-                     ArchiveVerdict& verdict);
+bool AnswerFromIndex(RunIndex& index, const std::string& archive, const FileIdentity& identity,
+                     const std::string& callKey, ArchiveVerdict& verdict);
 
 // Examines one archive as ExamineWithCall does, with the same verdict, but through the
 // index: when AnswerFromIndex answers, nothing is read; otherwise the archive is read and

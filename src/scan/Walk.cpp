@@ -12,6 +12,7 @@
 
 #include "archive/ArchiveKinds.h"
 #include "archive/Staging.h"
+#include "archive/StagingSeries.h"
 #include "archive/TargetFiles.h"
 #include "archive/UnzipResult.h"
 #include "scan/ArchivePipeline.h"
@@ -39,6 +40,9 @@ struct WalkRun {
     std::unique_ptr<RunIndex> index;
     // Examines archives ahead of the walk on the worker threads (whole runs only).
     std::unique_ptr<ArchivePipeline> pipeline;
+    // The calls for the walk's archives, and whether they are the pipeline's plan.
+    StagingSeries calls;
+    bool plannedCall = false;
 };
 
 // Whether the run goes on; when it does not, nothing is examined ahead any more.
@@ -58,18 +62,23 @@ QString FolderText(const fs::path& folder) {
     return text;
 }
 
-void ExamineArchive(WalkRun& run, const fs::path& archive, const QString& folderText,
+void ExamineArchive(WalkRun& run, const std::string& path, const QString& folderText,
                     int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
-    const StagingCall call =
-        PrepareStaging(staging, ctx.view, archive, ctx.state.WorkFolder, true, false, true);
+    const fs::path archive(path);
+    const StagingCall& call = run.calls.prepare(staging, ctx.view, archive, ctx.state.WorkFolder);
+    if (run.calls.renewed() && run.pipeline) {
+        StagingCall planned = run.pipeline->plan();
+        planned.options.zipFileName = archive;
+        run.plannedCall = planned == call;
+    }
     ArchiveVerdict verdict;
     FileStamp listed;
     // A verdict made ahead that would add a row holds only if the archive is still the file
     // that was examined (a verdict without a row is what an earlier look would have found).
-    if (!run.pipeline || !run.pipeline->take(archive, call, verdict, listed) ||
-        (verdict.result == kUnzOk && verdict.matched && StampOf(archive, folderFd) != listed)) {
+    if (!run.pipeline || !run.pipeline->take(path, run.plannedCall, verdict, listed) ||
+        (verdict.result == kUnzOk && verdict.matched && StampOf(path, folderFd) != listed)) {
         // A scan never asks a question (no password prompt), so no state is needed here.
         verdict = IndexedExamine(call, run.matcher, run.index.get());
     }
@@ -100,11 +109,11 @@ void ExamineArchive(WalkRun& run, const fs::path& archive, const QString& folder
 
 // Examines the listed archives of one folder in turn. folderFd: an open descriptor of the
 // folder (or AT_FDCWD), in which the archives' names are looked up.
-void ScanListedArchives(WalkRun& run, const fs::path& folder, const std::vector<fs::path>& archives,
-                        int folderFd) {
+void ScanListedArchives(WalkRun& run, const fs::path& folder,
+                        const std::vector<std::string>& archives, int folderFd) {
     ScanContext& ctx = run.ctx;
     const QString folderText = FolderText(folder);
-    for (const fs::path& archive : archives) {
+    for (const std::string& archive : archives) {
         ctx.view.yieldToEvents();
         if (!RunGoesOn(run)) {
             return;
@@ -164,7 +173,7 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
 }
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
     QString patterns = ctx.view.patternText();
@@ -183,7 +192,7 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder) {
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr};
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false};
     ScanArchivesOf(run, folder);
 }
 

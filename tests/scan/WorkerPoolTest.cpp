@@ -172,7 +172,10 @@ TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
                                                         state.WorkFolder, false, true);
             ArchiveVerdict verdict;
             FileStamp listed;
-            ASSERT_TRUE(pipeline.take(entry.path(), call, verdict, listed)) << entry.path();
+            StagingCall planned = pipeline.plan();
+            planned.options.zipFileName = entry.path();
+            ASSERT_TRUE(pipeline.take(entry.path(), planned == call, verdict, listed))
+                << entry.path();
             EXPECT_EQ(listed, StampOf(entry.path()));
             EXPECT_EQ(verdict.result, 0) << entry.path();
             EXPECT_EQ(verdict.matched, expected.at(entry.path())) << entry.path();
