@@ -25,21 +25,35 @@ constexpr std::size_t kFoldersInMemory = 64;
 constexpr std::int64_t kUseMarkSeconds = 3600;
 
 // The archive's folder as an absolute path, and its name in it.
-std::pair<std::string, std::string> Keys(const std::string& archive) {
-    std::string text = archive;
-    const bool plain = !text.empty() && text[0] == '/' && text.find("/.") == std::string::npos &&
-                       text.find("//") == std::string::npos;
-    if (!plain) {
-        std::error_code ec;
-        const fs::path full = fs::absolute(archive, ec);
-        text = (ec ? fs::path(archive) : full).lexically_normal().native();
+class ArchiveKeys {
+  public:
+    explicit ArchiveKeys(const std::string& archive) {
+        std::string_view text = archive;
+        const bool plain = !text.empty() && text[0] == '/' &&
+                           text.find("/.") == std::string_view::npos &&
+                           text.find("//") == std::string_view::npos;
+        if (!plain) {
+            std::error_code ec;
+            const fs::path full = fs::absolute(archive, ec);
+            normal_ = (ec ? fs::path(archive) : full).lexically_normal().native();
+            text = normal_;
+        }
+        const std::size_t slash = text.rfind('/');
+        if (slash == std::string_view::npos) {
+            name = text;
+        } else {
+            folder = text.substr(0, slash == 0 ? 1 : slash);
+            name = text.substr(slash + 1);
+        }
     }
-    const std::size_t slash = text.rfind('/');
-    if (slash == std::string::npos) {
-        return {std::string(), text};
-    }
-    return {text.substr(0, slash == 0 ? 1 : slash), text.substr(slash + 1)};
-}
+    ArchiveKeys(const ArchiveKeys&) = delete;
+    ArchiveKeys& operator=(const ArchiveKeys&) = delete;
+
+    std::string_view folder, name;
+
+  private:
+    std::string normal_;
+};
 
 }  // namespace
 
@@ -68,7 +82,7 @@ fs::path CollectionIndex::DefaultFolder() {
     return base / "Velmora" / "Quillery" / "index";
 }
 
-fs::path CollectionIndex::fileOf(const std::string& folder) const {
+fs::path CollectionIndex::fileOf(std::string_view folder) const {
     std::uint64_t h = 0xCBF29CE484222325ULL;
     for (const char c : folder) {
         h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
@@ -78,7 +92,7 @@ fs::path CollectionIndex::fileOf(const std::string& folder) const {
     return dir_ / (std::string(name) + kSuffix);
 }
 
-CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder,
+CollectionIndex::Folder& CollectionIndex::folderOf(std::string_view folder,
                                                    std::unique_lock<std::mutex>& lock) {
     auto found = folders_.find(folder);
     if (found == folders_.end()) {
@@ -88,7 +102,8 @@ CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder,
         FolderFileState state = FolderFileState::kMissing;
         if (usable_) {
             lock.unlock();
-            state = ReadFolderFile(file, folder, data.records);
+            state = data.stored.read(file, std::string(folder));
+            data.storedSeen.assign(data.stored.size(), 0);
             lock.lock();
         }
         found = folders_.find(folder);
@@ -117,28 +132,35 @@ CollectionIndex::Folder& CollectionIndex::folderOf(const std::string& folder,
             evicted_.emplace_back(oldest->first, std::move(oldest->second));
             folders_.erase(oldest);
         }
-        found = folders_.emplace(folder, std::move(data)).first;
+        found = folders_.emplace(std::string(folder), std::move(data)).first;
     }
     found->second.lastUse = ++uses_;
     return found->second;
 }
 
-std::shared_ptr<const ArchiveRecord> CollectionIndex::find(const std::string& archive,
-                                                           const FileIdentity& identity,
-                                                           const std::string& callKey) {
-    const auto [folderKey, name] = Keys(archive);
+CollectionIndex::Lookup CollectionIndex::look(const std::string& archive,
+                                              const FileIdentity& identity,
+                                              const std::string& callKey, const IndexQuery& query) {
+    const ArchiveKeys keys(archive);
     std::unique_lock<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(folderKey, lock);
-    std::shared_ptr<const ArchiveRecord> record;
-    const auto found = folder.records.find(name);
-    if (found != folder.records.end()) {
-        folder.seen.insert(name);
-        if (found->second->identity == identity && found->second->callKey == callKey) {
-            record = found->second;
+    Folder& folder = folderOf(keys.folder, lock);
+    Lookup lookup;
+    const auto cannotMatch = [&query](const auto& entry) { return query.entryCannotMatch(entry); };
+    if (const auto fresh = folder.fresh.find(keys.name); fresh != folder.fresh.end()) {
+        const ArchiveRecord& record = *fresh->second;
+        if (record.identity == identity && record.callKey == callKey) {
+            lookup = {true, std::all_of(record.entries.begin(), record.entries.end(), cannotMatch),
+                      record.result};
+        }
+    } else if (const std::size_t at = folder.stored.find(keys.name); at != StoredFolder::npos) {
+        folder.storedSeen[at] = 1;
+        const StoredFolder::View record = folder.stored.view(at);
+        if (record.identity == identity && record.callKey == callKey) {
+            lookup = {true, record.allEntries(cannotMatch), record.result};
         }
     }
     writeEvicted(lock);
-    return record;
+    return lookup;
 }
 
 void CollectionIndex::remember(const std::string& archive, ArchiveRecord record) {
@@ -148,13 +170,15 @@ void CollectionIndex::remember(const std::string& archive, ArchiveRecord record)
     if (!usable_ || !SettledIdentity(record.identity)) {
         return;
     }
-    const auto [folderKey, name] = Keys(archive);
+    const ArchiveKeys keys(archive);
     std::unique_lock<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(folderKey, lock);
-    folder.seen.insert(name);
-    auto& slot = folder.records[name];
-    if (!slot || *slot != record) {
-        slot = std::make_shared<const ArchiveRecord>(std::move(record));
+    Folder& folder = folderOf(keys.folder, lock);
+    auto slot = folder.fresh.find(keys.name);
+    if (slot == folder.fresh.end()) {
+        slot = folder.fresh.emplace(std::string(keys.name), nullptr).first;
+    }
+    if (!slot->second || *slot->second != record) {
+        slot->second = std::make_shared<const ArchiveRecord>(std::move(record));
         folder.dirty = true;
     }
     writeEvicted(lock);
@@ -174,23 +198,30 @@ void CollectionIndex::writeEvicted(std::unique_lock<std::mutex>& lock) {
 
 void CollectionIndex::writeFolder(const std::string& key, Folder& folder) {
     // Archives of the folder this run did not come across may be gone.
-    for (auto it = folder.records.begin();
-         folder.seen.size() < folder.records.size() && it != folder.records.end();) {
+    std::vector<char> gone(folder.stored.size(), 0);
+    for (std::size_t i = 0; i < folder.stored.size(); ++i) {
         struct stat info {};
-        if (!folder.seen.contains(it->first) &&
-            ::stat((fs::path(key) / it->first).c_str(), &info) != 0) {
-            it = folder.records.erase(it);
+        const std::string_view name = folder.stored.name(i);
+        if (folder.storedSeen[i] == 0 && !folder.fresh.contains(name) &&
+            ::stat((fs::path(key) / name).c_str(), &info) != 0) {
+            gone[i] = 1;
             folder.dirty = true;
-        } else {
-            ++it;
         }
     }
     const fs::path file = fileOf(key);
     if (folder.dirty) {
-        if (folder.records.empty()) {
+        // The stored records stay beside the new ones, unless a new one replaces them.
+        FolderRecords records = folder.fresh;
+        for (std::size_t i = 0; i < folder.stored.size(); ++i) {
+            if (gone[i] == 0 && !records.contains(folder.stored.name(i))) {
+                records.emplace(std::string(folder.stored.name(i)),
+                                std::make_shared<const ArchiveRecord>(folder.stored.decode(i)));
+            }
+        }
+        if (records.empty()) {
             std::error_code ec;
             fs::remove(file, ec);
-        } else if (WriteFileAtomically(file, EncodeFolderFile(key, folder.records))) {
+        } else if (WriteFileAtomically(file, EncodeFolderFile(key, records))) {
             wrote_ = true;
         }
     } else if (folder.fromFile) {

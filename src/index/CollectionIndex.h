@@ -6,13 +6,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "archive/Staging.h"
 #include "index/IndexFile.h"
+#include "index/IndexQuery.h"
 
 namespace quillery {
 
@@ -37,11 +38,16 @@ class CollectionIndex {
     // Whether records can be kept at all (the folder exists and can be written).
     bool usable() const { return usable_; }
 
-    // The record of archive when it was taken from the file as it is now and with the same
-    // call; null otherwise.
-    std::shared_ptr<const ArchiveRecord> find(const std::string& archive,
-                                              const FileIdentity& identity,
-                                              const std::string& callKey);
+    // What the index holds of archive: whether it has a record taken from the file as it is
+    // now (identity) and with the same call, and if so, whether the record proves that no
+    // entry can match query, and the call's result.
+    struct Lookup {
+        bool found = false;
+        bool ruledOut = false;
+        int result = 0;
+    };
+    Lookup look(const std::string& archive, const FileIdentity& identity,
+                const std::string& callKey, const IndexQuery& query);
     // Keeps a record taken from the file that had record.identity before it was read, unless
     // that identity is so recent that the file's times could not tell the next change.
     void remember(const std::string& archive, ArchiveRecord record);
@@ -50,8 +56,9 @@ class CollectionIndex {
 
   private:
     struct Folder {
-        FolderRecords records;
-        std::unordered_set<std::string> seen;  // names looked up in this run
+        StoredFolder stored;           // as read from its file
+        std::vector<char> storedSeen;  // for each stored record: looked up in this run
+        FolderRecords fresh;           // made in this run; they replace stored ones
         bool dirty = false;
         bool fromFile = false;
         std::uint64_t lastUse = 0;
@@ -59,18 +66,24 @@ class CollectionIndex {
 
     // The folder's records, read from its file when they are not held yet (with the lock
     // released meanwhile).
-    Folder& folderOf(const std::string& folder, std::unique_lock<std::mutex>& lock);
+    Folder& folderOf(std::string_view folder, std::unique_lock<std::mutex>& lock);
     // Writes the folder's file when its records changed, else marks it as used.
     void writeFolder(const std::string& key, Folder& folder);
     // Writes the folders let go while the lock was held, releasing it first.
     void writeEvicted(std::unique_lock<std::mutex>& lock);
-    std::filesystem::path fileOf(const std::string& folder) const;
+    std::filesystem::path fileOf(std::string_view folder) const;
     void evict();
 
     const std::filesystem::path dir_;
     const std::uint64_t limitBytes_;
     std::mutex mutex_;
-    std::unordered_map<std::string, Folder> folders_;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, Folder, TextHash, std::equal_to<>> folders_;
     std::vector<std::pair<std::string, Folder>> evicted_;
     std::uint64_t uses_ = 0;
     bool usable_ = true;

@@ -61,24 +61,23 @@ class Reader {
         at_ += sizeof value;
         return true;
     }
-    bool text(std::string& s) {
+    bool text(std::string_view& s) {
         std::uint32_t size = 0;
         if (!get(size) || static_cast<std::size_t>(end_ - at_) < size) {
             return false;
         }
-        s.assign(at_, size);
+        s = std::string_view(at_, size);
         at_ += size;
         return true;
     }
-    bool words(std::vector<std::uint64_t>& out, std::size_t count) {
-        if (static_cast<std::size_t>(end_ - at_) / 8 < count) {
+    bool skip(std::size_t bytes) {
+        if (static_cast<std::size_t>(end_ - at_) < bytes) {
             return false;
         }
-        out.resize(count);
-        std::memcpy(out.data(), at_, count * 8);
-        at_ += count * 8;
+        at_ += bytes;
         return true;
     }
+    const char* at() const { return at_; }
     bool atEnd() const { return at_ == end_; }
 
   private:
@@ -86,31 +85,29 @@ class Reader {
     const char* end_;
 };
 
-bool ReadRecord(Reader& in, const std::vector<std::string>& keys, std::string& name,
-                ArchiveRecord& record) {
-    FileIdentity& id = record.identity;
-    std::uint32_t key = 0, entries = 0;
+// Reads one record's fields and checks that its summaries lie within the payload.
+bool ReadRecord(Reader& in, const std::vector<std::string_view>& keys, std::string_view& name,
+                StoredFolder::View& view) {
+    FileIdentity& id = view.identity;
+    std::uint32_t key = 0;
     std::int32_t result = 0;
     if (!in.text(name) || !in.get(id.device) || !in.get(id.inode) || !in.get(id.size) ||
         !in.get(id.modifiedNs) || !in.get(id.changedNs) || !in.get(key) || !in.get(result) ||
-        !in.get(entries) || key >= keys.size()) {
+        !in.get(view.entries) || key >= keys.size()) {
         return false;
     }
-    record.callKey = keys[key];
-    record.result = result;
-    for (std::uint32_t e = 0; e < entries; ++e) {
-        EntrySummary entry;
-        std::uint8_t log2Bits = 0;
-        if (!in.get(entry.flags) || !in.get(log2Bits)) {
+    view.callKey = keys[key];
+    view.result = result;
+    view.summaries = in.at();
+    for (std::uint32_t e = 0; e < view.entries; ++e) {
+        std::uint8_t flags = 0, log2Bits = 0;
+        if (!in.get(flags) || !in.get(log2Bits)) {
             return false;
         }
-        if (entry.has(EntrySummary::kHasFilter)) {
-            if (log2Bits < 6 || log2Bits > 31 ||
-                !in.words(entry.bits, std::size_t{1} << (log2Bits - 6))) {
-                return false;
-            }
+        if ((flags & EntrySummary::kHasFilter) != 0 &&
+            (log2Bits < 6 || log2Bits > 31 || !in.skip((std::size_t{1} << (log2Bits - 6)) * 8))) {
+            return false;
         }
-        record.entries.push_back(std::move(entry));
     }
     return true;
 }
@@ -164,21 +161,21 @@ std::string EncodeFolderFile(const std::string& folder, const FolderRecords& rec
     return file.out;
 }
 
-FolderFileState ReadFolderFile(const std::filesystem::path& file, const std::string& folder,
-                               FolderRecords& records) {
-    records.clear();
+FolderFileState StoredFolder::read(const std::filesystem::path& file, const std::string& folder) {
+    bytes_.clear();
+    keys_.clear();
+    records_.clear();
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT ? FolderFileState::kMissing : FolderFileState::kDamaged;
     }
     struct stat info {};
-    std::string bytes;
     bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (read) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
+        bytes_.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        while (done < bytes_.size()) {
+            const ssize_t got = ::read(fd, bytes_.data() + done, bytes_.size() - done);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -187,56 +184,88 @@ FolderFileState ReadFolderFile(const std::filesystem::path& file, const std::str
             }
             done += static_cast<std::size_t>(got);
         }
-        read = done == bytes.size();
+        read = done == bytes_.size();
     }
     ::close(fd);
-    if (!read || bytes.size() < kHeaderBytes || std::memcmp(bytes.data(), kMagic, 8) != 0) {
+    const FolderFileState state = read ? parse(folder) : FolderFileState::kDamaged;
+    if (state != FolderFileState::kRead) {
+        bytes_.clear();
+        keys_.clear();
+        records_.clear();
+    }
+    return state;
+}
+
+FolderFileState StoredFolder::parse(const std::string& folder) {
+    if (bytes_.size() < kHeaderBytes || std::memcmp(bytes_.data(), kMagic, 8) != 0) {
         return FolderFileState::kDamaged;
     }
-    Reader header(bytes.data() + 8, kHeaderBytes - 8);
+    Reader header(bytes_.data() + 8, kHeaderBytes - 8);
     std::uint32_t version = 0, reserved = 0;
     std::uint64_t size = 0, checksum = 0;
     header.get(version);
     header.get(reserved);
     header.get(size);
     header.get(checksum);
-    const char* payload = bytes.data() + kHeaderBytes;
-    if (version != kVersion || size != bytes.size() - kHeaderBytes ||
+    const char* payload = bytes_.data() + kHeaderBytes;
+    if (version != kVersion || size != bytes_.size() - kHeaderBytes ||
         Checksum(payload, size) != checksum) {
         return FolderFileState::kDamaged;
     }
     Reader in(payload, size);
-    std::string storedFolder;
+    std::string_view storedFolder;
     std::uint32_t keyCount = 0, recordCount = 0;
-    if (!in.text(storedFolder) || storedFolder != folder || !in.get(keyCount)) {
+    if (!in.text(storedFolder) || storedFolder != folder || !in.get(keyCount) || keyCount > 1024) {
         return FolderFileState::kDamaged;
     }
-    std::vector<std::string> keys(std::min<std::uint32_t>(keyCount, 1024));
-    if (keyCount > keys.size()) {
-        return FolderFileState::kDamaged;
-    }
-    for (std::string& key : keys) {
+    keys_.resize(keyCount);
+    for (std::string_view& key : keys_) {
         if (!in.text(key)) {
             return FolderFileState::kDamaged;
         }
     }
-    if (!in.get(recordCount)) {
+    // A record takes at least 56 bytes: a count that cannot fit is damage, not a reservation.
+    if (!in.get(recordCount) || recordCount > size / 56) {
         return FolderFileState::kDamaged;
     }
+    records_.resize(recordCount);
     for (std::uint32_t r = 0; r < recordCount; ++r) {
-        std::string name;
-        auto record = std::make_shared<ArchiveRecord>();
-        if (!ReadRecord(in, keys, name, *record)) {
-            records.clear();
+        Record& record = records_[r];
+        // Names come in order, each once, so that find can search them.
+        if (!ReadRecord(in, keys_, record.name, record.view) ||
+            (r > 0 && records_[r - 1].name >= record.name)) {
             return FolderFileState::kDamaged;
         }
-        records[name] = std::move(record);
     }
-    if (!in.atEnd()) {
-        records.clear();
-        return FolderFileState::kDamaged;
-    }
-    return FolderFileState::kRead;
+    return in.atEnd() ? FolderFileState::kRead : FolderFileState::kDamaged;
+}
+
+std::size_t StoredFolder::find(std::string_view name) const {
+    const auto found =
+        std::lower_bound(records_.begin(), records_.end(), name,
+                         [](const Record& record, std::string_view n) { return record.name < n; });
+    return found != records_.end() && found->name == name
+               ? static_cast<std::size_t>(found - records_.begin())
+               : npos;
+}
+
+StoredFolder::View StoredFolder::view(std::size_t i) const {
+    return records_[i].view;
+}
+
+ArchiveRecord StoredFolder::decode(std::size_t i) const {
+    const View& view = records_[i].view;
+    ArchiveRecord record{view.identity, std::string(view.callKey), view.result, {}};
+    record.entries.reserve(view.entries);
+    view.allEntries([&record](const SummaryView& summary) {
+        EntrySummary entry;
+        entry.flags = summary.flags;
+        entry.bits.resize(summary.words);
+        std::memcpy(entry.bits.data(), summary.bits, summary.words * 8);
+        record.entries.push_back(std::move(entry));
+        return true;
+    });
+    return record;
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, const std::string& content) {

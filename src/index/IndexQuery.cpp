@@ -96,7 +96,7 @@ IndexQuery::IndexQuery(bool allOf, const std::vector<QString>& terms) : allOf_(a
     }
 }
 
-bool IndexQuery::provenAbsent(const Term& term, const EntrySummary& entry) const {
+bool IndexQuery::provenAbsent(const Term& term, const SummaryView& entry) const {
     if (term.empty) {
         return !entry.has(EntrySummary::kNonEmpty);
     }
@@ -105,14 +105,10 @@ bool IndexQuery::provenAbsent(const Term& term, const EntrySummary& entry) const
     if (byteReading && reading.impossible) {
         return true;
     }
-    if (!entry.has(EntrySummary::kHasFilter) || term.units < 3 || entry.bits.empty()) {
+    if (!entry.has(EntrySummary::kHasFilter) || term.units < 3 || entry.words == 0) {
         return false;
     }
-    const std::uint64_t* bits = entry.bits.data();
-    const auto mask = static_cast<std::uint32_t>(entry.bits.size() * 64 - 1);
-    const auto has = [bits, mask](std::uint32_t h) {
-        return ((bits[(h & mask) >> 6] >> (h & 63)) & 1) != 0;
-    };
+    const auto has = [&entry](std::uint32_t h) { return entry.bit(h); };
     if (!byteReading) {
         return !std::all_of(term.trigrams.begin(), term.trigrams.end(), has);
     }
@@ -124,7 +120,7 @@ bool IndexQuery::provenAbsent(const Term& term, const EntrySummary& entry) const
     return false;
 }
 
-bool IndexQuery::entryCannotMatch(const EntrySummary& entry) const {
+bool IndexQuery::entryCannotMatch(const SummaryView& entry) const {
     if (!entry.has(EntrySummary::kComplete)) {
         return true;  // only an entry that inflated completely can match
     }

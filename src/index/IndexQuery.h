@@ -18,7 +18,10 @@ class IndexQuery {
 
     // Whether the entry is proven not to match: it did not inflate completely, or its
     // summary rules out the expression.
-    bool entryCannotMatch(const EntrySummary& entry) const;
+    bool entryCannotMatch(const SummaryView& entry) const;
+    bool entryCannotMatch(const EntrySummary& entry) const {
+        return entryCannotMatch(SummaryView(entry));
+    }
 
   private:
     struct Term {
@@ -36,7 +39,7 @@ class IndexQuery {
         std::array<ByteReading, 2> bytes;
     };
 
-    bool provenAbsent(const Term& term, const EntrySummary& entry) const;
+    bool provenAbsent(const Term& term, const SummaryView& entry) const;
 
     bool allOf_;
     std::vector<Term> terms_;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,29 @@ struct EntrySummary {
 
     bool has(Flag flag) const { return (flags & flag) != 0; }
     bool operator==(const EntrySummary&) const = default;
+};
+
+// An entry's summary where it lies: in an EntrySummary, or in the bytes of an index file
+// (the words of the filter in memory order, not necessarily aligned).
+struct SummaryView {
+    std::uint8_t flags = 0;
+    const char* bits = nullptr;
+    std::size_t words = 0;
+
+    SummaryView() = default;
+    SummaryView(std::uint8_t f, const char* b, std::size_t w) : flags(f), bits(b), words(w) {}
+    explicit SummaryView(const EntrySummary& entry)
+        : flags(entry.flags),
+          bits(reinterpret_cast<const char*>(entry.bits.data())),
+          words(entry.bits.size()) {}
+    bool has(EntrySummary::Flag flag) const { return (flags & flag) != 0; }
+    // Whether bit h of the filter (of words * 64 bits, h taken modulo their count) is set.
+    bool bit(std::uint32_t h) const {
+        const std::uint32_t at = h & static_cast<std::uint32_t>(words * 64 - 1);
+        std::uint64_t word = 0;
+        std::memcpy(&word, bits + std::size_t{at >> 6} * 8, sizeof word);
+        return ((word >> (at & 63)) & 1) != 0;
+    }
 };
 
 // The hash of a trigram of units; a bit set of 2^k bits uses its low k bits.

@@ -23,27 +23,17 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
 }
 
-namespace {
-
-// Whether no entry of the record can match the run's search.
-bool RulesOut(const RunIndex& index, const ArchiveRecord& record) {
-    return std::all_of(
-        record.entries.begin(), record.entries.end(),
-        [&](const EntrySummary& entry) { return index.query.entryCannotMatch(entry); });
-}
-
-}  // namespace
-
 bool AnswerFromIndex(RunIndex& index, const std::string& archive, const FileIdentity& identity,
                      const std::string& callKey, ArchiveVerdict& verdict) {
     if (!index.store->usable()) {
         return false;
     }
-    const auto record = index.store->find(archive, identity, callKey);
-    if (!record || !RulesOut(index, *record)) {
+    const CollectionIndex::Lookup found =
+        index.store->look(archive, identity, callKey, index.query);
+    if (!found.ruledOut) {
         return false;
     }
-    verdict = ArchiveVerdict{record->result, false, true};
+    verdict = ArchiveVerdict{found.result, false, true};
     return true;
 }
 
@@ -59,10 +49,11 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
         return ExamineWithCall(call, matcher, cancel);
     }
     const std::string key = CallKey(call);
-    if (const auto record = index->store->find(archive, identity, key)) {
-        if (RulesOut(*index, *record)) {
-            return ArchiveVerdict{record->result, false, true};
-        }
+    const CollectionIndex::Lookup found = index->store->look(archive, identity, key, index->query);
+    if (found.ruledOut) {
+        return ArchiveVerdict{found.result, false, true};
+    }
+    if (found.found) {
         // The record stays true for this file: read it without summarising it again.
         return ExamineWithCall(call, matcher, cancel);
     }
