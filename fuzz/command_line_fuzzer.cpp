@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString line =

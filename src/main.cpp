@@ -1,38 +1,49 @@
-// The program's entry: starts the application with the argument text and runs its window.
-#include <QApplication>
-#include <QFile>
+// The quillery command: runs a search that its arguments ask for without any window, and
+// otherwise starts the program with windows (quillery-gui) in its place. A search from the
+// command line thus never loads the window system's libraries, which take most of a short
+// run's time to load and set up.
+#include <unistd.h>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
-#include "app/Application.h"
-#include "app/CommandLine.h"
-#include "app/SignalWatcher.h"
-#include "app/Usage.h"
+#include "cli/CommandLine.h"
+#include "cli/ConsoleRun.h"
+#include "cli/ProcessSetup.h"
+#include "cli/SignalWatcher.h"
+#include "cli/Usage.h"
 
 namespace {
 
-// Qt's note that it picked a runtime folder by itself says nothing to a user of a
-// command-line run; everything else goes on to the default handler.
-QtMessageHandler defaultHandler = nullptr;
-void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
-        return;
+// Replaces this process with the program with windows: beside this one in a build, in the
+// package's library folder when installed. Returns only when neither can be started.
+int StartWindows(char** argv) {
+    std::error_code ec;
+    const std::filesystem::path folder =
+        std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+    int error = ENOENT;
+    for (const char* place : {"quillery-gui", QUILLERY_GUI_FROM_BINDIR}) {
+        const std::filesystem::path program = folder / place;
+        ::execv(program.c_str(), argv);
+        if (errno != ENOENT || error == ENOENT) {
+            error = errno;
+        }
     }
-    defaultHandler(type, context, text);
+    std::fprintf(stderr, "quillery: cannot start the window program quillery-gui: %s\n",
+                 std::strerror(error));
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    defaultHandler = qInstallMessageHandler(FilterMessages);
-    // The same zone, named so that the C library reads it once instead of checking the zone
-    // file at every time conversion (libzip converts every entry's date).
-    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/etc/localtime"))) {
-        qputenv("TZ", ":/etc/localtime");
-    }
+    quillery::PrepareProcess();
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.push_back(QString::fromLocal8Bit(argv[i]));
@@ -52,30 +63,26 @@ int main(int argc, char** argv) {
         case quillery::ArgumentAction::Start:
             break;
     }
+    if (!quillery::RunsASearch(parsed.request)) {
+        const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") ||
+                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        if (!hasDisplay) {
+            // Nothing is shown, loaded or stored: the stored settings stay as they are.
+            std::fputs(quillery::NoDisplayText().toLocal8Bit().constData(), stderr);
+            return 2;
+        }
+        return StartWindows(argv);
+    }
     // Closing the pipe that a list goes to is reported by the write, not by a signal.
     std::signal(SIGPIPE, SIG_IGN);
     quillery::SignalWatcher::installHandlers();
-
-    const bool hasDisplay =
-        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Options and values given as separate words are all the program's own: Qt sees none.
-    int qtArgc = parsed.request.separateWords ? 1 : argc;
-    QApplication app(qtArgc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillery"));
-    QApplication::setDesktopFileName(QStringLiteral("quillery"));
-    quillery::Application quillery(nullptr, hasDisplay);
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillery"));
+    quillery::ConsoleRun run;
     quillery::SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &quillery::SignalWatcher::received, &quillery,
-                     &quillery::Application::interrupt);
-    // The argument text: everything after the program name, joined by single blanks, taken
-    // before Qt looks at the arguments.
-    const int status = quillery.start(arguments.join(QLatin1Char(' ')), parsed.request);
-    if (status >= 0) {
-        return status;
-    }
-    const int exitCode = QApplication::exec();
-    return quillery.interrupted() ? quillery::kInterruptedStatus : exitCode;
+    QObject::connect(&signalWatcher, &quillery::SignalWatcher::received, &run,
+                     &quillery::ConsoleRun::interrupt);
+    // The argument text: everything after the program name, joined by single blanks.
+    return run.run(arguments.join(QLatin1Char(' ')), parsed.request);
 }

@@ -7,10 +7,11 @@
 
 #include <cstdio>
 
-#include "app/CommandLineOutput.h"
-#include "app/SignalWatcher.h"
+#include "cli/CommandLineSession.h"
+#include "cli/SignalWatcher.h"
+#include "cli/Usage.h"
 
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "scan/ScanRun.h"
 #include "scan/ViewerFiles.h"
 #include "scan/Walk.h"
@@ -35,9 +36,6 @@ Questions& AppQuestions::current() {
 }
 
 void AppQuestions::message(const QString& text, const QString& title, MessageStyle style) {
-    if (beforeMessage_ && override_ == nullptr && unattended_) {
-        beforeMessage_();
-    }
     current().message(text, title, style);
 }
 QString AppQuestions::browseForFolder(const QString& prompt, const QString& initialFolder) {
@@ -83,68 +81,22 @@ int Application::start(const QString& argumentText, const CommandLineRequest& re
     w.hide();
     w.centreOnScreen();
     w.setWindowTitle(TitleText());
-    w.setCheckedCount(QStringLiteral("     0"));
-    w.setFoundCount(QStringLiteral("     0"));
-    w.setSearchText(QString());
-    w.setFolderText(QString());
-    w.setPatternText(QStringLiteral("*.nfo *.diz *.txt"));
-    w.setStatus(kProductName + kVersionText + QStringLiteral("- find text inside zip archives."));
-    state_.KeepScanning = false;
-    state_.FilesChecked = 0;
-    state_.FilesFound = 0;
-    state_.SearchFolder.clear();
-    state_.AuditMode = false;
-    state_.UseAudit = false;
-    state_.ScanIdle = true;
-    options_->setChecked(OptionBox::SubFolders, true);
-    options_->setChecked(OptionBox::InternalViewer, true);
-    options_->setChecked(OptionBox::Index, true);
     options_->setWindowTitle(TitleText());
-    state_.UseInternalViewer = true;
-    state_.IncludeSubFolders = true;
     w.setUpToolTips();
-    SetUpWorkFolder(state_, questions_);
-    ShellDelete(state_.WorkFolder);
-    w.setStartCaption(kStartCaption);
+    StartUp(state_, w, questions_);
 
     questions_.setUnattended(true);
-    bool ran = false;
-    {
-        CommandLineOutput output(state_,
-                                 {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1});
-        context_.listener = &output;
-        questions_.setBeforeMessage([&output] { output.erase(); });
-        ran = ProcessCommandLine(*this, argumentText, request);
-        questions_.setBeforeMessage({});
-        context_.listener = nullptr;
-    }
-    if (ran) {
+    if (RunCommandLine(context_, questions_.unattended(), argumentText, request)) {
         if (interrupted_) {
             return kInterruptedStatus;  // shut down already, for the signal
         }
-        if (state_.lastRun != RunOutcome::Refused) {
-            // With the list on standard output, the summary goes beside it.
-            std::FILE* summary = request.list ? stderr : stdout;
-            std::fprintf(summary, "%s\n", w.statusText().toLocal8Bit().constData());
-            std::fflush(summary);
-        }
+        const int status = FinishCommandLine(state_, w.statusText(), request);
         shutdown();
-        switch (state_.lastRun) {
-            case RunOutcome::Matched:
-                return 0;
-            case RunOutcome::NoMatch:
-                return 1;
-            default:
-                return 2;
-        }
+        return status;
     }
     questions_.setUnattended(!hasDisplay_);
     if (!hasDisplay_) {
-        std::fprintf(stderr,
-                     "%s: no display to show the window on, and the arguments start no search.\n"
-                     "Run a search with: quillery --folder FOLDER --search TEXT "
-                     "(see quillery --help)\n",
-                     kProductName.trimmed().toLocal8Bit().constData());
+        std::fputs(NoDisplayText().toLocal8Bit().constData(), stderr);
         // Nothing was loaded into the windows and nothing ran: the stored settings stay as
         // they are instead of being overwritten with the start-up values.
         keepStoredSettings_ = true;
@@ -194,37 +146,12 @@ void Application::shutdown() {
         return;
     }
     shutDown_ = true;
-    state_.KeepScanning = false;
-    writeRunLog();
-    if (!keepStoredSettings_) {
-        saveSettings();
-    }
-    RemoveWorkFolder(state_);
-    // A walk in progress unwinds from its yield without touching the window again.
-    state_.closing = true;
-    QCoreApplication::quit();
+    EndSession(context_, !keepStoredSettings_);
 }
 
 void Application::writeRunLog() {
-    RunLogInput input;
-    input.filesChecked = state_.FilesChecked;
-    input.filesFound = state_.FilesFound;
-    input.startFolder = ShownFolder(state_.StartFolder);
-    input.searchString = state_.SearchString;
-    input.commandLine = state_.CommandLine;
-    input.patternText = window_->patternText();
-    input.auditMode = state_.AuditMode;
-    input.useAudit = state_.UseAudit;
-    if (input.filesChecked != 0) {
-        const int rows = window_->resultRowCount();
-        input.rows.reserve(static_cast<std::size_t>(rows));
-        for (int i = 0; i < rows; ++i) {
-            const ResultRow row = window_->resultRow(i);
-            input.rows.push_back({ShownFolder(row.filePath), row.fileName});
-        }
-    }
     const QString before = window_->logText();
-    const RunLogWriter::Outcome outcome = log_.write(input, before);
+    const RunLogWriter::Outcome outcome = log_.write(RunLogInputOf(state_, *window_), before);
     if (outcome.boxText != before) {
         window_->setLogText(outcome.boxText);
     }
@@ -244,24 +171,7 @@ void Application::loadSettings() {
     options_->setChecked(OptionBox::SubFolders, values.subFolders != 0);
     options_->setChecked(OptionBox::ShowSize, values.showSize != 0);
     options_->setChecked(OptionBox::AllArchives, values.allArchives != 0);
-    ApplyIndexSettings(values, *this);
-}
-
-void Application::saveSettings() {
-    SettingsValues values;
-    values.searchString = window_->searchText();
-    values.searchPath = window_->folderText();
-    values.fileExtensions = window_->patternText();
-    values.audit = options_->isChecked(OptionBox::Audit) ? 1 : 0;
-    values.internalView = options_->isChecked(OptionBox::InternalViewer) ? 1 : 0;
-    values.subFolders = options_->isChecked(OptionBox::SubFolders) ? 1 : 0;
-    values.showSize = options_->isChecked(OptionBox::ShowSize) ? 1 : 0;
-    values.allArchives = options_->isChecked(OptionBox::AllArchives) ? 1 : 0;
-    values.noIndex = options_->isChecked(OptionBox::Index) ? 0 : 1;
-    if (state_.IndexLimitBytes != RunState::kDefaultIndexLimitBytes) {
-        values.indexLimitMB = static_cast<int>(state_.IndexLimitBytes >> 20);
-    }
-    SaveSettings(values);
+    ApplyIndexSettings(values, state_, *window_);
 }
 
 void Application::showOptions() {

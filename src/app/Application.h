@@ -7,8 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/CommandLine.h"
 #include "archive/Questions.h"
+#include "cli/CommandLine.h"
+#include "cli/UnattendedQuestions.h"
 #include "results/RunLog.h"
 #include "scan/RunState.h"
 #include "scan/ScanContext.h"
@@ -27,8 +28,8 @@ class AppQuestions : public Questions {
     explicit AppQuestions(Questions* override) : override_(override) {}
     void setOwner(QWidget* owner) { dialogs_.setOwner(owner); }
     void setUnattended(bool unattended) { unattended_ = unattended; }
-    // Runs before each message written to standard error (to clear a status line).
-    void setBeforeMessage(std::function<void()> before) { beforeMessage_ = std::move(before); }
+    // The answers given while nobody is watching.
+    UnattendedQuestions& unattended() { return unattendedAnswers_; }
 
     void message(const QString& text, const QString& title, MessageStyle style) override;
     QString browseForFolder(const QString& prompt, const QString& initialFolder) override;
@@ -42,7 +43,6 @@ class AppQuestions : public Questions {
     QtQuestions dialogs_;
     UnattendedQuestions unattendedAnswers_;
     bool unattended_ = false;
-    std::function<void()> beforeMessage_;
 };
 
 // The program: its state, its windows and the sequences that start and end it.
@@ -81,7 +81,6 @@ class Application : public QObject, private RunLogger {
     void writeRunLog() override;
     void loadSettings();
     void applyGivenValues(const CommandLineRequest& request);
-    void saveSettings();
     void showOptions();
     void showAbout();
     void openResult(const ResultRow& row);

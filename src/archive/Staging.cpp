@@ -56,6 +56,10 @@ QStringList IncludePatternsFromText(const QString& text) {
     return patterns;
 }
 
+QString CheckingStatus(const std::filesystem::path& archive) {
+    return QStringLiteral("Checking ... ") + ShownFolder(PathText(archive));
+}
+
 StagingCall PlannedStagingCall(const StagingState& state, const QString& patternText,
                                const std::filesystem::path& zipPath,
                                const std::filesystem::path& targetFolder, bool extractAll,
@@ -95,7 +99,7 @@ StagingCall PrepareStaging(StagingState& state, StagingHost& host,
                            const std::filesystem::path& targetFolder, bool showStatus,
                            bool extractAll, bool toSink) {
     if (showStatus) {
-        host.setStatus(QStringLiteral("Checking ... ") + ShownFolder(PathText(zipPath)));
+        host.setCheckingStatus(zipPath);
     }
     QString text;
     if (!extractAll) {

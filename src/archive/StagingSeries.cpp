@@ -1,7 +1,5 @@
 #include "archive/StagingSeries.h"
 
-#include "text/ShownPath.h"
-
 namespace quillery {
 
 bool StagingSeries::holds(const StagingState& state, const QString& patternText,
@@ -31,7 +29,7 @@ const StagingCall& StagingSeries::prepare(StagingState& state, StagingHost& host
         valid_ = true;
         return call_;
     }
-    host.setStatus(QStringLiteral("Checking ... ") + ShownFolder(PathText(zipPath)));
+    host.setCheckingStatus(zipPath);
     call_.options.zipFileName = zipPath;
     state.ZipFileName = zipPath;
     return call_;

@@ -24,14 +24,4 @@ class QtQuestions : public Questions {
     QWidget* owner_;
 };
 
-// Answers without waiting for anybody, for runs nobody watches: messages go to standard
-// error, no folder is chosen, no password given, nothing overwritten.
-class UnattendedQuestions : public Questions {
-  public:
-    void message(const QString& text, const QString& title, MessageStyle style) override;
-    QString browseForFolder(const QString& prompt, const QString& initialFolder) override;
-    QString askPassword(const QString& prompt) override;
-    int askReplace(const QString& question, const QString& title) override;
-};
-
 }  // namespace quillery

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <set>
 
-#include "app/Usage.h"
+#include "cli/Usage.h"
 
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"

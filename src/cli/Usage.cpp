@@ -1,4 +1,4 @@
-#include "app/Usage.h"
+#include "cli/Usage.h"
 
 #include "settings/Product.h"
 
@@ -51,6 +51,14 @@ QString UsageText() {
         "  $XDG_CACHE_HOME/Velmora/Quillery/     the index (~/.cache when unset)\n"
         "  $TMPDIR/Quillery /                    the work folder (/tmp when unset),\n"
         "                                        removed when the program ends\n");
+}
+
+QString NoDisplayText() {
+    return kProductName.trimmed() +
+           QStringLiteral(
+               ": no display to show the window on, and the arguments start no search.\n"
+               "Run a search with: quillery --folder FOLDER --search TEXT "
+               "(see quillery --help)\n");
 }
 
 }  // namespace quillery

@@ -1,4 +1,4 @@
-#include "app/SignalWatcher.h"
+#include "cli/SignalWatcher.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "app/CommandLineOutput.h"
+#include "cli/CommandLineOutput.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

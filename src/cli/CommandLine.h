@@ -4,11 +4,10 @@
 #include <QStringList>
 #include <optional>
 
+#include "scan/ScanContext.h"
 #include "settings/Settings.h"
 
 namespace quillery {
-
-class Application;
 
 // The pattern text of a run started from the command line without "-extensions=".
 inline const QString kCommandLinePatterns = QStringLiteral("*.nfo *.diz *.txt *.doc");
@@ -62,13 +61,13 @@ QStringList LongOptionNames();
 
 // Puts the stored index settings into the options dialog's box and the state: a command-line
 // run happens before the stored settings are loaded, yet an index switched off stays off.
-void ApplyIndexSettings(const SettingsValues& values, Application& app);
+void ApplyIndexSettings(const SettingsValues& values, RunState& state, ScanView& view);
 
 // Puts the requested values into the windows and runs one search when they name a folder
 // and a search string (or a folder and audit mode). argumentText is the program's argument
 // text, shown in the log of the run. Returns true when a run took place (or was refused);
 // the program then ends.
-bool ProcessCommandLine(Application& app, const QString& argumentText,
+bool ProcessCommandLine(ScanContext& ctx, const QString& argumentText,
                         const CommandLineRequest& request);
 
 }  // namespace quillery

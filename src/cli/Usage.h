@@ -11,4 +11,7 @@ QString VersionLine();
 // the files the program reads and writes.
 QString UsageText();
 
+// What a start without a display whose arguments run no search writes before it ends.
+QString NoDisplayText();
+
 }  // namespace quillery

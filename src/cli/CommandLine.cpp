@@ -1,8 +1,7 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include <QCommandLineParser>
 
-#include "app/Application.h"
 #include "scan/AuditFile.h"
 #include "scan/ScanRun.h"
 #include "text/TextCase.h"
@@ -39,10 +38,10 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
     return switches;
 }
 
-void ApplyIndexSettings(const SettingsValues& values, Application& app) {
-    app.view().setOptionChecked(OptionBox::Index, values.noIndex == 0);
+void ApplyIndexSettings(const SettingsValues& values, RunState& state, ScanView& view) {
+    view.setOptionChecked(OptionBox::Index, values.noIndex == 0);
     if (values.indexLimitMB > 0) {
-        app.state().IndexLimitBytes = static_cast<std::uint64_t>(values.indexLimitMB) << 20;
+        state.IndexLimitBytes = static_cast<std::uint64_t>(values.indexLimitMB) << 20;
     }
 }
 
@@ -153,10 +152,10 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     return parsed;
 }
 
-bool ProcessCommandLine(Application& app, const QString& argumentText,
+bool ProcessCommandLine(ScanContext& ctx, const QString& argumentText,
                         const CommandLineRequest& request) {
-    RunState& state = app.state();
-    ScanView& view = app.view();
+    RunState& state = ctx.state;
+    ScanView& view = ctx.view;
     state.SearchFolder.clear();
     state.SearchString.clear();
     state.AuditMode = false;
@@ -167,7 +166,7 @@ bool ProcessCommandLine(Application& app, const QString& argumentText,
 
     view.setPatternText(kCommandLinePatterns);
     const CommandLineSwitches& switches = request.switches;
-    ApplyIndexSettings(LoadSettings(), app);
+    ApplyIndexSettings(LoadSettings(), state, view);
     state.NoIndexSwitch = switches.noIndex;
     if (switches.extensions) {
         view.setPatternText(*switches.extensions);
@@ -194,11 +193,11 @@ bool ProcessCommandLine(Application& app, const QString& argumentText,
     bool ran = false;
     state.AllArchivesSwitch = switches.allArchives;
     if (!state.SearchString.isEmpty() && !state.SearchFolder.isEmpty()) {
-        RunScan(app.context());
+        RunScan(ctx);
         ran = true;
     } else if (!state.SearchFolder.isEmpty() && state.AuditMode) {
         state.SearchString.clear();
-        RunScan(app.context());
+        RunScan(ctx);
         ran = true;
     }
     state.AllArchivesSwitch = false;

@@ -1,0 +1,54 @@
+#include "cli/ConsoleRun.h"
+
+#include <cstdio>
+
+#include "cli/CommandLineSession.h"
+#include "cli/SignalWatcher.h"
+#include "cli/Usage.h"
+#include "settings/Product.h"
+
+namespace quillery {
+
+ConsoleRun::ConsoleRun() : context_{state_, view_, questions_, this} {}
+
+int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
+    StartUp(state_, view_, questions_);
+    if (!RunCommandLine(context_, questions_, argumentText, request)) {
+        std::fputs(NoDisplayText().toLocal8Bit().constData(), stderr);
+        shutdown(false);
+        return 2;
+    }
+    if (interrupted_) {
+        return kInterruptedStatus;  // shut down already, for the signal
+    }
+    const int status = FinishCommandLine(state_, view_.statusText(), request);
+    shutdown(true);
+    return status;
+}
+
+void ConsoleRun::interrupt() {
+    interrupted_ = true;
+    shutdown(true);
+}
+
+void ConsoleRun::shutdown(bool storeSettings) {
+    if (!shutDown_) {
+        shutDown_ = true;
+        EndSession(context_, storeSettings);
+    }
+}
+
+void ConsoleRun::writeRunLog() {
+    if (log_.write(RunLogInputOf(state_, view_), QString()).failed) {
+        questions_.message(QStringLiteral("Can't open log file - ") + LogFileName(), TitleText(),
+                           MessageStyle::Critical);
+    }
+}
+
+bool RunsASearch(const CommandLineRequest& request) {
+    const CommandLineSwitches& given = request.switches;
+    return !given.folder.value_or(QString()).isEmpty() &&
+           (!given.search.value_or(QString()).isEmpty() || given.audit);
+}
+
+}  // namespace quillery

@@ -1,0 +1,63 @@
+// The program with windows: starts the application with the argument text and runs its
+// window. The quillery command starts it when its arguments run no search.
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+
+#include "app/Application.h"
+#include "cli/CommandLine.h"
+#include "cli/ProcessSetup.h"
+#include "cli/SignalWatcher.h"
+#include "cli/Usage.h"
+
+int main(int argc, char** argv) {
+    quillery::PrepareProcess();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(QString::fromLocal8Bit(argv[i]));
+    }
+    const quillery::ParsedArguments parsed = quillery::ParseArguments(arguments);
+    switch (parsed.action) {
+        case quillery::ArgumentAction::Help:
+            std::fputs(quillery::UsageText().toLocal8Bit().constData(), stdout);
+            return 0;
+        case quillery::ArgumentAction::Version:
+            std::printf("%s\n", quillery::VersionLine().toLocal8Bit().constData());
+            return 0;
+        case quillery::ArgumentAction::Error:
+            std::fprintf(stderr, "quillery: %s See quillery --help.\n",
+                         parsed.error.toLocal8Bit().constData());
+            return 2;
+        case quillery::ArgumentAction::Start:
+            break;
+    }
+    // Closing the pipe that a list goes to is reported by the write, not by a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    quillery::SignalWatcher::installHandlers();
+
+    const bool hasDisplay =
+        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Options and values given as separate words are all the program's own: Qt sees none.
+    int qtArgc = parsed.request.separateWords ? 1 : argc;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillery"));
+    QApplication::setDesktopFileName(QStringLiteral("quillery"));
+    quillery::Application quillery(nullptr, hasDisplay);
+    quillery::SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &quillery::SignalWatcher::received, &quillery,
+                     &quillery::Application::interrupt);
+    // The argument text: everything after the program name, joined by single blanks, taken
+    // before Qt looks at the arguments.
+    const int status = quillery.start(arguments.join(QLatin1Char(' ')), parsed.request);
+    if (status >= 0) {
+        return status;
+    }
+    const int exitCode = QApplication::exec();
+    return quillery.interrupted() ? quillery::kInterruptedStatus : exitCode;
+}
