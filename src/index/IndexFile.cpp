@@ -162,7 +162,8 @@ std::string EncodeFolderFile(const std::string& folder, const FolderRecords& rec
 }
 
 FolderFileState StoredFolder::read(const std::filesystem::path& file, const std::string& folder) {
-    bytes_.clear();
+    bytes_.reset();
+    size_ = 0;
     keys_.clear();
     records_.clear();
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -170,12 +171,16 @@ FolderFileState StoredFolder::read(const std::filesystem::path& file, const std:
         return errno == ENOENT ? FolderFileState::kMissing : FolderFileState::kDamaged;
     }
     struct stat info {};
-    bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    // A folder's file is far smaller than this; a larger one is not read into memory.
+    constexpr off_t kMostBytes = off_t{256} << 20;
+    bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMostBytes;
     if (read) {
-        bytes_.resize(static_cast<std::size_t>(info.st_size));
+        // Not zeroed first: every byte is read over.
+        size_ = static_cast<std::size_t>(info.st_size);
+        bytes_ = std::make_unique_for_overwrite<char[]>(size_);
         std::size_t done = 0;
-        while (done < bytes_.size()) {
-            const ssize_t got = ::read(fd, bytes_.data() + done, bytes_.size() - done);
+        while (done < size_) {
+            const ssize_t got = ::read(fd, bytes_.get() + done, size_ - done);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -184,12 +189,13 @@ FolderFileState StoredFolder::read(const std::filesystem::path& file, const std:
             }
             done += static_cast<std::size_t>(got);
         }
-        read = done == bytes_.size();
+        read = done == size_;
     }
     ::close(fd);
     const FolderFileState state = read ? parse(folder) : FolderFileState::kDamaged;
     if (state != FolderFileState::kRead) {
-        bytes_.clear();
+        bytes_.reset();
+        size_ = 0;
         keys_.clear();
         records_.clear();
     }
@@ -197,18 +203,18 @@ FolderFileState StoredFolder::read(const std::filesystem::path& file, const std:
 }
 
 FolderFileState StoredFolder::parse(const std::string& folder) {
-    if (bytes_.size() < kHeaderBytes || std::memcmp(bytes_.data(), kMagic, 8) != 0) {
+    if (size_ < kHeaderBytes || std::memcmp(bytes_.get(), kMagic, 8) != 0) {
         return FolderFileState::kDamaged;
     }
-    Reader header(bytes_.data() + 8, kHeaderBytes - 8);
+    Reader header(bytes_.get() + 8, kHeaderBytes - 8);
     std::uint32_t version = 0, reserved = 0;
     std::uint64_t size = 0, checksum = 0;
     header.get(version);
     header.get(reserved);
     header.get(size);
     header.get(checksum);
-    const char* payload = bytes_.data() + kHeaderBytes;
-    if (version != kVersion || size != bytes_.size() - kHeaderBytes ||
+    const char* payload = bytes_.get() + kHeaderBytes;
+    if (version != kVersion || size != size_ - kHeaderBytes ||
         Checksum(payload, size) != checksum) {
         return FolderFileState::kDamaged;
     }

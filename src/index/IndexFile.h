@@ -69,7 +69,8 @@ class StoredFolder {
         View view;
     };
     FolderFileState parse(const std::string& folder);
-    std::vector<char> bytes_;
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
     std::vector<std::string_view> keys_;
     std::vector<Record> records_;  // in name order
 };
