@@ -36,13 +36,14 @@ class TreeOrder {
     bool next(std::string& archive, std::shared_ptr<const UniqueFd>& folder) {
         while (!stack_.empty()) {
             Frame& frame = stack_.back();
-            if (frame.nextArchive < frame.archives.size()) {
-                archive = std::move(frame.archives[frame.nextArchive++]);
-                folder = frame.folder;
+            const FolderListing& listing = frame.folder->listing;
+            if (frame.nextArchive < listing.archives.size()) {
+                archive = listing.archives[frame.nextArchive++];
+                folder = frame.folder->descriptor;
                 return true;
             }
-            if (subFolders_ && frame.nextSub < frame.subfolders.size()) {
-                const fs::path sub = frame.subfolders[frame.nextSub++];
+            if (subFolders_ && frame.nextSub < listing.subfolders.size()) {
+                const fs::path& sub = listing.subfolders[frame.nextSub++];
                 enter(sub);
                 continue;
             }
@@ -51,12 +52,15 @@ class TreeOrder {
         return false;
     }
 
+    // The folders listed since the last call, by path.
+    std::vector<std::pair<std::string, std::shared_ptr<const ListedFolder>>> takeEntered() {
+        return std::exchange(entered_, {});
+    }
+
   private:
     struct Frame {
-        std::vector<std::string> archives;
-        std::vector<fs::path> subfolders;
+        std::shared_ptr<const ListedFolder> folder;
         std::size_t nextArchive = 0, nextSub = 0;
-        std::shared_ptr<const UniqueFd> folder;
     };
 
     void enter(const fs::path& folder) {
@@ -65,22 +69,21 @@ class TreeOrder {
             !visited_.insert({info.st_dev, info.st_ino}).second) {
             return;
         }
-        Frame frame;
-        FolderListing listing;
+        auto listed = std::make_shared<ListedFolder>();
         UniqueFd folderFd;
-        ListFolder(folder, allArchives_, listing, &folderFd);
+        ListFolder(folder, allArchives_, listed->listing, &folderFd);
         if (folderFd.valid()) {
-            frame.folder = std::make_shared<const UniqueFd>(std::move(folderFd));
+            listed->descriptor = std::make_shared<const UniqueFd>(std::move(folderFd));
         }
-        frame.archives = std::move(listing.archives);
-        frame.subfolders = std::move(listing.subfolders);
-        stack_.push_back(std::move(frame));
+        entered_.emplace_back(folder.native(), listed);
+        stack_.push_back({std::move(listed)});
     }
 
     bool subFolders_;
     bool allArchives_;
     std::vector<Frame> stack_;
     std::set<std::pair<dev_t, ino_t>> visited_;
+    std::vector<std::pair<std::string, std::shared_ptr<const ListedFolder>>> entered_;
 };
 
 ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,
@@ -289,6 +292,9 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     }
     lock.lock();
     listing_ = false;
+    for (auto& [path, listed] : order_->takeEntered()) {
+        listings_.insert_or_assign(std::move(path), std::move(listed));
+    }
     std::vector<Job*> claimed;
     for (std::string& path : listed) {
         Job& job = jobs_.emplace_back();
@@ -351,6 +357,17 @@ void ArchivePipeline::work() {
             --idleWorkers_;
         }
     }
+}
+
+std::shared_ptr<const ListedFolder> ArchivePipeline::takeListing(const std::string& folder) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = listings_.find(folder);
+    if (found == listings_.end()) {
+        return nullptr;
+    }
+    std::shared_ptr<const ListedFolder> listed = std::move(found->second);
+    listings_.erase(found);
+    return listed;
 }
 
 bool ArchivePipeline::take(const std::string& archive, bool plannedCall, ArchiveVerdict& verdict,

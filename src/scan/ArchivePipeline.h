@@ -12,10 +12,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/Staging.h"
 #include "archive/TargetFiles.h"
+#include "scan/FolderListing.h"
 #include "scan/TextMatcher.h"
 
 namespace quillery {
@@ -30,6 +32,13 @@ struct ArchiveVerdict {
 
 class TreeOrder;
 struct RunIndex;
+
+// A folder as the pool listed it: its entries and an open descriptor of it (null when it
+// could not be kept).
+struct ListedFolder {
+    FolderListing listing;
+    std::shared_ptr<const UniqueFd> descriptor;
+};
 
 // What a file on disk was at one moment (unknown when it could not be read).
 struct FileStamp {
@@ -78,6 +87,9 @@ class ArchivePipeline {
               FileStamp& listed);
     // The call for every archive, with its path left empty.
     const StagingCall& plan() const { return plan_; }
+    // The pool's listing of folder (a path as the listings give it), once, when the pool
+    // has listed it already: the walk then need not read the folder again.
+    std::shared_ptr<const ListedFolder> takeListing(const std::string& folder);
     void stop();
 
     // The memory that running examinations may hold together: each reserves what its
@@ -140,6 +152,8 @@ class ArchivePipeline {
     bool walkWaits_ = false;
     bool waitsForMemory_ = false;  // a queued job did not fit the budget
     std::deque<Job> jobs_;
+    // Listings made ahead that the walk has not taken, by folder.
+    std::unordered_map<std::string, std::shared_ptr<const ListedFolder>> listings_;
     std::size_t queued_ = 0;  // jobs in the Queued state
     bool listing_ = false;
     bool walkDone_ = false;

@@ -145,10 +145,17 @@ void Walk(WalkRun& run, const fs::path& folder) {
         ctx.listener->folderEntered(folder);
     }
 
-    // One listing serves the subfolders and the archives.
-    FolderListing listing;
-    UniqueFd folderFd;
-    ListFolder(folder, ctx.state.staging.allArchives, listing, &folderFd);
+    // One listing serves the subfolders and the archives: the pool's, when it listed the
+    // folder already, else the walk's own.
+    const std::shared_ptr<const ListedFolder> listed =
+        run.pipeline ? run.pipeline->takeListing(folder.native()) : nullptr;
+    FolderListing own;
+    UniqueFd ownFd;
+    if (!listed) {
+        ListFolder(folder, ctx.state.staging.allArchives, own, &ownFd);
+    }
+    const FolderListing& listing = listed ? listed->listing : own;
+    const UniqueFd* folderFd = listed ? listed->descriptor.get() : &ownFd;
     for (std::size_t i = 0; i < listing.entries; ++i) {
         if (!RunGoesOn(run)) {
             return;
@@ -156,7 +163,7 @@ void Walk(WalkRun& run, const fs::path& folder) {
         AnimateBusy(ctx, true);
     }
     ScanListedArchives(run, folder, listing.archives,
-                       folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
+                       folderFd != nullptr && folderFd->valid() ? folderFd->get() : AT_FDCWD);
     if (!ctx.state.IncludeSubFolders) {
         return;
     }
