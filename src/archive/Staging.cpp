@@ -99,7 +99,7 @@ StagingCall PrepareStaging(StagingState& state, StagingHost& host,
                            const std::filesystem::path& targetFolder, bool showStatus,
                            bool extractAll, bool toSink) {
     if (showStatus) {
-        host.setCheckingStatus(zipPath);
+        host.setCheckingStatus(zipPath.native());
     }
     QString text;
     if (!extractAll) {

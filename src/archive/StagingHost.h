@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <filesystem>
+#include <string>
 
 namespace quillery {
 
@@ -17,7 +18,7 @@ class StagingHost {
     virtual void setStatus(const QString& text) = 0;
     // Sets the status to CheckingStatus(archive); a host that shows the status only now and
     // then may make the text only when it shows it.
-    virtual void setCheckingStatus(const std::filesystem::path& archive) {
+    virtual void setCheckingStatus(const std::string& archive) {
         setStatus(CheckingStatus(archive));
     }
 };

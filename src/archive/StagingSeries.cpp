@@ -18,21 +18,35 @@ bool StagingSeries::holds(const StagingState& state, const QString& patternText,
            targetFolder.native() == after_.ExtractFolder.native();
 }
 
-const StagingCall& StagingSeries::prepare(StagingState& state, StagingHost& host,
-                                          const std::filesystem::path& zipPath,
-                                          const std::filesystem::path& targetFolder) {
+void StagingSeries::next(StagingState& state, StagingHost& host, const std::string& zipPath,
+                         const std::filesystem::path& targetFolder) {
     renewed_ = !holds(state, host.patternText(), targetFolder);
+    archive_ = zipPath;
     if (renewed_) {
         call_ = PrepareStaging(state, host, zipPath, targetFolder, true, false, true);
         after_ = state;
         patternText_ = host.patternText();
         valid_ = true;
-        return call_;
+        callHasArchive_ = stateHasArchive_ = true;
+        return;
     }
     host.setCheckingStatus(zipPath);
-    call_.options.zipFileName = zipPath;
-    state.ZipFileName = zipPath;
+    callHasArchive_ = stateHasArchive_ = false;
+}
+
+const StagingCall& StagingSeries::call() {
+    if (!callHasArchive_) {
+        call_.options.zipFileName = archive_;
+        callHasArchive_ = true;
+    }
     return call_;
+}
+
+void StagingSeries::settle(StagingState& state) {
+    if (!stateHasArchive_) {
+        state.ZipFileName = archive_;
+        stateHasArchive_ = true;
+    }
 }
 
 }  // namespace quillery

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <filesystem>
+#include <string>
 
 #include "archive/Staging.h"
 
@@ -10,15 +11,19 @@ namespace quillery {
 // The preparation of the calls for a series of archives staged to a sink one after the other
 // (a walk's). Each is what PrepareStaging(state, host, zipPath, targetFolder, true, false,
 // true) gives and leaves behind, but the call is planned anew only when the pattern text or
-// the state it is made from changed since the series' last one; otherwise only the path, the
-// status line and the state's archive change.
+// the state it is made from changed since the series' last one. Otherwise only the status
+// line changes at once; the call takes the archive's path when it is asked for, and the
+// state's archive when the series settles (before anything else reads the state).
 class StagingSeries {
   public:
-    const StagingCall& prepare(StagingState& state, StagingHost& host,
-                               const std::filesystem::path& zipPath,
-                               const std::filesystem::path& targetFolder);
-    // Whether the last prepare planned its call anew.
+    void next(StagingState& state, StagingHost& host, const std::string& zipPath,
+              const std::filesystem::path& targetFolder);
+    // Whether next planned its call anew.
     bool renewed() const { return renewed_; }
+    // The call for the archive of the last next.
+    const StagingCall& call();
+    // Gives the state that archive as its ZipFileName.
+    void settle(StagingState& state);
 
   private:
     bool holds(const StagingState& state, const QString& patternText,
@@ -27,8 +32,11 @@ class StagingSeries {
     StagingState after_;  // the state as the last full preparation left it
     QString patternText_;
     StagingCall call_;
+    std::string archive_;
     bool valid_ = false;
     bool renewed_ = false;
+    bool callHasArchive_ = false;
+    bool stateHasArchive_ = true;
 };
 
 }  // namespace quillery

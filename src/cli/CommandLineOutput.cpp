@@ -31,10 +31,10 @@ void CommandLineOutput::folderEntered(const std::filesystem::path& folder) {
     }
 }
 
-void CommandLineOutput::archiveDecided(const std::filesystem::path& archive, bool matched) {
+void CommandLineOutput::archiveDecided(const std::string& archive, bool matched) {
     if (matched && choice_.list && !outputClosed_) {
         erase();  // standard output may share the terminal
-        const std::string& bytes = archive.native();
+        const std::string& bytes = archive;
         const char end = choice_.nullEnds ? '\0' : '\n';
         if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
             std::fputc(end, stdout) == EOF || std::fflush(stdout) != 0) {

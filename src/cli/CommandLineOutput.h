@@ -25,7 +25,7 @@ class CommandLineOutput : public RunListener {
     CommandLineOutput& operator=(const CommandLineOutput&) = delete;
 
     void folderEntered(const std::filesystem::path& folder) override;
-    void archiveDecided(const std::filesystem::path& archive, bool matched) override;
+    void archiveDecided(const std::string& archive, bool matched) override;
     // Takes the status line off the terminal (before other text goes there, and at the end).
     void erase();
 

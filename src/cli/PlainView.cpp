@@ -25,8 +25,8 @@ void PlainView::setStatus(const QString& text) {
     status_ = BoxText(text);
 }
 
-void PlainView::setCheckingStatus(const std::filesystem::path& archive) {
-    checking_ = archive.native();
+void PlainView::setCheckingStatus(const std::string& archive) {
+    checking_ = archive;
 }
 
 QString PlainView::statusText() const {

@@ -30,7 +30,7 @@ class PlainView : public ScanView {
     void setPatternText(const QString& text) override { patterns_ = BoxText(text); }
     void setStatus(const QString& text) override;
     // The status text is only made when it is asked for.
-    void setCheckingStatus(const std::filesystem::path& archive) override;
+    void setCheckingStatus(const std::string& archive) override;
     QString statusText() const;
     void setInputsEnabled(bool, bool, bool) override {}
     void setStartCaption(const QString&) override {}

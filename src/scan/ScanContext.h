@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "archive/Questions.h"
 #include "scan/RunState.h"
@@ -21,7 +22,7 @@ class RunListener {
     virtual ~RunListener() = default;
     virtual void folderEntered(const std::filesystem::path& folder) = 0;
     // An archive was examined and counted; matched: it became a result row.
-    virtual void archiveDecided(const std::filesystem::path& archive, bool matched) = 0;
+    virtual void archiveDecided(const std::string& archive, bool matched) = 0;
 };
 
 // What every engine operation works with: the program's state, the main window, the modal

@@ -66,12 +66,11 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
                     int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
-    const fs::path archive(path);
-    const StagingCall& call = run.calls.prepare(staging, ctx.view, archive, ctx.state.WorkFolder);
+    run.calls.next(staging, ctx.view, path, ctx.state.WorkFolder);
     if (run.calls.renewed() && run.pipeline) {
         StagingCall planned = run.pipeline->plan();
-        planned.options.zipFileName = archive;
-        run.plannedCall = planned == call;
+        planned.options.zipFileName = path;
+        run.plannedCall = planned == run.calls.call();
     }
     ArchiveVerdict verdict;
     FileStamp listed;
@@ -80,13 +79,15 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
     if (!run.pipeline || !run.pipeline->take(path, run.plannedCall, verdict, listed) ||
         (verdict.result == kUnzOk && verdict.matched && StampOf(path, folderFd) != listed)) {
         // A scan never asks a question (no password prompt), so no state is needed here.
-        verdict = IndexedExamine(call, run.matcher, run.index.get());
+        verdict = IndexedExamine(run.calls.call(), run.matcher, run.index.get());
     }
     staging.LastUnzipResult = verdict.result;
     if (verdict.fromIndex) {
         ++ctx.state.IndexAnswers;
     }
-    if (verdict.result == kUnzOk && verdict.matched) {
+    const bool matched = verdict.result == kUnzOk && verdict.matched;
+    if (matched) {
+        const fs::path archive(path);
         ++ctx.state.FilesFound;
         ctx.view.setFoundCount(FormatCounter(ctx.state.FilesFound));
         ResultRow row;
@@ -103,7 +104,7 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
     ++ctx.state.FilesChecked;
     ctx.view.setCheckedCount(FormatCounter(ctx.state.FilesChecked));
     if (ctx.listener != nullptr) {
-        ctx.listener->archiveDecided(archive, verdict.result == kUnzOk && verdict.matched);
+        ctx.listener->archiveDecided(path, matched);
     }
 }
 
@@ -116,11 +117,13 @@ void ScanListedArchives(WalkRun& run, const fs::path& folder,
     for (const std::string& archive : archives) {
         ctx.view.yieldToEvents();
         if (!RunGoesOn(run)) {
-            return;
+            break;
         }
         AnimateBusy(ctx, true);
         ExamineArchive(run, archive, folderText, folderFd);
     }
+    // The state names the last archive staged, as it would after each.
+    run.calls.settle(ctx.state.staging);
 }
 
 void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
