@@ -236,6 +236,7 @@ void MainWindow::setPatternText(const QString& text) {
     textExtensions_->setText(text);
 }
 void MainWindow::setStatus(const QString& text) {
+    pendingChecking_.reset();
     if (deferred_) {
         pendingStatus_ = text;
         return;
@@ -243,6 +244,16 @@ void MainWindow::setStatus(const QString& text) {
     txtStatusBar_->setText(text);
     // A long text shows its beginning, where the counts are.
     txtStatusBar_->setCursorPosition(0);
+}
+
+void MainWindow::setCheckingStatus(const std::string& archive) {
+    if (!deferred_) {
+        setStatus(CheckingStatus(archive));
+        return;
+    }
+    // Made only when it is shown.
+    pendingStatus_.reset();
+    pendingChecking_ = archive;
 }
 
 void MainWindow::setInputsEnabled(bool searchBox, bool folderBox, bool patternBox) {
@@ -348,6 +359,9 @@ void MainWindow::showPending() {
     deferred_ = false;
     if (pendingStatus_) {
         setStatus(*std::exchange(pendingStatus_, std::nullopt));
+    }
+    if (pendingChecking_) {
+        setStatus(CheckingStatus(*std::exchange(pendingChecking_, std::nullopt)));
     }
     if (pendingChecked_) {
         setCheckedCount(*std::exchange(pendingChecked_, std::nullopt));

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <string>
 
 #include "archive/Questions.h"
 #include "scan/RunState.h"
@@ -54,6 +55,7 @@ class MainWindow : public QWidget, public ScanView {
     QString patternText() const override;
     void setPatternText(const QString& text) override;
     void setStatus(const QString& text) override;
+    void setCheckingStatus(const std::string& archive) override;
     void setInputsEnabled(bool searchBox, bool folderBox, bool patternBox) override;
     void setStartCaption(const QString& caption) override;
     void setCheckedCount(const QString& text) override;
@@ -123,6 +125,7 @@ class MainWindow : public QWidget, public ScanView {
     int repaintInterval_ = 40;
     QElapsedTimer sinceRepaint_;
     std::optional<QString> pendingStatus_, pendingChecked_, pendingFound_;
+    std::optional<std::string> pendingChecking_;  // a checking status whose text is not made
     std::optional<int> pendingFrame_;
 };
 
