@@ -149,7 +149,8 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
       workers_(workers),
       aheadArchives_(std::max<std::size_t>(1024, 128 * std::size_t{workers})),
       memoryLimit_(MemoryLimitFor(workers)),
-      order_(std::make_unique<TreeOrder>(root, includeSubFolders, plan_.options.allArchives)) {
+      order_(std::make_unique<TreeOrder>(root, includeSubFolders, plan_.options.allArchives)),
+      jobs_(aheadArchives_) {
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         try {
@@ -359,6 +360,17 @@ void ArchivePipeline::work() {
     }
 }
 
+ArchivePipeline::Job& ArchivePipeline::JobRing::emplace_back() {
+    Job& job = slots_[(head_ + count_) % slots_.size()];
+    ++count_;
+    // A fresh job that keeps the room its path had.
+    std::string archive = std::move(job.archive);
+    archive.clear();
+    job = Job{};
+    job.archive = std::move(archive);
+    return job;
+}
+
 std::shared_ptr<const ListedFolder> ArchivePipeline::takeListing(const std::string& folder) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const auto found = listings_.find(folder);
@@ -392,8 +404,11 @@ bool ArchivePipeline::take(const std::string& archive, bool plannedCall, Archive
             }
             // Not coming: the listing went another way, and what is queued is of no use. (A
             // running job stays: its thread still writes to it.)
-            if (std::none_of(jobs_.begin(), jobs_.end(),
-                             [](const Job& job) { return job.state == JobState::Running; })) {
+            bool running = false;
+            for (std::size_t i = 0; i < jobs_.size(); ++i) {
+                running = running || jobs_[i].state == JobState::Running;
+            }
+            if (!running) {
                 jobs_.clear();
                 queued_ = 0;
                 wakeWorker();

@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -151,7 +151,27 @@ class ArchivePipeline {
     std::size_t idleWorkers_ = 0;
     bool walkWaits_ = false;
     bool waitsForMemory_ = false;  // a queued job did not fit the budget
-    std::deque<Job> jobs_;
+    // The window's jobs in walk order, in slots that are reused: a job stays where it is
+    // (its thread may hold it while the lock is released) until it leaves the front.
+    class JobRing {
+      public:
+        explicit JobRing(std::size_t capacity) : slots_(std::max<std::size_t>(capacity, 1)) {}
+        std::size_t size() const { return count_; }
+        Job& operator[](std::size_t i) { return slots_[(head_ + i) % slots_.size()]; }
+        Job& front() { return slots_[head_]; }
+        // Never more than the capacity: the window's bound keeps the count below it.
+        Job& emplace_back();
+        void pop_front() {
+            head_ = (head_ + 1) % slots_.size();
+            --count_;
+        }
+        void clear() { count_ = 0; }
+
+      private:
+        std::vector<Job> slots_;
+        std::size_t head_ = 0, count_ = 0;
+    };
+    JobRing jobs_;
     // Listings made ahead that the walk has not taken, by folder.
     std::unordered_map<std::string, std::shared_ptr<const ListedFolder>> listings_;
     std::size_t queued_ = 0;  // jobs in the Queued state
