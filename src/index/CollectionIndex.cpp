@@ -138,29 +138,56 @@ CollectionIndex::Folder& CollectionIndex::folderOf(std::string_view folder,
     return found->second;
 }
 
+CollectionIndex::Lookup CollectionIndex::lookIn(Folder& folder, std::string_view name,
+                                                const FileIdentity& identity,
+                                                const std::string& callKey,
+                                                const IndexQuery& query) {
+    const auto cannotMatch = [&query](const auto& entry) { return query.entryCannotMatch(entry); };
+    if (const auto fresh = folder.fresh.find(name); fresh != folder.fresh.end()) {
+        const ArchiveRecord& record = *fresh->second;
+        if (record.identity == identity && record.callKey == callKey) {
+            return {true, std::all_of(record.entries.begin(), record.entries.end(), cannotMatch),
+                    record.result};
+        }
+    } else if (const std::size_t at = folder.stored.find(name); at != StoredFolder::npos) {
+        folder.storedSeen[at] = 1;
+        const StoredFolder::View record = folder.stored.view(at);
+        if (record.identity == identity && record.callKey == callKey) {
+            return {true, record.allEntries(cannotMatch), record.result};
+        }
+    }
+    return {};
+}
+
 CollectionIndex::Lookup CollectionIndex::look(const std::string& archive,
                                               const FileIdentity& identity,
                                               const std::string& callKey, const IndexQuery& query) {
     const ArchiveKeys keys(archive);
     std::unique_lock<std::mutex> lock(mutex_);
-    Folder& folder = folderOf(keys.folder, lock);
-    Lookup lookup;
-    const auto cannotMatch = [&query](const auto& entry) { return query.entryCannotMatch(entry); };
-    if (const auto fresh = folder.fresh.find(keys.name); fresh != folder.fresh.end()) {
-        const ArchiveRecord& record = *fresh->second;
-        if (record.identity == identity && record.callKey == callKey) {
-            lookup = {true, std::all_of(record.entries.begin(), record.entries.end(), cannotMatch),
-                      record.result};
-        }
-    } else if (const std::size_t at = folder.stored.find(keys.name); at != StoredFolder::npos) {
-        folder.storedSeen[at] = 1;
-        const StoredFolder::View record = folder.stored.view(at);
-        if (record.identity == identity && record.callKey == callKey) {
-            lookup = {true, record.allEntries(cannotMatch), record.result};
-        }
-    }
+    const Lookup lookup = lookIn(folderOf(keys.folder, lock), keys.name, identity, callKey, query);
     writeEvicted(lock);
     return lookup;
+}
+
+std::vector<CollectionIndex::Lookup> CollectionIndex::lookAll(const std::vector<Request>& requests,
+                                                              const std::string& callKey,
+                                                              const IndexQuery& query) {
+    std::vector<Lookup> lookups(requests.size());
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Archives of one folder come one after the other: its records are found once for them.
+    // (Nothing lets a folder go while the lock is held.)
+    std::string folderKey;
+    Folder* folder = nullptr;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const ArchiveKeys keys(*requests[i].archive);
+        if (folder == nullptr || keys.folder != folderKey) {
+            folderKey = keys.folder;
+            folder = &folderOf(folderKey, lock);
+        }
+        lookups[i] = lookIn(*folder, keys.name, requests[i].identity, callKey, query);
+    }
+    writeEvicted(lock);
+    return lookups;
 }
 
 void CollectionIndex::remember(const std::string& archive, ArchiveRecord record) {

@@ -48,6 +48,13 @@ class CollectionIndex {
     };
     Lookup look(const std::string& archive, const FileIdentity& identity,
                 const std::string& callKey, const IndexQuery& query);
+    // look() for several archives under one call, with one hold of the index's lock.
+    struct Request {
+        const std::string* archive = nullptr;
+        FileIdentity identity;
+    };
+    std::vector<Lookup> lookAll(const std::vector<Request>& requests, const std::string& callKey,
+                                const IndexQuery& query);
     // Keeps a record taken from the file that had record.identity before it was read, unless
     // that identity is so recent that the file's times could not tell the next change.
     void remember(const std::string& archive, ArchiveRecord record);
@@ -67,6 +74,9 @@ class CollectionIndex {
     // The folder's records, read from its file when they are not held yet (with the lock
     // released meanwhile).
     Folder& folderOf(std::string_view folder, std::unique_lock<std::mutex>& lock);
+    // The record of name in folder, tested against query (under the lock).
+    static Lookup lookIn(Folder& folder, std::string_view name, const FileIdentity& identity,
+                         const std::string& callKey, const IndexQuery& query);
     // Writes the folder's file when its records changed, else marks it as used.
     void writeFolder(const std::string& key, Folder& folder);
     // Writes the folders let go while the lock was held, releasing it first.

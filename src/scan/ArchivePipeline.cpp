@@ -319,14 +319,26 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
     // claimed ones stay where they are while the lock is released.
     lock.unlock();
     std::vector<FileStamp> stamps(claimed.size());
-    std::vector<ArchiveVerdict> verdicts(claimed.size());
-    std::vector<char> answered(claimed.size(), 0);
+    std::vector<CollectionIndex::Request> requests;
+    std::vector<std::size_t> asked;  // the claimed job of each request
     for (std::size_t i = 0; i < claimed.size() && !cancel_; ++i) {
         const Job& job = *claimed[i];
         stamps[i] = StampOf(job.archive, folders[i] ? folders[i]->get() : AT_FDCWD);
-        answered[i] =
-            index_ != nullptr && stamps[i].known &&
-            AnswerFromIndex(*index_, job.archive, IdentityOf(stamps[i]), planKey_, verdicts[i]);
+        if (index_ != nullptr && stamps[i].known) {
+            requests.push_back({&job.archive, IdentityOf(stamps[i])});
+            asked.push_back(i);
+        }
+    }
+    std::vector<ArchiveVerdict> found;
+    std::vector<char> foundAnswered;
+    if (index_ != nullptr && !cancel_) {
+        AnswerFromIndex(*index_, requests, planKey_, found, foundAnswered);
+    }
+    std::vector<ArchiveVerdict> verdicts(claimed.size());
+    std::vector<char> answered(claimed.size(), 0);
+    for (std::size_t r = 0; r < foundAnswered.size(); ++r) {
+        verdicts[asked[r]] = found[r];
+        answered[asked[r]] = foundAnswered[r];
     }
     lock.lock();
     for (std::size_t i = 0; i < claimed.size(); ++i) {

@@ -23,18 +23,22 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
 }
 
-bool AnswerFromIndex(RunIndex& index, const std::string& archive, const FileIdentity& identity,
-                     const std::string& callKey, ArchiveVerdict& verdict) {
-    if (!index.store->usable()) {
-        return false;
+void AnswerFromIndex(RunIndex& index, const std::vector<CollectionIndex::Request>& requests,
+                     const std::string& callKey, std::vector<ArchiveVerdict>& verdicts,
+                     std::vector<char>& answered) {
+    verdicts.assign(requests.size(), {});
+    answered.assign(requests.size(), 0);
+    if (!index.store->usable() || requests.empty()) {
+        return;
     }
-    const CollectionIndex::Lookup found =
-        index.store->look(archive, identity, callKey, index.query);
-    if (!found.ruledOut) {
-        return false;
+    const std::vector<CollectionIndex::Lookup> found =
+        index.store->lookAll(requests, callKey, index.query);
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (found[i].ruledOut) {
+            verdicts[i] = ArchiveVerdict{found[i].result, false, true};
+            answered[i] = 1;
+        }
     }
-    verdict = ArchiveVerdict{found.result, false, true};
-    return true;
 }
 
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "index/CollectionIndex.h"
 #include "index/IndexQuery.h"
@@ -21,15 +23,16 @@ struct RunIndex {
 // The index for a run with the state's settings, or null when the run goes without.
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher);
 
-// The verdict of the index alone for archive, whose file has identity now, under the call
-// whose key (CallKey) is callKey: true when the file is the one indexed under that call and
-// no entry the call handed over can match; verdict then holds the stored result. Safe on any
-// thread.
-bool AnswerFromIndex(RunIndex& index, const std::string& archive, const FileIdentity& identity,
-                     const std::string& callKey, ArchiveVerdict& verdict);
+// The verdicts of the index alone for several archives whose files have the requests'
+// identities now, under the call whose key (CallKey) is callKey: answered[i] is set when the
+// file is the one indexed under that call and no entry the call handed over can match;
+// verdicts[i] then holds the stored result. Safe on any thread.
+void AnswerFromIndex(RunIndex& index, const std::vector<CollectionIndex::Request>& requests,
+                     const std::string& callKey, std::vector<ArchiveVerdict>& verdicts,
+                     std::vector<char>& answered);
 
 // Examines one archive as ExamineWithCall does, with the same verdict, but through the
-// index: when AnswerFromIndex answers, nothing is read; otherwise the archive is read and
+// index: when the index answers, nothing is read; otherwise the archive is read and
 // the record refreshed. known: the file's identity when it was taken just before (else it
 // is read here). Without an index, ExamineWithCall itself. Safe on any thread.
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
