@@ -238,8 +238,11 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     bool made = true;
     try {
         const FileIdentity identity = IdentityOf(job.stamp);
-        verdict =
-            IndexedExamine(call, matcher_, index_, &cancel_, job.stamp.known ? &identity : nullptr);
+        ExamineHints hints;
+        hints.identity = job.stamp.known ? &identity : nullptr;
+        hints.lookup = job.looked ? &job.lookup : nullptr;
+        hints.callKey = index_ != nullptr ? &planKey_ : nullptr;
+        verdict = IndexedExamine(call, matcher_, index_, &cancel_, hints);
     } catch (const std::exception&) {
         made = false;  // out of memory, say: the walk tries again itself
     }
@@ -329,16 +332,9 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
             asked.push_back(i);
         }
     }
-    std::vector<ArchiveVerdict> found;
-    std::vector<char> foundAnswered;
-    if (index_ != nullptr && !cancel_) {
-        AnswerFromIndex(*index_, requests, planKey_, found, foundAnswered);
-    }
-    std::vector<ArchiveVerdict> verdicts(claimed.size());
-    std::vector<char> answered(claimed.size(), 0);
-    for (std::size_t r = 0; r < foundAnswered.size(); ++r) {
-        verdicts[asked[r]] = found[r];
-        answered[asked[r]] = foundAnswered[r];
+    std::vector<CollectionIndex::Lookup> found;
+    if (index_ != nullptr && index_->store->usable() && !cancel_ && !requests.empty()) {
+        found = index_->store->lookAll(requests, planKey_, index_->query);
     }
     lock.lock();
     for (std::size_t i = 0; i < claimed.size(); ++i) {
@@ -346,8 +342,17 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
         job.stamp = stamps[i];
         job.size = job.stamp.known ? static_cast<std::uint64_t>(job.stamp.size) : 0;
         job.reservation = Reservation(job.size, memoryLimit_);
-        if (answered[i] != 0) {
-            job.verdict = verdicts[i];
+        job.looked = false;
+    }
+    for (std::size_t r = 0; r < found.size(); ++r) {
+        Job& job = *claimed[asked[r]];
+        job.lookup = found[r];
+        job.looked = true;
+    }
+    for (Job* claimedJob : claimed) {
+        Job& job = *claimedJob;
+        if (job.looked && job.lookup.ruledOut) {
+            job.verdict = ArchiveVerdict{job.lookup.result, false, true};
             job.state = JobState::Done;
         } else {
             job.state = JobState::Queued;

@@ -17,6 +17,7 @@
 
 #include "archive/Staging.h"
 #include "archive/TargetFiles.h"
+#include "index/CollectionIndex.h"
 #include "scan/FolderListing.h"
 #include "scan/TextMatcher.h"
 
@@ -112,6 +113,9 @@ class ArchivePipeline {
         JobState state = JobState::Queued;
         ArchiveVerdict verdict;
         bool made = true;  // false: the examination failed and the verdict means nothing
+        // What the index held of the file with stamp, when it was asked.
+        bool looked = false;
+        CollectionIndex::Lookup lookup;
     };
 
     void work();

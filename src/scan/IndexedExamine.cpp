@@ -23,37 +23,22 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
 }
 
-void AnswerFromIndex(RunIndex& index, const std::vector<CollectionIndex::Request>& requests,
-                     const std::string& callKey, std::vector<ArchiveVerdict>& verdicts,
-                     std::vector<char>& answered) {
-    verdicts.assign(requests.size(), {});
-    answered.assign(requests.size(), 0);
-    if (!index.store->usable() || requests.empty()) {
-        return;
-    }
-    const std::vector<CollectionIndex::Lookup> found =
-        index.store->lookAll(requests, callKey, index.query);
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        if (found[i].ruledOut) {
-            verdicts[i] = ArchiveVerdict{found[i].result, false, true};
-            answered[i] = 1;
-        }
-    }
-}
-
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
-                              const std::atomic<bool>* cancel, const FileIdentity* known) {
+                              const std::atomic<bool>* cancel, const ExamineHints& hints) {
     FileIdentity identity;
     const std::string& archive = call.options.zipFileName.native();
-    if (known != nullptr) {
-        identity = *known;
+    if (hints.identity != nullptr) {
+        identity = *hints.identity;
     }
     if (index == nullptr || !index->store->usable() ||
-        (known == nullptr && !ReadFileIdentity(call.options.zipFileName, identity))) {
+        (hints.identity == nullptr && !ReadFileIdentity(call.options.zipFileName, identity))) {
         return ExamineWithCall(call, matcher, cancel);
     }
-    const std::string key = CallKey(call);
-    const CollectionIndex::Lookup found = index->store->look(archive, identity, key, index->query);
+    const std::string key = hints.callKey != nullptr ? *hints.callKey : CallKey(call);
+    const CollectionIndex::Lookup found =
+        hints.identity != nullptr && hints.lookup != nullptr
+            ? *hints.lookup
+            : index->store->look(archive, identity, key, index->query);
     if (found.ruledOut) {
         return ArchiveVerdict{found.result, false, true};
     }

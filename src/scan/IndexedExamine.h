@@ -23,20 +23,20 @@ struct RunIndex {
 // The index for a run with the state's settings, or null when the run goes without.
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher);
 
-// The verdicts of the index alone for several archives whose files have the requests'
-// identities now, under the call whose key (CallKey) is callKey: answered[i] is set when the
-// file is the one indexed under that call and no entry the call handed over can match;
-// verdicts[i] then holds the stored result. Safe on any thread.
-void AnswerFromIndex(RunIndex& index, const std::vector<CollectionIndex::Request>& requests,
-                     const std::string& callKey, std::vector<ArchiveVerdict>& verdicts,
-                     std::vector<char>& answered);
+// What the caller of IndexedExamine knows of the archive already.
+struct ExamineHints {
+    const FileIdentity* identity = nullptr;  // the file's identity, taken just before
+    // With identity: what the index held of the file under the call (so it is not asked again).
+    const CollectionIndex::Lookup* lookup = nullptr;
+    const std::string* callKey = nullptr;  // CallKey of the call
+};
 
 // Examines one archive as ExamineWithCall does, with the same verdict, but through the
-// index: when the index answers, nothing is read; otherwise the archive is read and
-// the record refreshed. known: the file's identity when it was taken just before (else it
-// is read here). Without an index, ExamineWithCall itself. Safe on any thread.
+// index: when the index answers, nothing is read; otherwise the archive is read and the
+// record refreshed. What hints leaves out is found out here. Without an index,
+// ExamineWithCall itself. Safe on any thread.
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
                               const std::atomic<bool>* cancel = nullptr,
-                              const FileIdentity* known = nullptr);
+                              const ExamineHints& hints = {});
 
 }  // namespace quillery
