@@ -237,8 +237,9 @@ void CollectionIndex::writeFolder(const std::string& key, Folder& folder) {
     }
     const fs::path file = fileOf(key);
     if (folder.dirty) {
-        // The stored records stay beside the new ones, unless a new one replaces them.
-        FolderRecords records = folder.fresh;
+        // The stored records stay beside the new ones, unless a new one replaces them. (The
+        // folder is let go once it is written.)
+        FolderRecords records = std::move(folder.fresh);
         for (std::size_t i = 0; i < folder.stored.size(); ++i) {
             if (gone[i] == 0 && !records.contains(folder.stored.name(i))) {
                 records.emplace(std::string(folder.stored.name(i)),

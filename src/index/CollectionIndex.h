@@ -77,7 +77,8 @@ class CollectionIndex {
     // The record of name in folder, tested against query (under the lock).
     static Lookup lookIn(Folder& folder, std::string_view name, const FileIdentity& identity,
                          const std::string& callKey, const IndexQuery& query);
-    // Writes the folder's file when its records changed, else marks it as used.
+    // Writes the folder's file when its records changed, else marks it as used. The folder
+    // is let go afterwards: its new records are moved out.
     void writeFolder(const std::string& key, Folder& folder);
     // Writes the folders let go while the lock was held, releasing it first.
     void writeEvicted(std::unique_lock<std::mutex>& lock);
