@@ -5,41 +5,24 @@
 #include <QStringList>
 
 #include <csignal>
-#include <cstdio>
 
 #include "app/Application.h"
 #include "cli/CommandLine.h"
-#include "cli/ProcessSetup.h"
+#include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
-#include "cli/Usage.h"
 
 int main(int argc, char** argv) {
-    quillery::PrepareProcess();
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(QString::fromLocal8Bit(argv[i]));
+    const quillery::ProgramArguments program = quillery::StartProgram(argc, argv);
+    if (program.exitStatus) {
+        return *program.exitStatus;
     }
-    const quillery::ParsedArguments parsed = quillery::ParseArguments(arguments);
-    switch (parsed.action) {
-        case quillery::ArgumentAction::Help:
-            std::fputs(quillery::UsageText().toLocal8Bit().constData(), stdout);
-            return 0;
-        case quillery::ArgumentAction::Version:
-            std::printf("%s\n", quillery::VersionLine().toLocal8Bit().constData());
-            return 0;
-        case quillery::ArgumentAction::Error:
-            std::fprintf(stderr, "quillery: %s See quillery --help.\n",
-                         parsed.error.toLocal8Bit().constData());
-            return 2;
-        case quillery::ArgumentAction::Start:
-            break;
-    }
+    const quillery::ParsedArguments& parsed = program.parsed;
+    const QStringList& arguments = program.words;
     // Closing the pipe that a list goes to is reported by the write, not by a signal.
     std::signal(SIGPIPE, SIG_IGN);
     quillery::SignalWatcher::installHandlers();
 
-    const bool hasDisplay =
-        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool hasDisplay = quillery::HasDisplay();
     if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -15,7 +15,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ConsoleRun.h"
-#include "cli/ProcessSetup.h"
+#include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
 #include "cli/Usage.h"
 
@@ -43,30 +43,14 @@ int StartWindows(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    quillery::PrepareProcess();
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(QString::fromLocal8Bit(argv[i]));
+    const quillery::ProgramArguments program = quillery::StartProgram(argc, argv);
+    if (program.exitStatus) {
+        return *program.exitStatus;
     }
-    const quillery::ParsedArguments parsed = quillery::ParseArguments(arguments);
-    switch (parsed.action) {
-        case quillery::ArgumentAction::Help:
-            std::fputs(quillery::UsageText().toLocal8Bit().constData(), stdout);
-            return 0;
-        case quillery::ArgumentAction::Version:
-            std::printf("%s\n", quillery::VersionLine().toLocal8Bit().constData());
-            return 0;
-        case quillery::ArgumentAction::Error:
-            std::fprintf(stderr, "quillery: %s See quillery --help.\n",
-                         parsed.error.toLocal8Bit().constData());
-            return 2;
-        case quillery::ArgumentAction::Start:
-            break;
-    }
+    const quillery::ParsedArguments& parsed = program.parsed;
+    const QStringList& arguments = program.words;
     if (!quillery::RunsASearch(parsed.request)) {
-        const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") ||
-                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-        if (!hasDisplay) {
+        if (!quillery::HasDisplay()) {
             // Nothing is shown, loaded or stored: the stored settings stay as they are.
             std::fputs(quillery::NoDisplayText().toLocal8Bit().constData(), stderr);
             return 2;

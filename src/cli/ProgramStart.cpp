@@ -1,0 +1,64 @@
+#include "cli/ProgramStart.h"
+
+#include <QFile>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdio>
+
+#include "cli/Usage.h"
+
+namespace quillery {
+
+namespace {
+
+// Qt's note that it picked a runtime folder by itself says nothing to a user of a
+// command-line run; everything else goes on to the default handler.
+QtMessageHandler defaultHandler = nullptr;
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        return;
+    }
+    defaultHandler(type, context, text);
+}
+
+}  // namespace
+
+ProgramArguments StartProgram(int argc, char** argv) {
+    defaultHandler = qInstallMessageHandler(FilterMessages);
+    // The same zone, named so that the C library reads it once instead of checking the zone
+    // file at every time conversion (libzip converts every entry's date).
+    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/etc/localtime"))) {
+        qputenv("TZ", ":/etc/localtime");
+    }
+    ProgramArguments program;
+    for (int i = 1; i < argc; ++i) {
+        program.words.push_back(QString::fromLocal8Bit(argv[i]));
+    }
+    program.parsed = ParseArguments(program.words);
+    switch (program.parsed.action) {
+        case ArgumentAction::Help:
+            std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+            program.exitStatus = 0;
+            break;
+        case ArgumentAction::Version:
+            std::printf("%s\n", VersionLine().toLocal8Bit().constData());
+            program.exitStatus = 0;
+            break;
+        case ArgumentAction::Error:
+            std::fprintf(stderr, "quillery: %s See quillery --help.\n",
+                         program.parsed.error.toLocal8Bit().constData());
+            program.exitStatus = 2;
+            break;
+        case ArgumentAction::Start:
+            break;
+    }
+    return program;
+}
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace quillery

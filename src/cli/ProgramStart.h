@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStringList>
+#include <optional>
+
+#include "cli/CommandLine.h"
+
+namespace quillery {
+
+// The arguments of a program as both programs take them first.
+struct ProgramArguments {
+    QStringList words;       // without the program name
+    ParsedArguments parsed;  // what they ask for
+    // Set when the program ends here: the usage or version text was printed (0), or the
+    // options were wrong (2, said on standard error).
+    std::optional<int> exitStatus;
+};
+
+// What both programs do first: Qt's notes that say nothing to a user are filtered out, the
+// local time zone is named so that the C library reads it once, and the arguments are read,
+// with --help, --version and wrong options answered at once.
+ProgramArguments StartProgram(int argc, char** argv);
+
+// Whether a window could be shown (DISPLAY or WAYLAND_DISPLAY is set).
+bool HasDisplay();
+
+}  // namespace quillery
