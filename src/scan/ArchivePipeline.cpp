@@ -23,6 +23,10 @@ namespace quillery {
 
 namespace fs = std::filesystem;
 
+// Listings kept for the walk, at most: a tree of many folders without archives is listed far
+// ahead of the walk, which then reads the folders beyond these itself.
+constexpr std::size_t kMostListingsAhead = 4096;
+
 // The archives of a tree in the walk's order: a folder's archives in listing order, then
 // each subfolder's tree (names not starting with "."), every real folder once.
 class TreeOrder {
@@ -75,7 +79,9 @@ class TreeOrder {
         if (folderFd.valid()) {
             listed->descriptor = std::make_shared<const UniqueFd>(std::move(folderFd));
         }
-        entered_.emplace_back(folder.native(), listed);
+        if (entered_.size() < kMostListingsAhead) {
+            entered_.emplace_back(folder.native(), listed);
+        }
         stack_.push_back({std::move(listed)});
     }
 
@@ -297,7 +303,9 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     lock.lock();
     listing_ = false;
     for (auto& [path, listed] : order_->takeEntered()) {
-        listings_.insert_or_assign(std::move(path), std::move(listed));
+        if (listings_.size() < kMostListingsAhead) {
+            listings_.insert_or_assign(std::move(path), std::move(listed));
+        }
     }
     std::vector<Job*> claimed;
     for (std::string& path : listed) {
