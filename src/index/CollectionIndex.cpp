@@ -292,9 +292,23 @@ void CollectionIndex::evict() {
     std::vector<File> files;
     std::uint64_t total = 0;
     std::error_code ec;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
     for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
         struct stat info {};
-        if (it->path().extension() != kSuffix || ::stat(it->path().c_str(), &info) != 0) {
+        if (::stat(it->path().c_str(), &info) != 0) {
+            continue;
+        }
+        // A new file that a run ended before renaming (it crashed, or was killed) is never
+        // used: once no run can still be writing it, it goes.
+        if (it->path().filename().native().find(std::string(kSuffix) + ".tmp.") !=
+                std::string::npos &&
+            now.tv_sec - info.st_mtim.tv_sec > kUseMarkSeconds) {
+            std::error_code removeError;
+            fs::remove(it->path(), removeError);
+            continue;
+        }
+        if (it->path().extension() != kSuffix) {
             continue;
         }
         files.push_back({it->path(), static_cast<std::int64_t>(info.st_mtim.tv_sec),

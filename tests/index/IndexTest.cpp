@@ -214,6 +214,20 @@ TEST_F(IndexTest, DamagedOrUnusableIndexGivesThePlainResultAndIsRebuilt) {
         EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_EQ(ExpectPlainResult(), c.rebuilt ? 2 : 0);
     }
+
+    // New files left by runs that ended before renaming them: an old one goes when the index
+    // is written, one that a run may still be writing stays.
+    state.IndexFolder = cache.path() / "index";
+    fs::remove_all(state.IndexFolder);
+    fs::create_directories(state.IndexFolder);
+    const fs::path stale = state.IndexFolder / "0123456789abcdef.qix.tmp.99.0";
+    const fs::path recent = state.IndexFolder / "0123456789abcdef.qix.tmp.99.1";
+    WriteFileBytes(stale, "half a file");
+    WriteFileBytes(recent, "half a file");
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    ExpectPlainResult();
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(recent));
 }
 
 TEST_F(IndexTest, RunsAtTheSameTimeKeepTheIndexWhole) {
