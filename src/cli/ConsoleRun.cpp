@@ -4,7 +4,6 @@
 
 #include "cli/CommandLineSession.h"
 #include "cli/SignalWatcher.h"
-#include "cli/Usage.h"
 #include "settings/Product.h"
 
 namespace quillery {
@@ -14,7 +13,9 @@ ConsoleRun::ConsoleRun() : context_{state_, view_, questions_, this} {}
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
     StartUp(state_, view_, questions_);
     if (!RunCommandLine(context_, questions_, argumentText, request)) {
-        std::fputs(NoDisplayText().toLocal8Bit().constData(), stderr);
+        // Only a request that RunsASearch takes comes here, so this does not happen; if it
+        // did, nothing was run and the stored settings stay as they are.
+        std::fputs("quillery: the arguments start no search. See quillery --help.\n", stderr);
         shutdown(false);
         return 2;
     }
