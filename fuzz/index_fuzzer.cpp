@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "SearchAndText.h"
 #include "index/IndexQuery.h"
 #include "index/TextSummary.h"
 #include "scan/AuditFile.h"
@@ -13,25 +14,16 @@
 #include "text/TextDecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3) {
+    // The search string is read as UTF-8 when it is that, else in the text's character set.
+    const std::optional<SearchAndText> input = ReadSearchAndText(data, size);
+    if (!input) {
         return 0;
     }
-    // First byte: piece size and character set; then the search string (UTF-8, else 1252) up
-    // to a NUL byte; the rest is the text.
-    const std::size_t piece = 1 + data[0] % 16;
-    const auto page =
-        (data[0] & 0x80) ? quillery::ByteCodePage::Cp437 : quillery::ByteCodePage::Windows1252;
-    const std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::size_t split = rest.find('\0');
-    if (split == std::string::npos) {
-        return 0;
-    }
-    const std::string searchBytes = rest.substr(0, split);
+    const auto& [piece, page, searchBytes, text] = *input;
     const QString utf8 = QString::fromUtf8(searchBytes);
     const QString search = utf8.toUtf8() == QByteArray::fromStdString(searchBytes)
                                ? utf8
                                : quillery::DecodeText(searchBytes, page);
-    const std::string text = rest.substr(split + 1);
 
     for (const bool audit : {false, true}) {
         const quillery::SearchExpression expression =

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "SearchAndText.h"
 #include "scan/AuditFile.h"
 #include "scan/MatchStream.h"
 #include "scan/SearchExpression.h"
@@ -10,22 +11,12 @@
 #include "text/TextDecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3) {
+    const std::optional<SearchAndText> input = ReadSearchAndText(data, size);
+    if (!input) {
         return 0;
     }
-    // First byte: piece size and character set; then the search string up to a NUL byte,
-    // the rest is the text.
-    const std::size_t piece = 1 + data[0] % 16;
-    const auto page =
-        (data[0] & 0x80) ? quillery::ByteCodePage::Cp437 : quillery::ByteCodePage::Windows1252;
-    const std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::size_t split = rest.find('\0');
-    if (split == std::string::npos) {
-        return 0;
-    }
-    const QString search =
-        quillery::DecodeText(rest.substr(0, split), quillery::ByteCodePage::Windows1252);
-    const std::string text = rest.substr(split + 1);
+    const auto& [piece, page, searchBytes, text] = *input;
+    const QString search = quillery::DecodeText(searchBytes, quillery::ByteCodePage::Windows1252);
 
     for (const bool audit : {false, true}) {
         const quillery::SearchExpression expression =
