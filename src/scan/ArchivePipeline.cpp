@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <set>
@@ -26,6 +27,12 @@ namespace fs = std::filesystem;
 // Listings kept for the walk, at most: a tree of many folders without archives is listed far
 // ahead of the walk, which then reads the folders beyond these itself.
 constexpr std::size_t kMostListingsAhead = 4096;
+// Folder descriptors that listings keep open at once, at most. A listing made ahead holds
+// its folder's descriptor until the walk is done with the folder; without a bound, a tree
+// of many folders would hold one for each and run into the limit of open files (1024 on
+// most desktops), so that archives, folders and the index could no longer be opened.
+// Listings beyond it keep no descriptor: their archives are found by path.
+constexpr int kMostFolderDescriptors = 128;
 
 // The archives of a tree in the walk's order: a folder's archives in listing order, then
 // each subfolder's tree (names not starting with "."), every real folder once.
@@ -75,9 +82,15 @@ class TreeOrder {
         }
         auto listed = std::make_shared<ListedFolder>();
         UniqueFd folderFd;
-        ListFolder(folder, allArchives_, listed->listing, &folderFd);
+        const bool keep = *descriptors_ < kMostFolderDescriptors;
+        ListFolder(folder, allArchives_, listed->listing, keep ? &folderFd : nullptr);
         if (folderFd.valid()) {
-            listed->descriptor = std::make_shared<const UniqueFd>(std::move(folderFd));
+            ++*descriptors_;
+            listed->descriptor = std::shared_ptr<const UniqueFd>(
+                new UniqueFd(std::move(folderFd)), [count = descriptors_](const UniqueFd* fd) {
+                    delete fd;
+                    --*count;
+                });
         }
         if (entered_.size() < kMostListingsAhead) {
             entered_.emplace_back(folder.native(), listed);
@@ -90,6 +103,8 @@ class TreeOrder {
     std::vector<Frame> stack_;
     std::set<std::pair<dev_t, ino_t>> visited_;
     std::vector<std::pair<std::string, std::shared_ptr<const ListedFolder>>> entered_;
+    // The descriptors of listings alive, wherever they are (released on any thread).
+    std::shared_ptr<std::atomic<int>> descriptors_ = std::make_shared<std::atomic<int>>(0);
 };
 
 ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDateTime>
 
@@ -141,6 +142,25 @@ TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
         EXPECT_EQ(number % 2, 1) << row.toStdString();
     }
     EXPECT_EQ(ThreadsOfProcess(), baseline);
+}
+
+// Folders listed ahead keep few descriptors open: under a limit of 200 open files, every
+// archive of 400 folders is read.
+TEST_F(WorkerPoolTest, FoldersListedAheadStayWithinTheOpenFileLimit) {
+    for (int i = 0; i < 400; ++i) {
+        const fs::path folder = root / ("f" + std::to_string(i));
+        fs::create_directory(folder);
+        MakeZip(folder / "a.zip", {{"a.txt", "needle"}});
+    }
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 200);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const Seen seen = Run(8, "needle");
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(seen.checked, "   400");
+    EXPECT_EQ(seen.found, "   400");
 }
 
 // Many archives read whole plus one entry larger than any examination may hold: the pool
