@@ -105,20 +105,24 @@ class BufferLease {
     ThreadBuffers* buffers_ = nullptr;
 };
 
-// Reads size bytes from the start of the file at fd; false when they cannot all be read.
-bool ReadWhole(int fd, char* out, std::size_t size) {
+// Reads from the start of the file at fd until size bytes or its end: the count read, or -1
+// after an error.
+std::int64_t ReadUpTo(int fd, char* out, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got = ::pread(fd, out + done, size - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            return false;
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
         }
         done += static_cast<std::size_t>(got);
     }
-    return true;
+    return static_cast<std::int64_t>(done);
 }
 
 std::string MethodName(zip_uint16_t method) {
@@ -181,6 +185,10 @@ class Extraction {
     void say(const std::string& text, int level) const;
 
     int openArchive();
+    // Opens the archive from size bytes in memory.
+    void openBuffer(const char* bytes, std::size_t size, zip_error_t& error);
+    // What an open ends with: its error said, as a result code.
+    int openResult(zip_error_t& error);
     int collectEntries(std::vector<Entry>& entries);
     void list(const std::vector<Entry>& entries) const;
 
@@ -316,14 +324,8 @@ int Extraction::openArchive() {
     if (source_.inMemory) {
         zip_error_init(&error);
         bytes_ = source_.memory;
-        zip_source_t* source =
-            bytes_.empty() ? nullptr
-                           : zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);
-        if (source != nullptr) {
-            archive_.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
-            if (!archive_) {
-                zip_source_free(source);
-            }
+        if (!bytes_.empty()) {
+            openBuffer(bytes_.data(), bytes_.size(), error);
         }
         zip_error_fini(&error);
         return archive_ ? kUnzOk : kUnzNotAZip;
@@ -332,6 +334,23 @@ int Extraction::openArchive() {
     // O_NONBLOCK: a FIFO or device named like an archive must not hang the open; it has no
     // effect on the reads of a regular file.
     const int fd = ::open(options_.zipFileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const std::uint64_t wholeCap = CapsForLimit(options_.memoryLimit).wholeArchive;
+    // Archives up to the cap are read whole with one call and opened from memory: libzip
+    // then makes no calls to the file system of its own. With the size the archive had when
+    // it was listed, one read asks for a byte more: when it hands over exactly that size, the
+    // file ends there and is read without asking for its size (a folder gives an error, and
+    // anything else is looked at as below).
+    if (const std::uint64_t listed = options_.listedSize;
+        fd >= 0 && listed > 0 && listed <= wholeCap) {
+        const auto size = static_cast<std::size_t>(listed);
+        char* bytes = (*buffers_).archive.reserve(size + 1);
+        if (::pread(fd, bytes, size + 1, 0) == static_cast<ssize_t>(size)) {
+            ::close(fd);
+            zip_error_init(&error);
+            openBuffer(bytes, size, error);
+            return openResult(error);
+        }
+    }
     struct stat info {};
     const bool usable =
         fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
@@ -342,25 +361,14 @@ int Extraction::openArchive() {
         say("error: cannot find or open " + options_.zipFileName.string() + "\n", kProblem);
         return kUnzNotAZip;
     }
-    // A small archive is read with one call and opened from memory: libzip then makes no
-    // calls to the file system of its own.
     zip_error_init(&error);
-    // Archives up to the cap are read whole with one call and opened from memory.
-    if (static_cast<std::uint64_t>(info.st_size) <=
-        CapsForLimit(options_.memoryLimit).wholeArchive) {
+    if (static_cast<std::uint64_t>(info.st_size) <= wholeCap) {
         const auto size = static_cast<std::size_t>(info.st_size);
         char* bytes = (*buffers_).archive.reserve(size);
-        const bool read = ReadWhole(fd, bytes, size);
+        const bool read = ReadUpTo(fd, bytes, size) == static_cast<std::int64_t>(size);
         ::close(fd);
         if (read) {
-            bytes_ = std::string_view(bytes, size);
-            zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &error);
-            if (source != nullptr) {
-                archive_.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
-                if (!archive_) {
-                    zip_source_free(source);
-                }
-            }
+            openBuffer(bytes, size, error);
         } else {
             zip_error_set(&error, ZIP_ER_READ, errno);
         }
@@ -372,6 +380,21 @@ int Extraction::openArchive() {
             zip_error_set(&error, code, 0);
         }
     }
+    return openResult(error);
+}
+
+void Extraction::openBuffer(const char* bytes, std::size_t size, zip_error_t& error) {
+    bytes_ = std::string_view(bytes, size);
+    zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &error);
+    if (source != nullptr) {
+        archive_.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
+        if (!archive_) {
+            zip_source_free(source);
+        }
+    }
+}
+
+int Extraction::openResult(zip_error_t& error) {
     if (!archive_) {
         const int code = zip_error_code_zip(&error);
         if (speaks(kProblem)) {

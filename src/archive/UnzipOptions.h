@@ -52,6 +52,9 @@ struct UnzipOptions {
     // The most bytes the extraction holds in memory for the archive and one entry (0: the
     // built-in limits). Larger archives are read from the file and larger entries streamed.
     std::uint64_t memoryLimit = 0;
+    // The archive's size in bytes when the caller listed it (0: not known). A file of that
+    // size is read without asking for its size again; any other is looked at as usual.
+    std::uint64_t listedSize = 0;
 
     bool operator==(const UnzipOptions&) const = default;
 };

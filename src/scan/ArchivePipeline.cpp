@@ -254,6 +254,7 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     StagingCall call = plan_;
     call.options.zipFileName = job.archive;
     call.options.memoryLimit = memoryLimit_;
+    call.options.listedSize = job.stamp.known ? job.size : 0;
     lock.unlock();
     ArchiveVerdict verdict;
     bool made = true;
