@@ -5,32 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/UniqueFd.h"
+
 // The file-system side of extraction. Everything below the target folder is reached through
 // folder descriptors opened one level at a time with O_NOFOLLOW, so a symbolic link placed
 // anywhere below the target can neither be followed nor replace a folder.
 
 namespace quillery {
-
-// Owns a file descriptor; closes it when it goes.
-class UniqueFd {
-  public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-    // Closes the descriptor; false when close reports an error.
-    bool reset();
-
-  private:
-    int fd_ = -1;
-};
 
 // Opens the target folder itself, creating it (and its parents) when missing. The folder's
 // own path is the caller's choice and may run through links.
