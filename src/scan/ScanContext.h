@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/Questions.h"
+#include "scan/RunEvents.h"
 #include "scan/RunState.h"
 #include "scan/ScanView.h"
 
@@ -32,6 +33,8 @@ struct ScanContext {
     ScanView& view;
     Questions& questions;
     RunLogger* logger = nullptr;
+    // Where the run reports (being introduced; will replace the view).
+    RunEvents* events = nullptr;
     RunListener* listener = nullptr;
 };
 

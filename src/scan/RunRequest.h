@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quillery {
+
+// Everything a run needs from whoever starts it, read once before it starts: plain values,
+// never a window's boxes.
+struct RunRequest {
+    QString folder;       // the folder text, as typed or given
+    QString searchText;   // the search string (empty in an audit run)
+    QString patternText;  // the entry patterns, as typed (empty: the default pattern text)
+    bool audit = false;   // take the strings from the audit file
+    bool subFolders = true;
+    bool allArchives = false;
+    bool useIndex = true;
+};
+
+}  // namespace quillery
