@@ -27,7 +27,7 @@ namespace {
 
 using namespace quillery;
 using bench::NoQuestions;
-using bench::SilentView;
+using bench::SilentEvents;
 namespace fs = std::filesystem;
 
 std::string Words(std::mt19937& random, std::size_t bytes) {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     const std::uint64_t selected = MakeCollection(root, archives);
 
     RunState state;
-    SilentView view(true);
+    SilentEvents view(true);
     NoQuestions questions;
     ScanContext ctx{state, view, questions, nullptr};
     SetUpWorkFolder(state, questions);
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         state.FilesChecked = state.FilesFound = 0;
         view.rows = 0;
         const auto start = std::chrono::steady_clock::now();
-        ScanFolder(ctx, root);
+        ScanFolder(ctx, root, QStringLiteral("*.nfo *.diz *.txt"));
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("round %d: %lld examined, %lld matched, %.3f s, %.0f archives/s, %.1f MB/s\n",

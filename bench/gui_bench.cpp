@@ -18,12 +18,13 @@
 #include "scan/ScanRun.h"
 #include "scan/Walk.h"
 #include "scan/WorkFolder.h"
+#include "ui/StartStop.h"
 
 namespace {
 
 using namespace quillery;
 using bench::NoQuestions;
-using bench::SilentView;
+using bench::SilentEvents;
 
 }  // namespace
 
@@ -47,31 +48,36 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
 
     RunState silentState;
-    SilentView silent(false);
+    SilentEvents silent(false);
     ScanContext silentContext{silentState, silent, questions, nullptr};
     SetUpWorkFolder(silentState, questions);
 
-    // The same options as the silent view: subfolders on, the default patterns.
-    app.view().setOptionChecked(OptionBox::SubFolders, true);
-    app.view().setOptionChecked(OptionBox::Audit, false);
-    app.view().setOptionChecked(OptionBox::ShowSize, false);
-    app.view().setPatternText(silent.patterns);
+    // The same options for both: subfolders on, the default patterns (the silent run without
+    // the index).
+    RunRequest request;
+    request.patternText = QStringLiteral("*.nfo *.diz *.txt");
+    request.useIndex = false;
+    app.form().setOptionChecked(OptionBox::SubFolders, true);
+    app.form().setOptionChecked(OptionBox::Audit, false);
+    app.form().setOptionChecked(OptionBox::ShowSize, false);
+    app.form().setPatternText(request.patternText);
     for (int round = 0; round < rounds; ++round) {
-        app.view().setFolderText(folder);
-        app.view().setSearchText(text);
+        app.form().setFolderText(folder);
+        app.form().setSearchText(text);
         QElapsedTimer timer;
         timer.start();
-        StartStopClick(app.context());
+        StartStopClick(app.context(), app.window());
         QApplication::processEvents();
         const double window = static_cast<double>(timer.nsecsElapsed()) / 1e9;
 
-        silent.folder = folder;
-        silent.search = text;
+        request.folder = folder;
+        request.searchText = text;
+        silentState.SearchFolder = folder;
         timer.restart();
-        StartStopClick(silentContext);
+        RunScan(silentContext, request);
         const double bare = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         std::printf("round %d: shown window %.3f s, silent view %.3f s (rows: %d, %d)\n", round + 1,
-                    window, bare, app.view().resultRowCount(), silent.rows);
+                    window, bare, app.window().resultRowCount(), silent.rows);
     }
     RemoveWorkFolder(silentState);
     app.shutdown();  // removes its work folder; writes its settings to the fresh folders

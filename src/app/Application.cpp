@@ -21,6 +21,7 @@
 #include "settings/Settings.h"
 #include "text/ShownPath.h"
 #include "ui/AboutBox.h"
+#include "ui/StartStop.h"
 #include "ui/WaitCursor.h"
 
 namespace quillery {
@@ -53,16 +54,20 @@ Application::Application(Questions* questions, bool hasDisplay)
       hasDisplay_(hasDisplay),
       options_(std::make_unique<OptionsDialog>(state_)),
       window_(std::make_unique<MainWindow>(state_, questions_, *options_)),
+      form_(*window_),
       context_{state_, *window_, questions_, this} {
     questions_.setOwner(window_.get());
     window_->setResizer(&resizer_);
     options_->setParent(window_.get(), options_->windowFlags());
     connect(window_.get(), &MainWindow::startStopClicked, this,
-            [this] { StartStopClick(context_); });
+            [this] { StartStopClick(context_, *window_); });
     connect(window_.get(), &MainWindow::optionsClicked, this, &Application::showOptions);
     connect(window_.get(), &MainWindow::aboutClicked, this, &Application::showAbout);
     connect(window_.get(), &MainWindow::closing, this, &Application::shutdown);
     connect(window_.get(), &MainWindow::resultDoubleClicked, this, &Application::openResult);
+    connect(window_.get(), &MainWindow::noticed, this, [](const QString& text) {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
 }
 
 Application::~Application() {
@@ -83,10 +88,10 @@ int Application::start(const QString& argumentText, const CommandLineRequest& re
     w.setWindowTitle(TitleText());
     options_->setWindowTitle(TitleText());
     w.setUpToolTips();
-    StartUp(state_, w, questions_);
+    StartUp(state_, form_, questions_);
 
     questions_.setUnattended(true);
-    if (RunCommandLine(context_, questions_.unattended(), argumentText, request)) {
+    if (RunCommandLine(context_, form_, questions_.unattended(), argumentText, request)) {
         if (interrupted_) {
             return kInterruptedStatus;  // shut down already, for the signal
         }
@@ -146,12 +151,20 @@ void Application::shutdown() {
         return;
     }
     shutDown_ = true;
-    EndSession(context_, !keepStoredSettings_);
+    EndSession(context_, keepStoredSettings_ ? nullptr : &form_);
 }
 
 void Application::writeRunLog() {
     const QString before = window_->logText();
-    const RunLogWriter::Outcome outcome = log_.write(RunLogInputOf(state_, *window_), before);
+    std::vector<RunLogInput::Row> rows;
+    const int count = window_->resultRowCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const ResultRow row = window_->resultRow(i);
+        rows.push_back({row.filePath, row.fileName});
+    }
+    const RunLogWriter::Outcome outcome =
+        log_.write(RunLogInputOf(state_, window_->patternText(), std::move(rows)), before);
     if (outcome.boxText != before) {
         window_->setLogText(outcome.boxText);
     }
@@ -171,7 +184,7 @@ void Application::loadSettings() {
     options_->setChecked(OptionBox::SubFolders, values.subFolders != 0);
     options_->setChecked(OptionBox::ShowSize, values.showSize != 0);
     options_->setChecked(OptionBox::AllArchives, values.allArchives != 0);
-    ApplyIndexSettings(values, state_, *window_);
+    ApplyIndexSettings(values, state_, form_);
 }
 
 void Application::showOptions() {
@@ -203,7 +216,12 @@ void Application::openResult(const ResultRow& row) {
         w.setStatus(QStringLiteral("Please Wait, Loading Files In To Viewer ....."));
         w.repaintStatus();
         if (!state_.WorkFolder.empty()) {
-            StageArchive(state_.staging, w, questions_, row.archive, state_.WorkFolder, false,
+            // An empty pattern box stands for the default text, which the box then shows.
+            const QString patterns = w.patternText();
+            if (patterns.isEmpty()) {
+                w.setPatternText(kDefaultPatternText);
+            }
+            StageArchive(state_.staging, patterns, questions_, row.archive, state_.WorkFolder,
                          false);
         }
         content = BuildViewerContent(TakeViewerFiles(state_.WorkFolder), state_.SearchString);

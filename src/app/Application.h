@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/WindowForm.h"
 #include "archive/Questions.h"
 #include "cli/CommandLine.h"
 #include "cli/UnattendedQuestions.h"
@@ -69,7 +70,7 @@ class Application : public QObject, private RunLogger {
     RunState& state() { return state_; }
     MainWindow& window() { return *window_; }
     OptionsDialog& options() { return *options_; }
-    ScanView& view() { return *window_; }
+    FormBoxes& form() { return form_; }
     ScanContext& context() { return context_; }
     // Hands a file to the program the desktop opens it with (replaceable for tests).
     void setFileOpener(std::function<void(const QUrl&)> opener) { openFile_ = std::move(opener); }
@@ -93,6 +94,7 @@ class Application : public QObject, private RunLogger {
     bool hasDisplay_;
     std::unique_ptr<OptionsDialog> options_;
     std::unique_ptr<MainWindow> window_;
+    WindowForm form_;
     RunLogWriter log_;
     ScanContext context_;
     ViewerWindow* viewer_ = nullptr;

@@ -94,21 +94,15 @@ StagingCall PlannedStagingCall(const StagingState& state, const QString& pattern
     return call;
 }
 
-StagingCall PrepareStaging(StagingState& state, StagingHost& host,
+QString EffectivePatternText(const QString& patternText) {
+    return patternText.isEmpty() ? kDefaultPatternText : patternText;
+}
+
+StagingCall PrepareStaging(StagingState& state, const QString& patternText,
                            const std::filesystem::path& zipPath,
-                           const std::filesystem::path& targetFolder, bool showStatus,
-                           bool extractAll, bool toSink) {
-    if (showStatus) {
-        host.setCheckingStatus(zipPath.native());
-    }
-    QString text;
-    if (!extractAll) {
-        text = host.patternText();
-        if (text.isEmpty()) {
-            host.setPatternText(kDefaultPatternText);
-            text = kDefaultPatternText;
-        }
-    }
+                           const std::filesystem::path& targetFolder, bool extractAll,
+                           bool toSink) {
+    const QString text = extractAll ? QString() : EffectivePatternText(patternText);
     StagingCall call = PlannedStagingCall(state, text, zipPath, targetFolder, extractAll, toSink);
 
     // The state keeps what the call is made with.
@@ -175,11 +169,11 @@ int RunStagingCall(const StagingCall& call, StagingState* state, Questions* ques
     return SingleEntryUnzip(call.include, {}, call.options, callbacks);
 }
 
-int StageArchive(StagingState& state, StagingHost& host, Questions& questions,
+int StageArchive(StagingState& state, const QString& patternText, Questions& questions,
                  const std::filesystem::path& zipPath, const std::filesystem::path& targetFolder,
-                 bool showStatus, bool extractAll, EntrySink* sink) {
+                 bool extractAll, EntrySink* sink) {
     const StagingCall call =
-        PrepareStaging(state, host, zipPath, targetFolder, showStatus, extractAll, sink != nullptr);
+        PrepareStaging(state, patternText, zipPath, targetFolder, extractAll, sink != nullptr);
     const int result = RunStagingCall(call, &state, &questions, sink);
     state.LastUnzipResult = result;
     return result;

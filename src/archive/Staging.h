@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "archive/Questions.h"
-#include "archive/StagingHost.h"
 #include "archive/UnzipCallbacks.h"
 #include "archive/UnzipOptions.h"
 
@@ -58,18 +57,25 @@ struct StagingCall {
 };
 
 // The call StageArchive would make for zipPath with the state as it is and the given
-// pattern text (the pattern box's, kDefaultPatternText when that is empty); changes nothing.
+// pattern text (an effective one: see EffectivePatternText); changes nothing.
 StagingCall PlannedStagingCall(const StagingState& state, const QString& patternText,
                                const std::filesystem::path& zipPath,
                                const std::filesystem::path& targetFolder, bool extractAll,
                                bool toSink);
 
-// Everything StageArchive does before the extraction (status line, pattern box, state),
-// returning the call to make.
-StagingCall PrepareStaging(StagingState& state, StagingHost& host,
+// The pattern text staging works with: the given one, or kDefaultPatternText when it is
+// empty (the caller shows that text where the empty one was typed).
+QString EffectivePatternText(const QString& patternText);
+
+// "Checking ... " and the archive's path as shown: the status while an archive is staged.
+QString CheckingStatus(const std::filesystem::path& archive);
+
+// Everything StageArchive does to the state before the extraction, returning the call to
+// make. patternText: the typed pattern text (see EffectivePatternText); unused with
+// extractAll.
+StagingCall PrepareStaging(StagingState& state, const QString& patternText,
                            const std::filesystem::path& zipPath,
-                           const std::filesystem::path& targetFolder, bool showStatus,
-                           bool extractAll, bool toSink);
+                           const std::filesystem::path& targetFolder, bool extractAll, bool toSink);
 
 // Makes a prepared call. state and questions may be null when no question can come up (the
 // password callback then answers "none"); with a state, an empty password answer turns
@@ -79,13 +85,13 @@ int RunStagingCall(const StagingCall& call, StagingState* state, Questions* ques
 
 // Stages the entries of one archive into targetFolder through the extraction layer.
 // extractAll: every entry with its folders, the password may be asked for. Otherwise the
-// entries selected by the pattern box, flat, never asking; an empty pattern box is set to
-// kDefaultPatternText first, and a pattern text that yields no pattern selects nothing.
+// entries selected by patternText, flat, never asking; an empty text stands for
+// kDefaultPatternText, and a pattern text that yields no pattern selects nothing.
 // With a sink the selected entries are handed to it instead of being written.
 // Returns 0 on success or the extraction layer's code (also kept in LastUnzipResult).
-int StageArchive(StagingState& state, StagingHost& host, Questions& questions,
+int StageArchive(StagingState& state, const QString& patternText, Questions& questions,
                  const std::filesystem::path& zipPath, const std::filesystem::path& targetFolder,
-                 bool showStatus, bool extractAll, EntrySink* sink = nullptr);
+                 bool extractAll, EntrySink* sink = nullptr);
 
 // Calls the extraction layer with the staging state. Returns its result.
 int CallUnzip(StagingState& state, Questions& questions, EntrySink* sink = nullptr);

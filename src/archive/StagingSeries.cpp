@@ -18,19 +18,18 @@ bool StagingSeries::holds(const StagingState& state, const QString& patternText,
            targetFolder.native() == after_.ExtractFolder.native();
 }
 
-void StagingSeries::next(StagingState& state, StagingHost& host, const std::string& zipPath,
-                         const std::filesystem::path& targetFolder) {
-    renewed_ = !holds(state, host.patternText(), targetFolder);
+void StagingSeries::next(StagingState& state, const QString& patternText,
+                         const std::string& zipPath, const std::filesystem::path& targetFolder) {
+    renewed_ = !holds(state, patternText, targetFolder);
     archive_ = zipPath;
     if (renewed_) {
-        call_ = PrepareStaging(state, host, zipPath, targetFolder, true, false, true);
+        call_ = PrepareStaging(state, patternText, zipPath, targetFolder, false, true);
         after_ = state;
-        patternText_ = host.patternText();
+        patternText_ = patternText;
         valid_ = true;
         callHasArchive_ = stateHasArchive_ = true;
         return;
     }
-    host.setCheckingStatus(zipPath);
     callHasArchive_ = stateHasArchive_ = false;
 }
 

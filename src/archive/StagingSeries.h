@@ -9,14 +9,14 @@
 namespace quillery {
 
 // The preparation of the calls for a series of archives staged to a sink one after the other
-// (a walk's). Each is what PrepareStaging(state, host, zipPath, targetFolder, true, false,
+// (a walk's). Each is what PrepareStaging(state, patternText, zipPath, targetFolder, false,
 // true) gives and leaves behind, but the call is planned anew only when the pattern text or
-// the state it is made from changed since the series' last one. Otherwise only the status
-// line changes at once; the call takes the archive's path when it is asked for, and the
-// state's archive when the series settles (before anything else reads the state).
+// the state it is made from changed since the series' last one. Otherwise the call takes
+// the archive's path when it is asked for, and the state's archive when the series settles
+// (before anything else reads the state).
 class StagingSeries {
   public:
-    void next(StagingState& state, StagingHost& host, const std::string& zipPath,
+    void next(StagingState& state, const QString& patternText, const std::string& zipPath,
               const std::filesystem::path& targetFolder);
     // Whether next planned its call anew.
     bool renewed() const { return renewed_; }

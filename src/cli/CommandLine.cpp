@@ -38,8 +38,8 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
     return switches;
 }
 
-void ApplyIndexSettings(const SettingsValues& values, RunState& state, ScanView& view) {
-    view.setOptionChecked(OptionBox::Index, values.noIndex == 0);
+void ApplyIndexSettings(const SettingsValues& values, RunState& state, FormBoxes& form) {
+    form.setOptionChecked(OptionBox::Index, values.noIndex == 0);
     if (values.indexLimitMB > 0) {
         state.IndexLimitBytes = static_cast<std::uint64_t>(values.indexLimitMB) << 20;
     }
@@ -152,10 +152,9 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     return parsed;
 }
 
-bool ProcessCommandLine(ScanContext& ctx, const QString& argumentText,
+bool ProcessCommandLine(ScanContext& ctx, FormBoxes& view, const QString& argumentText,
                         const CommandLineRequest& request) {
     RunState& state = ctx.state;
-    ScanView& view = ctx.view;
     state.SearchFolder.clear();
     state.SearchString.clear();
     state.AuditMode = false;
@@ -193,11 +192,11 @@ bool ProcessCommandLine(ScanContext& ctx, const QString& argumentText,
     bool ran = false;
     state.AllArchivesSwitch = switches.allArchives;
     if (!state.SearchString.isEmpty() && !state.SearchFolder.isEmpty()) {
-        RunScan(ctx);
+        RunScan(ctx, RequestOf(view));
         ran = true;
     } else if (!state.SearchFolder.isEmpty() && state.AuditMode) {
         state.SearchString.clear();
-        RunScan(ctx);
+        RunScan(ctx, RequestOf(view));
         ran = true;
     }
     state.AllArchivesSwitch = false;

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/FormBoxes.h"
 #include "scan/ScanContext.h"
 #include "settings/Settings.h"
 
@@ -61,13 +62,13 @@ QStringList LongOptionNames();
 
 // Puts the stored index settings into the options dialog's box and the state: a command-line
 // run happens before the stored settings are loaded, yet an index switched off stays off.
-void ApplyIndexSettings(const SettingsValues& values, RunState& state, ScanView& view);
+void ApplyIndexSettings(const SettingsValues& values, RunState& state, FormBoxes& form);
 
-// Puts the requested values into the windows and runs one search when they name a folder
-// and a search string (or a folder and audit mode). argumentText is the program's argument
-// text, shown in the log of the run. Returns true when a run took place (or was refused);
-// the program then ends.
-bool ProcessCommandLine(ScanContext& ctx, const QString& argumentText,
+// Puts the requested values into the form and runs one search when they name a folder and a
+// search string (or a folder and audit mode). argumentText is the program's argument text,
+// shown in the log of the run. Returns true when a run took place (or was refused); the
+// program then ends.
+bool ProcessCommandLine(ScanContext& ctx, FormBoxes& form, const QString& argumentText,
                         const CommandLineRequest& request);
 
 }  // namespace quillery

@@ -13,9 +13,7 @@
 
 namespace quillery {
 
-void StartUp(RunState& state, ScanView& view, Questions& questions) {
-    view.setCheckedCount(QStringLiteral("     0"));
-    view.setFoundCount(QStringLiteral("     0"));
+void StartUp(RunState& state, FormBoxes& view, Questions& questions) {
     view.setSearchText(QString());
     view.setFolderText(QString());
     view.setPatternText(QStringLiteral("*.nfo *.diz *.txt"));
@@ -35,16 +33,15 @@ void StartUp(RunState& state, ScanView& view, Questions& questions) {
     state.IncludeSubFolders = true;
     SetUpWorkFolder(state, questions);
     ShellDelete(state.WorkFolder);
-    view.setStartCaption(kStartCaption);
 }
 
-bool RunCommandLine(ScanContext& ctx, UnattendedQuestions& answers, const QString& argumentText,
-                    const CommandLineRequest& request) {
+bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
+                    const QString& argumentText, const CommandLineRequest& request) {
     CommandLineOutput output(ctx.state,
                              {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1});
     ctx.listener = &output;
     answers.setBeforeMessage([&output] { output.erase(); });
-    const bool ran = ProcessCommandLine(ctx, argumentText, request);
+    const bool ran = ProcessCommandLine(ctx, form, argumentText, request);
     answers.setBeforeMessage({});
     ctx.listener = nullptr;
     return ran;
@@ -68,28 +65,27 @@ int FinishCommandLine(const RunState& state, const QString& statusText,
     }
 }
 
-RunLogInput RunLogInputOf(const RunState& state, const ScanView& view) {
+RunLogInput RunLogInputOf(const RunState& state, const QString& patternText,
+                          std::vector<RunLogInput::Row> rows) {
     RunLogInput input;
     input.filesChecked = state.FilesChecked;
     input.filesFound = state.FilesFound;
     input.startFolder = ShownFolder(state.StartFolder);
     input.searchString = state.SearchString;
     input.commandLine = state.CommandLine;
-    input.patternText = view.patternText();
+    input.patternText = patternText;
     input.auditMode = state.AuditMode;
     input.useAudit = state.UseAudit;
     if (input.filesChecked != 0) {
-        const int rows = view.resultRowCount();
-        input.rows.reserve(static_cast<std::size_t>(rows));
-        for (int i = 0; i < rows; ++i) {
-            const ResultRow row = view.resultRow(i);
-            input.rows.push_back({ShownFolder(row.filePath), row.fileName});
+        input.rows = std::move(rows);
+        for (RunLogInput::Row& row : input.rows) {
+            row.filePath = ShownFolder(row.filePath);
         }
     }
     return input;
 }
 
-SettingsValues SettingsOf(const RunState& state, const ScanView& view) {
+SettingsValues SettingsOf(const RunState& state, const FormBoxes& view) {
     SettingsValues values;
     values.searchString = view.searchText();
     values.searchPath = view.folderText();
@@ -106,13 +102,13 @@ SettingsValues SettingsOf(const RunState& state, const ScanView& view) {
     return values;
 }
 
-void EndSession(ScanContext& ctx, bool storeSettings) {
+void EndSession(ScanContext& ctx, const FormBoxes* store) {
     ctx.state.KeepScanning = false;
     if (ctx.logger != nullptr) {
         ctx.logger->writeRunLog();
     }
-    if (storeSettings) {
-        SaveSettings(SettingsOf(ctx.state, ctx.view));
+    if (store != nullptr) {
+        SaveSettings(SettingsOf(ctx.state, *store));
     }
     RemoveWorkFolder(ctx.state);
     // A walk in progress unwinds from its yield without touching the view again.

@@ -13,29 +13,31 @@ namespace quillery {
 // The sequences that the program with windows and the one for the command line share: the
 // values every start begins with, a run from the command line, and the end.
 
-// Puts the start-up values into the view and the state (counters, boxes, status, options)
-// and sets up an empty work folder.
-void StartUp(RunState& state, ScanView& view, Questions& questions);
+// Puts the start-up values into the form and the state (boxes, status, options) and sets up
+// an empty work folder.
+void StartUp(RunState& state, FormBoxes& form, Questions& questions);
 
 // Runs what the arguments ask for, unattended: answers' messages first take the status line
 // off the terminal, and the matches are listed as the request says. True when a run took
 // place (or was refused); the program then ends.
-bool RunCommandLine(ScanContext& ctx, UnattendedQuestions& answers, const QString& argumentText,
-                    const CommandLineRequest& request);
+bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
+                    const QString& argumentText, const CommandLineRequest& request);
 
 // Writes the summary line of a run from the command line (to standard error when the list
 // takes standard output), unless it was refused, and gives the program's exit status.
 int FinishCommandLine(const RunState& state, const QString& statusText,
                       const CommandLineRequest& request);
 
-// What the log records of the last run, from the state and the view.
-RunLogInput RunLogInputOf(const RunState& state, const ScanView& view);
+// What the log records of the last run, from the state, the pattern text and the result
+// list's rows.
+RunLogInput RunLogInputOf(const RunState& state, const QString& patternText,
+                          std::vector<RunLogInput::Row> rows);
 
-// The settings to store: the view's boxes and options.
-SettingsValues SettingsOf(const RunState& state, const ScanView& view);
+// The settings to store: the form's boxes and options.
+SettingsValues SettingsOf(const RunState& state, const FormBoxes& form);
 
 // The shutdown sequence: ends a run, writes its log (through ctx.logger), stores the
-// settings unless told not to, removes the work folder and lets a walk unwind.
-void EndSession(ScanContext& ctx, bool storeSettings);
+// settings of the form unless it is null, removes the work folder and lets a walk unwind.
+void EndSession(ScanContext& ctx, const FormBoxes* store);
 
 }  // namespace quillery

@@ -8,11 +8,11 @@
 
 namespace quillery {
 
-ConsoleRun::ConsoleRun() : context_{state_, view_, questions_, this} {}
+ConsoleRun::ConsoleRun() : context_{state_, form_, questions_, this} {}
 
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
-    StartUp(state_, view_, questions_);
-    if (!RunCommandLine(context_, questions_, argumentText, request)) {
+    StartUp(state_, form_, questions_);
+    if (!RunCommandLine(context_, form_, questions_, argumentText, request)) {
         // Only a request that RunsASearch takes comes here, so this does not happen; if it
         // did, nothing was run and the stored settings stay as they are.
         std::fputs("quillery: the arguments start no search. See quillery --help.\n", stderr);
@@ -22,7 +22,7 @@ int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& reque
     if (interrupted_) {
         return kInterruptedStatus;  // shut down already, for the signal
     }
-    const int status = FinishCommandLine(state_, view_.statusText(), request);
+    const int status = FinishCommandLine(state_, form_.statusText(), request);
     shutdown(true);
     return status;
 }
@@ -35,12 +35,12 @@ void ConsoleRun::interrupt() {
 void ConsoleRun::shutdown(bool storeSettings) {
     if (!shutDown_) {
         shutDown_ = true;
-        EndSession(context_, storeSettings);
+        EndSession(context_, storeSettings ? &form_ : nullptr);
     }
 }
 
 void ConsoleRun::writeRunLog() {
-    if (log_.write(RunLogInputOf(state_, view_), QString()).failed) {
+    if (log_.write(RunLogInputOf(state_, form_.patternText(), form_.matches()), QString()).failed) {
         questions_.message(QStringLiteral("Can't open log file - ") + LogFileName(), TitleText(),
                            MessageStyle::Critical);
     }

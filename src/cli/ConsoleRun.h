@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "cli/CommandLine.h"
-#include "cli/PlainView.h"
+#include "cli/PlainForm.h"
 #include "cli/UnattendedQuestions.h"
 #include "results/RunLog.h"
 #include "scan/RunState.h"
@@ -31,7 +31,7 @@ class ConsoleRun : public QObject, private RunLogger {
     void shutdown(bool storeSettings);
 
     RunState state_;
-    PlainView view_{state_};
+    PlainForm form_{state_};
     UnattendedQuestions questions_;
     RunLogWriter log_;
     ScanContext context_;

@@ -267,7 +267,9 @@ ArchiveRecord StoredFolder::decode(std::size_t i) const {
         EntrySummary entry;
         entry.flags = summary.flags;
         entry.bits.resize(summary.words);
-        std::memcpy(entry.bits.data(), summary.bits, summary.words * 8);
+        if (summary.words != 0) {  // an empty entry has no bits to copy
+            std::memcpy(entry.bits.data(), summary.bits, summary.words * 8);
+        }
         record.entries.push_back(std::move(entry));
         return true;
     });

@@ -11,7 +11,6 @@ namespace quillery {
 struct FoundArchive {
     QString fileName;               // as shown: the archive's name
     QString filePath;               // as shown: its folder, ending with the separator
-    std::uint64_t sizeBytes = 0;    // the archive's size when it matched
     std::filesystem::path archive;  // the archive itself, for opening it
 };
 

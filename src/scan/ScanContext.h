@@ -6,7 +6,6 @@
 #include "archive/Questions.h"
 #include "scan/RunEvents.h"
 #include "scan/RunState.h"
-#include "scan/ScanView.h"
 
 namespace quillery {
 
@@ -26,15 +25,13 @@ class RunListener {
     virtual void archiveDecided(const std::string& archive, bool matched) = 0;
 };
 
-// What every engine operation works with: the program's state, the main window, the modal
-// questions and the log.
+// What every engine operation works with: the program's state, whoever shows the run, the
+// modal questions and the log.
 struct ScanContext {
     RunState& state;
-    ScanView& view;
+    RunEvents& events;
     Questions& questions;
     RunLogger* logger = nullptr;
-    // Where the run reports (being introduced; will replace the view).
-    RunEvents* events = nullptr;
     RunListener* listener = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "scan/RunRequest.h"
 #include "scan/ScanContext.h"
 
 namespace quillery {
@@ -14,14 +15,13 @@ inline const QString kPickStartFolderPrompt =
     QStringLiteral("Please Select A Folder To Start Search From.");
 inline const QString kSortingStatus = QStringLiteral("Sorting File List .....");
 
-// The start/stop button: stops a run in progress, or validates the boxes and starts one.
-// A click while a stopped run is still unwinding starts nothing.
-void StartStopClick(ScanContext& ctx);
+// One run of the request, from its preparation to the summary. The caller has set the
+// state's folder (SearchFolder) and, in an audit run, loaded the audit strings; it reads
+// the request's values from wherever they are typed once, before the call. Every step is
+// reported through ctx.events in order; the stop flag (KeepScanning) is read at the yields.
+void RunScan(ScanContext& ctx, const RunRequest& request);
 
-// One run with the current state and boxes, from preparing the window to the summary.
-void RunScan(ScanContext& ctx);
-
-// The summary line of a finished run.
-QString RunSummary(const RunState& state, const QString& searchBoxText);
+// The summary line of a finished run, with the search string as it is now.
+QString RunSummary(const RunState& state);
 
 }  // namespace quillery

@@ -43,6 +43,9 @@ struct WalkRun {
     // The calls for the walk's archives, and whether they are the pipeline's plan.
     StagingSeries calls;
     bool plannedCall = false;
+    // The pattern text as typed; whether its default has been shown where it was typed.
+    QString patternText;
+    bool defaultShown = false;
 };
 
 // Whether the run goes on; when it does not, nothing is examined ahead any more.
@@ -66,7 +69,12 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
                     int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
-    run.calls.next(staging, ctx.view, path, ctx.state.WorkFolder);
+    ctx.events.checking(path);
+    run.calls.next(staging, run.patternText, path, ctx.state.WorkFolder);
+    if (run.calls.renewed() && run.patternText.isEmpty() && !run.defaultShown) {
+        ctx.events.patternTextSet(kDefaultPatternText);
+        run.defaultShown = true;
+    }
     if (run.calls.renewed() && run.pipeline) {
         StagingCall planned = run.pipeline->plan();
         planned.options.zipFileName = path;
@@ -89,20 +97,15 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
     if (matched) {
         const fs::path archive(path);
         ++ctx.state.FilesFound;
-        ctx.view.setFoundCount(FormatCounter(ctx.state.FilesFound));
-        ResultRow row;
-        row.fileName = ShownFileName(PathText(archive.filename()));
-        row.filePath = ShownFolder(folderText);
-        row.archive = archive;
-        if (ctx.view.optionChecked(OptionBox::ShowSize)) {
-            std::error_code ec;
-            const std::uintmax_t size = fs::file_size(archive, ec);
-            row.fileSize = FormatSizeKB(ec ? 0 : size);
-        }
-        ctx.view.addResultRow(row);
+        ctx.events.counts(ctx.state.FilesChecked, ctx.state.FilesFound);
+        FoundArchive found;
+        found.fileName = ShownFileName(PathText(archive.filename()));
+        found.filePath = ShownFolder(folderText);
+        found.archive = archive;
+        ctx.events.archiveFound(found);
     }
     ++ctx.state.FilesChecked;
-    ctx.view.setCheckedCount(FormatCounter(ctx.state.FilesChecked));
+    ctx.events.counts(ctx.state.FilesChecked, ctx.state.FilesFound);
     if (ctx.listener != nullptr) {
         ctx.listener->archiveDecided(path, matched);
     }
@@ -115,7 +118,7 @@ void ScanListedArchives(WalkRun& run, const fs::path& folder,
     ScanContext& ctx = run.ctx;
     const QString folderText = FolderText(folder);
     for (const std::string& archive : archives) {
-        ctx.view.yieldToEvents();
+        ctx.events.yieldToEvents();
         if (!RunGoesOn(run)) {
             break;
         }
@@ -137,7 +140,7 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
 
 void Walk(WalkRun& run, const fs::path& folder) {
     ScanContext& ctx = run.ctx;
-    ctx.view.yieldToEvents();
+    ctx.events.yieldToEvents();
 
     struct stat info {};
     if (::stat(folder.c_str(), &info) == 0 &&
@@ -182,17 +185,14 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
     return IsZipName(name) || (allArchives && IsOtherArchiveName(name));
 }
 
-void ScanFolder(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false};
+void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false, patternText};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
-    QString patterns = ctx.view.patternText();
-    if (patterns.isEmpty()) {
-        patterns = kDefaultPatternText;  // as staging will set it
-    }
     run.pipeline = std::make_unique<ArchivePipeline>(
         run.matcher,
-        PlannedStagingCall(ctx.state.staging, patterns, {}, ctx.state.WorkFolder, false, true),
+        PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
+                           ctx.state.WorkFolder, false, true),
         folder, ctx.state.IncludeSubFolders, ctx.state.workerThreads, run.index.get());
     Walk(run, folder);
     run.pipeline.reset();
@@ -201,17 +201,17 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder) {
     }
 }
 
-void ScanArchives(ScanContext& ctx, const fs::path& folder) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false};
+void ScanArchives(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
+    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false, patternText};
     ScanArchivesOf(run, folder);
 }
 
 void AnimateBusy(ScanContext& ctx, bool running) {
     if (!running) {
-        ctx.view.showBusyFrame(0);
+        ctx.events.busyFrame(0);
         return;
     }
-    ctx.view.showBusyFrame(ctx.state.animationFrame);
+    ctx.events.busyFrame(ctx.state.animationFrame);
     ctx.state.animationFrame = (ctx.state.animationFrame + 1) % 4;
 }
 

@@ -35,7 +35,7 @@ WholeArchiveOutcome ExtractWholeArchive(ScanContext& ctx, const fs::path& archiv
         return WholeArchiveOutcome::NotCreated;
     }
     const int result =
-        StageArchive(ctx.state.staging, ctx.view, ctx.questions, archive, folder, false, true);
+        StageArchive(ctx.state.staging, QString(), ctx.questions, archive, folder, true);
     if (result == 0) {
         ctx.questions.message(
             QLatin1Char('"') + archiveText + QStringLiteral("\" was successfully unzipped."),

@@ -7,8 +7,12 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <array>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "archive/Staging.h"
+#include "scan/Formats.h"
 #include "scan/ScanRun.h"
 #include "settings/Product.h"
 #include "text/TextCase.h"
@@ -281,29 +285,59 @@ void MainWindow::setFoundCount(const QString& text) {
     lblFound_->setText(text);
     FitValueFont(lblFound_);
 }
-void MainWindow::clearResults() {
-    listView_->clear();
-}
-void MainWindow::setResultsSorted(bool sorted) {
-    listView_->setSorted(sorted);
-}
-int MainWindow::resultColumnCount() const {
-    return listView_->columnCountByKey();
-}
-int MainWindow::resultListWidth() const {
-    return listView_->width();
-}
-void MainWindow::removeResultColumn(const QString& key) {
-    listView_->removeColumnByKey(key);
-}
-
-void MainWindow::addResultColumn(const QString& key, const QString& title, int width,
-                                 ColumnAlignment alignment) {
-    listView_->addColumnByKey(key, title, width, alignment);
-}
-
 void MainWindow::addResultRow(const ResultRow& row) {
     listView_->addRow(row);
+}
+
+RunRequest MainWindow::runRequest() const {
+    RunRequest request;
+    request.folder = folderText();
+    request.searchText = searchText();
+    request.patternText = patternText();
+    request.audit = optionChecked(OptionBox::Audit);
+    request.subFolders = optionChecked(OptionBox::SubFolders);
+    request.allArchives = optionChecked(OptionBox::AllArchives);
+    request.useIndex = optionChecked(OptionBox::Index);
+    return request;
+}
+
+void MainWindow::phase(RunPhase phase) {
+    switch (phase) {
+        case RunPhase::Preparing:
+            setInputsEnabled(false, false, false);
+            listView_->clear();
+            listView_->setSorted(false);
+            listView_->fitColumns(optionChecked(OptionBox::ShowSize));
+            break;
+        case RunPhase::Walking:
+            setStartCaption(kStopCaption);
+            setDisplayDeferred(true);
+            break;
+        case RunPhase::Walked:
+            setDisplayDeferred(false);
+            break;
+        case RunPhase::Finished:
+            setInputsEnabled(true, true, true);
+            setStartCaption(kStartCaption);
+            listView_->setSorted(true);
+            break;
+    }
+}
+
+void MainWindow::counts(std::int64_t checked, std::int64_t found) {
+    setCheckedCount(FormatCounter(checked));
+    setFoundCount(FormatCounter(found));
+}
+
+void MainWindow::archiveFound(const FoundArchive& found) {
+    ResultRow row{found.fileName, found.filePath, QString(), found.archive};
+    // The option counts as it is when the row is added.
+    if (optionChecked(OptionBox::ShowSize)) {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(found.archive, ec);
+        row.fileSize = FormatSizeKB(ec ? 0 : size);
+    }
+    addResultRow(row);
 }
 int MainWindow::resultRowCount() const {
     return listView_->topLevelItemCount();

@@ -12,8 +12,10 @@
 #include <string>
 
 #include "archive/Questions.h"
+#include "scan/RunEvents.h"
+#include "scan/RunRequest.h"
 #include "scan/RunState.h"
-#include "scan/ScanView.h"
+#include "settings/OptionBox.h"
 #include "ui/ResultList.h"
 
 namespace quillery {
@@ -23,8 +25,9 @@ class Resizer;
 class OptionsDialog;
 
 // The main search window. Its controls carry the names the rest of the program and the
-// tests know them by; the engine reaches it only through ScanView.
-class MainWindow : public QWidget, public ScanView {
+// tests know them by. A run reads its boxes once (runRequest) and reports back through
+// RunEvents; nothing in the engine reads a box.
+class MainWindow : public QWidget, public RunEvents {
     Q_OBJECT
   public:
     MainWindow(RunState& state, Questions& questions, OptionsDialog& options);
@@ -47,34 +50,44 @@ class MainWindow : public QWidget, public ScanView {
 
     ResultList* resultList() const { return listView_; }
 
-    // ScanView
-    QString searchText() const override;
-    void setSearchText(const QString& text) override;
-    QString folderText() const override;
-    void setFolderText(const QString& text) override;
-    QString patternText() const override;
-    void setPatternText(const QString& text) override;
-    void setStatus(const QString& text) override;
-    void setCheckingStatus(const std::string& archive) override;
-    void setInputsEnabled(bool searchBox, bool folderBox, bool patternBox) override;
-    void setStartCaption(const QString& caption) override;
-    void setCheckedCount(const QString& text) override;
-    void setFoundCount(const QString& text) override;
-    void clearResults() override;
-    void setResultsSorted(bool sorted) override;
-    int resultColumnCount() const override;
-    int resultListWidth() const override;
-    void removeResultColumn(const QString& key) override;
-    void addResultColumn(const QString& key, const QString& title, int width,
-                         ColumnAlignment alignment) override;
-    void addResultRow(const ResultRow& row) override;
-    int resultRowCount() const override;
-    ResultRow resultRow(int index) const override;
-    bool optionChecked(OptionBox box) const override;
-    void setOptionChecked(OptionBox box, bool checked) override;
-    void showBusyFrame(int frame) override;
+    // The boxes and options as a run reads them, once, when it starts.
+    RunRequest runRequest() const;
+
+    QString searchText() const;
+    void setSearchText(const QString& text);
+    QString folderText() const;
+    void setFolderText(const QString& text);
+    QString patternText() const;
+    void setPatternText(const QString& text);
+    void setStatus(const QString& text);
+    // Sets the status to CheckingStatus(archive), made only when it is shown.
+    void setCheckingStatus(const std::string& archive);
+    void setInputsEnabled(bool searchBox, bool folderBox, bool patternBox);
+    void setStartCaption(const QString& caption);
+    void setCheckedCount(const QString& text);
+    void setFoundCount(const QString& text);
+    void addResultRow(const ResultRow& row);
+    int resultRowCount() const;
+    ResultRow resultRow(int index) const;
+    bool optionChecked(OptionBox box) const;
+    void setOptionChecked(OptionBox box, bool checked);
+    void showBusyFrame(int frame);
+    // While the walk runs, the window holds back status, counter and animation changes and
+    // shows them at most every repaint interval; ending the deferral shows the last value of
+    // each at once.
+    void setDisplayDeferred(bool deferred);
+
+    // RunEvents
+    void phase(RunPhase phase) override;
+    void status(const QString& text) override { setStatus(text); }
+    void checking(const std::string& archive) override { setCheckingStatus(archive); }
+    void counts(std::int64_t checked, std::int64_t found) override;
+    void archiveFound(const FoundArchive& found) override;
+    void busyFrame(int frame) override { showBusyFrame(frame); }
     void yieldToEvents() override;
-    void setDisplayDeferred(bool deferred) override;
+    void patternTextSet(const QString& text) override { setPatternText(text); }
+    void notice(const QString& text) override { emit noticed(text); }
+
     // How often a running walk lets the window repaint and handle events (milliseconds).
     void setRepaintInterval(int milliseconds) { repaintInterval_ = milliseconds; }
 
@@ -85,6 +98,8 @@ class MainWindow : public QWidget, public ScanView {
     void resultDoubleClicked(const ResultRow& row);
     // The window is closing, for every way of closing it.
     void closing();
+    // A run has something to tell that is not a result.
+    void noticed(const QString& text);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "scan/RunState.h"
-#include "scan/ScanView.h"
+#include "settings/OptionBox.h"
 
 namespace quillery {
 

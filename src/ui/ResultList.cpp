@@ -122,6 +122,20 @@ void ResultList::addRow(const ResultRow& row) {
     addTopLevelItem(item);
 }
 
+void ResultList::fitColumns(bool showSize) {
+    const int w = width();
+    const int columns = columnCountByKey();
+    if (!showSize && columns == 3) {
+        removeColumnByKey(kFileSize);
+        removeColumnByKey(kFilePath);
+        addColumnByKey(kFilePath, QStringLiteral("File Path"), w - w / 4, ColumnAlignment::Left);
+    } else if (showSize && columns == 2) {
+        removeColumnByKey(kFilePath);
+        addColumnByKey(kFilePath, QStringLiteral("File Path"), w / 2, ColumnAlignment::Left);
+        addColumnByKey(kFileSize, QStringLiteral("Size KB"), w / 5, ColumnAlignment::Right);
+    }
+}
+
 ResultRow ResultList::rowOf(const QTreeWidgetItem* item) const {
     ResultRow row;
     if (item == nullptr) {

@@ -1,11 +1,21 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <QTreeWidget>
-
-#include "scan/ScanView.h"
+#include <filesystem>
 
 namespace quillery {
+
+enum class ColumnAlignment { Left, Right };
+
+// One row of the result list.
+struct ResultRow {
+    QString fileName;               // as shown: the archive's name
+    QString filePath;               // as shown: its folder, ending with the separator
+    QString fileSize;               // empty when the size was not shown
+    std::filesystem::path archive;  // the archive itself, for opening it
+};
 
 // The result list: rows of archive name, folder and size under columns that are known by
 // their keys ("fileName", "filePath", "fileSize") and can be removed and added again.
@@ -23,6 +33,11 @@ class ResultList : public QTreeWidget {
     void addColumnByKey(const QString& key, const QString& title, int width,
                         ColumnAlignment alignment);
     QStringList columnKeys() const { return keys_; }
+    // Brings the columns in line with the show-size option at the start of a run: without
+    // it, the size column goes and the path column takes three quarters of the width; with
+    // it, the path column takes half and the size column a fifth. Other combinations of
+    // option and columns are left alone; the name column is never touched.
+    void fitColumns(bool showSize);
 
     void addRow(const ResultRow& row);
     ResultRow row(int index) const;

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/AppFixture.h"
+#include "scan/Formats.h"
 
 namespace quillery::test {
 namespace {
@@ -112,6 +113,83 @@ TEST_F(MainWindowTest, ALogFileThatCannotBeWrittenIsReportedAndTheRunStandsWhole
     EXPECT_EQ(questions.messages[0].text, "Can't open log file - Quillery 0.67 .Log");
     EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
     EXPECT_EQ(window().resultList()->topLevelItemCount(), 1);
+}
+
+// The start button checks the boxes before a run: a missing search string is refused, a
+// missing folder offers the picker, an audit file that cannot be loaded unticks the option.
+TEST_F(MainWindowTest, TheStartButtonChecksTheBoxesAndOffersThePicker) {
+    Run("");
+    ASSERT_EQ(questions.messages.size(), 1u);
+    EXPECT_EQ(questions.messages[0].text,
+              "You must enter a Search String, before Scanning can begin.");
+    EXPECT_EQ(questions.messages[0].title, "Quillery Version 0.67 ");
+    EXPECT_EQ(questions.messages[0].style, MessageStyle::Exclamation);
+
+    const QString missing = FolderText(root / "missing");
+    Type("textSearchString", "contains");
+    Type("textSearchPath", missing);
+    Click("comCheckFolder");  // the picker is offered and cancelled
+    EXPECT_EQ(questions.browseCalls, 1);
+    EXPECT_EQ(Text("textSearchPath"), missing);
+    EXPECT_FALSE(fs::exists(workingFolder / "Quillery 0.67 .Log"));
+    MakeArchive(root.path(), "picked/a.zip", "a.txt", "contains A && B literally");
+    MakeArchive(root.path(), "picked/b.zip", "b.txt", "contains a and b");
+    MakeArchive(root.path(), "picked/c.zip", "c.txt", "the viewer");
+    questions.folderAnswer = FolderText(root / "picked");
+    Click("comCheckFolder");
+    EXPECT_EQ(Text("textSearchPath"), questions.folderAnswer);
+    EXPECT_EQ(Column(0), (QStringList{"a.zip", "b.zip"}));
+
+    WriteFileBytes("audit.txt", "  viewer \r\na && b\r\n");
+    Child<QCheckBox>("chkAudit")->setChecked(true);
+    Type("textSearchString", "typed text");
+    Click("comCheckFolder");
+    EXPECT_EQ(Column(0), (QStringList{"a.zip", "c.zip"}));
+    EXPECT_TRUE(Text("textSearchString").isEmpty());  // the audit strings replace it
+    fs::remove("audit.txt");
+    Click("comCheckFolder");  // refused, the audit option cleared
+    EXPECT_FALSE(Child<QCheckBox>("chkAudit")->isChecked());
+    EXPECT_EQ(questions.messages.size(), 2u);
+}
+
+// A stop click frees the search box at once and ends the walk at its next yield; a start
+// click while the stopped run unwinds starts nothing. Sizes are shown when asked for.
+TEST_F(MainWindowTest, StopEndsTheRunAndSizesAreShownWhenAskedFor) {
+    for (int i = 0; i < 6; ++i) {
+        MakeArchive(root.path(), "a" + std::to_string(i) + ".zip", "x.txt", "hello");
+    }
+    Child<QCheckBox>("chkSize")->setChecked(true);
+    window().setRepaintInterval(0);  // handle events at every yield
+    bool stopped = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (app->state().FilesChecked >= 2 && !stopped) {
+            stopped = true;
+            Click("comCheckFolder");
+            EXPECT_EQ(Child<QPushButton>("comCheckFolder")->text(), "&Start Scanning");
+            EXPECT_TRUE(Child<QLineEdit>("textSearchString")->isEnabled());
+            EXPECT_FALSE(Child<QLineEdit>("textSearchPath")->isEnabled());
+            Click("comCheckFolder");  // starts nothing while the run unwinds
+        }
+    });
+    timer.start(0);
+    Run("hello");
+    timer.stop();
+    ASSERT_TRUE(stopped);
+    const int found = window().resultList()->topLevelItemCount();
+    EXPECT_GE(found, 2);
+    EXPECT_LT(found, 6);
+    EXPECT_EQ(Text("txtStatusBar"), QStringLiteral("There were %1 files that contained \"hello\", "
+                                                   "from a total of %1 files")
+                                        .arg(found));
+    EXPECT_TRUE(Child<QLineEdit>("textSearchPath")->isEnabled());
+    auto* list = Child<QTreeWidget>("ListView1");
+    ASSERT_EQ(list->columnCount(), 3);
+    EXPECT_EQ(list->headerItem()->text(2), "Size KB");
+    EXPECT_EQ(list->topLevelItem(0)->text(2),
+              FormatSizeKB(fs::file_size(root / list->topLevelItem(0)->text(0).toStdString())));
+    const std::string log = LogBytes();
+    EXPECT_EQ(log.find("Number of files scanned"), log.rfind("Number of files scanned"));
 }
 
 }  // namespace

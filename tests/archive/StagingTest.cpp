@@ -12,19 +12,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Host : public StagingHost {
-  public:
-    QString patterns, status;
-    QString patternText() const override { return patterns; }
-    void setPatternText(const QString& text) override { patterns = text; }
-    void setStatus(const QString& text) override { status = text; }
-};
-
 class StagingFixture : public ::testing::Test {
   protected:
     TempDir dir;
     StagingState state;
-    Host host;
     FakeQuestions questions;
     fs::path zip = dir / "Mixed.zip";
     fs::path out = dir / "out";
@@ -38,10 +29,9 @@ class StagingFixture : public ::testing::Test {
                       {"e.txt", "secret", true, "pw"}});
     }
     int Stage(const QString& patterns, bool whole) {
-        host.patterns = patterns;
         fs::remove_all(out);
         fs::create_directories(out);
-        return StageArchive(state, host, questions, zip, out, patterns.isEmpty(), whole);
+        return StageArchive(state, patterns, questions, zip, out, whole);
     }
 };
 
@@ -57,7 +47,7 @@ TEST_F(StagingFixture, ScanStagingIsFlatSelectedAndNeverAsks) {
         int includes;
     };
     const std::vector<Case> cases = {
-        {"", kUnzOk, {"a.NFO", "b.diz"}, 2},  // empty: the defaults are put in the box
+        {"", kUnzOk, {"a.NFO", "b.diz"}, 2},  // empty: the default patterns
         {"*.txt", kUnzEncryptedSkipped, {"c.txt"}, 1},
         {"readme", kUnzNoMatch, {}, 0},
         {many + "*.doc", kUnzOk, {"d.doc"}, 151},
@@ -68,9 +58,8 @@ TEST_F(StagingFixture, ScanStagingIsFlatSelectedAndNeverAsks) {
         EXPECT_EQ(FilesBelow(out), c.written);
         EXPECT_EQ(state.IncludeCount, c.includes);
     }
-    EXPECT_EQ(Stage("", false), kUnzOk);
-    EXPECT_EQ(host.patterns, "*.diz *.nfo");
-    EXPECT_EQ(host.status, "Checking ... " + QString::fromStdString(zip.string()));
+    EXPECT_EQ(EffectivePatternText(""), "*.diz *.nfo");
+    EXPECT_EQ(CheckingStatus(zip), "Checking ... " + QString::fromStdString(zip.string()));
     EXPECT_EQ(questions.passwordCalls, 0);
 }
 

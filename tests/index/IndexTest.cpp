@@ -85,12 +85,12 @@ TEST(IndexFilterTest, RulesOutOnlyTextsTheMatcherRejectsInEveryReading) {
     }
 }
 
+// The patterns of the runs: the window's default ones.
+const QString kPatterns = QStringLiteral("*.nfo *.diz *.txt");
+
 class IndexTest : public ScanFixture {
   protected:
-    IndexTest() {
-        state.IndexFolder = cache.path() / "index";
-        view.search = "needle";
-    }
+    IndexTest() { state.IndexFolder = cache.path() / "index"; }
 
     struct Outcome {
         QStringList rows;
@@ -99,9 +99,9 @@ class IndexTest : public ScanFixture {
     };
 
     Outcome Run(bool indexed) {
-        view.options[OptionBox::Index] = indexed;
-        StartStopClick(ctx);
-        Outcome outcome{view.rowNames(), view.checked, view.found};
+        request.useIndex = indexed;
+        Search("needle", kPatterns);
+        Outcome outcome{events.rowNames(), events.checked, events.found};
         return outcome;
     }
     // An indexed run gives what a plain one gives; returns how many archives the index answered.
@@ -244,14 +244,16 @@ TEST_F(IndexTest, RunsAtTheSameTimeKeepTheIndexWhole) {
         runs.emplace_back([this, &outcome] {
             RunState other;
             other.IndexFolder = state.IndexFolder;
-            FakeScanView otherView(other);
-            otherView.search = "needle";
-            otherView.options[OptionBox::Index] = true;
-            otherView.folder = view.folder;
+            RecordingEvents otherEvents;
+            RunRequest otherRequest = request;
+            otherRequest.searchText = "needle";
+            otherRequest.patternText = kPatterns;
+            otherRequest.useIndex = true;
+            other.SearchFolder = otherRequest.folder;
             FakeQuestions otherQuestions;
-            ScanContext otherCtx{other, otherView, otherQuestions, nullptr};
-            StartStopClick(otherCtx);
-            outcome = Outcome{otherView.rowNames(), otherView.checked, otherView.found};
+            ScanContext otherCtx{other, otherEvents, otherQuestions, nullptr};
+            RunScan(otherCtx, otherRequest);
+            outcome = Outcome{otherEvents.rowNames(), otherEvents.checked, otherEvents.found};
         });
     }
     for (std::thread& run : runs) {

@@ -27,10 +27,10 @@ TEST_F(HostileFolderTest, LinkLoopsEndDeepTreesAreWalkedAndOddNamesKeptByteForBy
     ASSERT_EQ(::mkfifo((root / "b" / "pipe.zip").c_str(), 0600), 0);  // never opens as a file
     Search("needle");
     EXPECT_EQ(Checked().size(), 4);
-    EXPECT_EQ(view.status, Summary(3, 4, "needle"));
-    ASSERT_EQ(view.rows.size(), 3u);
-    EXPECT_EQ(std::count_if(view.rows.begin(), view.rows.end(),
-                            [&](const ResultRow& row) { return row.archive == odd; }),
+    EXPECT_EQ(events.statusText, Summary(3, 4, "needle"));
+    ASSERT_EQ(events.rows.size(), 3u);
+    EXPECT_EQ(std::count_if(events.rows.begin(), events.rows.end(),
+                            [&](const FoundArchive& row) { return row.archive == odd; }),
               1);  // the real name, byte for byte
 }
 
@@ -41,8 +41,8 @@ TEST_F(HostileFolderTest, FiftyThousandArchivesInOneFolderAreAllCounted) {
     }
     MakeZip(root / "crowded" / "real.zip", {{"x.txt", "needle"}});
     Search("needle");
-    EXPECT_EQ(view.checked, " 50001");
-    EXPECT_EQ(view.status, Summary(1, 50001, "needle"));
+    EXPECT_EQ(events.checked, " 50001");
+    EXPECT_EQ(events.statusText, Summary(1, 50001, "needle"));
 }
 
 TEST_F(HostileFolderTest, ArchivesThatVanishAndFoldersThatCannotBeReadAreSkipped) {
@@ -52,7 +52,7 @@ TEST_F(HostileFolderTest, ArchivesThatVanishAndFoldersThatCannotBeReadAreSkipped
     Archive("closed/b.zip", "x.txt", "needle");
     ::chmod((root / "closed").c_str(), 0);
     const bool closed = ::access((root / "closed").c_str(), R_OK) != 0;
-    view.onYield = [&](int n) {
+    events.onYield = [&](int n) {
         if (n == 2) {  // before the first archive: take two others away
             fs::remove(root / "z4.zip");
             fs::remove(root / "z5.zip");
@@ -64,7 +64,7 @@ TEST_F(HostileFolderTest, ArchivesThatVanishAndFoldersThatCannotBeReadAreSkipped
     // Every listed archive is counted. The two taken away may still be listed when the
     // look-ahead thread read them before they went.
     EXPECT_EQ(Checked().size(), closed ? 6 : 7);
-    EXPECT_GE(view.rows.size(), closed ? 4u : 5u);
+    EXPECT_GE(events.rows.size(), closed ? 4u : 5u);
     EXPECT_EQ(logger.entries, 1);
 }
 

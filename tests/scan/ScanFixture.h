@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "scan/FakeScanView.h"
+#include "scan/AuditFile.h"
+#include "scan/RecordingEvents.h"
 #include "scan/RunState.h"
 #include "scan/ScanContext.h"
 #include "scan/ScanRun.h"
 #include "scan/WorkFolder.h"
+#include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
 
@@ -24,12 +26,15 @@ class CountingLogger : public RunLogger {
     int entries = 0;
 };
 
-// A fresh program state with its work folder, a fake main window and a folder tree to scan.
+// A fresh program state with its work folder, a recording of what runs report and a folder
+// tree to scan.
 class ScanFixture : public ::testing::Test {
   protected:
-    ScanFixture() : view(state), ctx{state, view, questions, &logger} {
+    ScanFixture() : ctx{state, events, questions, &logger} {
         SetUpWorkFolder(state, questions);
-        view.folder = QString::fromStdString(root.path().string());
+        request.folder = QString::fromStdString(root.path().string());
+        request.patternText = QStringLiteral("*.nfo *.diz *.txt");
+        request.useIndex = false;  // the index has tests of its own
     }
     ~ScanFixture() override { RemoveWorkFolder(state); }
 
@@ -74,18 +79,32 @@ class ScanFixture : public ::testing::Test {
         WriteFileBytes(root / "fake.zip", "this is no archive");
         return matching;
     }
-    // Clicks start with this search over the entries the patterns select.
+    // Starts a run of the request with this search over the entries the patterns select, as
+    // the window's start button does (an audit request loads the audit file first).
     void Search(const QString& text, const QString& patterns = QStringLiteral("*.txt")) {
-        view.search = text;
-        view.patterns = patterns;
-        view.statusHistory.clear();
-        view.yields = view.flushes = 0;
-        StartStopClick(ctx);
+        request.searchText = text;
+        request.patternText = patterns;
+        events.statusHistory.clear();
+        events.phases.clear();
+        events.yields = 0;
+        state.KeepScanning = false;
+        state.SearchFolder = request.folder;
+        state.CommandLine.clear();
+        state.SearchString = text;
+        state.AuditMode = request.audit;
+        state.UseAudit = false;
+        if (request.audit) {
+            LoadAuditFile(state);
+            if (state.UseAudit) {
+                request.searchText.clear();
+            }
+        }
+        RunScan(ctx, request);
     }
     // The archives the run examined, in order, from its status lines.
     QStringList Checked() const {
         QStringList checked;
-        for (const QString& s : view.statusHistory) {
+        for (const QString& s : events.statusHistory) {
             if (s.startsWith("Checking ... ")) {
                 checked.push_back(s.mid(13));
             }
@@ -101,7 +120,8 @@ class ScanFixture : public ::testing::Test {
 
     TempDir root;
     RunState state;
-    FakeScanView view;
+    RunRequest request;
+    RecordingEvents events;
     FakeQuestions questions;
     CountingLogger logger;
     ScanContext ctx;

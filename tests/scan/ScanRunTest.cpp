@@ -46,7 +46,7 @@ TEST_F(ScanRunTest, ArchivesAreCheckedAndListedInWalkOrder) {
     const std::set<std::string> matching = MakeMixedTree();
     for (const bool subFolders : {true, false}) {
         SCOPED_TRACE(subFolders ? "with subfolders" : "without");
-        view.options[OptionBox::SubFolders] = subFolders;
+        request.subFolders = subFolders;
         logger.entries = 0;
         Search("needle", "*.nfo *.diz *.txt");
         QStringList expected, expectedRows;
@@ -58,21 +58,20 @@ TEST_F(ScanRunTest, ArchivesAreCheckedAndListedInWalkOrder) {
         }
         ASSERT_EQ(Checked(), expected);
         QStringList rows;
-        for (const ResultRow& row : view.rows) {
+        for (const FoundArchive& row : events.rows) {
             rows.push_back(QString::fromStdString(row.archive.string()));
             EXPECT_EQ(fs::path((row.filePath + row.fileName).toStdString()), row.archive);
-            EXPECT_TRUE(row.filePath.endsWith('/') && row.fileSize.isEmpty());
+            EXPECT_TRUE(row.filePath.endsWith('/'));
         }
         EXPECT_EQ(rows, expectedRows);
-        EXPECT_EQ(view.checked, FormatCounter(expected.size()));
-        EXPECT_EQ(view.found, FormatCounter(expectedRows.size()));
-        EXPECT_EQ(view.status, Summary(expectedRows.size(), expected.size(), "needle"));
+        EXPECT_EQ(events.checked, FormatCounter(expected.size()));
+        EXPECT_EQ(events.found, FormatCounter(expectedRows.size()));
+        EXPECT_EQ(events.statusText, Summary(expectedRows.size(), expected.size(), "needle"));
         EXPECT_EQ(logger.entries, 1);
-        EXPECT_TRUE(view.sorted && state.ScanIdle && !state.runActive);
-        EXPECT_EQ(view.startCaption, "&Start Scanning");
-        EXPECT_TRUE(view.searchEnabled && view.folderEnabled && view.patternsEnabled);
-        EXPECT_EQ(state.StartFolder, view.folder + "/");
-        EXPECT_EQ(view.flushes, 2);  // at the walk's end and at the run's
+        EXPECT_TRUE(state.ScanIdle && !state.runActive);
+        EXPECT_EQ(events.phases, (std::vector<RunPhase>{RunPhase::Preparing, RunPhase::Walking,
+                                                        RunPhase::Walked, RunPhase::Finished}));
+        EXPECT_EQ(state.StartFolder, request.folder + "/");
         EXPECT_EQ(questions.passwordCalls, 0);
     }
 }
@@ -83,8 +82,8 @@ TEST_F(ScanRunTest, ArchivesThatCannotBeReadAreCountedButNeverListedOrAskedAbout
     // Written flat into one folder the second would replace the first; both count.
     MakeZip(root / "twins.zip", {{"a/readme.txt", "hello"}, {"b/readme.txt", "other"}});
     Search("hello");
-    EXPECT_EQ(Sorted(view.rowNames()), (QStringList{"second.zip", "twins.zip"}));
-    EXPECT_EQ(view.checked, "     3");
+    EXPECT_EQ(Sorted(events.rowNames()), (QStringList{"second.zip", "twins.zip"}));
+    EXPECT_EQ(events.checked, "     3");
     EXPECT_EQ(questions.passwordCalls, 0);
     EXPECT_TRUE(questions.messages.empty());
 }
@@ -97,7 +96,7 @@ TEST_F(ScanRunTest, StopOrCloseAtEveryYield) {
         Archive("sub/b" + std::to_string(i) + ".zip", "x.txt", "needle");
     }
     Search("needle");
-    const int yields = view.yields;
+    const int yields = events.yields;
     ASSERT_EQ(yields, 2 + 6);
     for (const bool close : {false, true}) {
         for (int at = 1; at <= yields; ++at) {
@@ -105,80 +104,58 @@ TEST_F(ScanRunTest, StopOrCloseAtEveryYield) {
             state = RunState();
             SetUpWorkFolder(state, questions);
             logger.entries = 0;
-            view.onYield = [&](int yield) {
+            events.onYield = [&](int yield) {
                 if (yield != at) {
                     return;
                 }
                 if (close) {
                     state.closing = true;  // the program's shutdown logs and cleans up
                 } else {
-                    StartStopClick(ctx);  // stop
-                    EXPECT_EQ(view.startCaption, "&Start Scanning");
-                    EXPECT_FALSE(view.folderEnabled);
-                    StartStopClick(ctx);  // a start while the run unwinds starts nothing
+                    state.KeepScanning = false;  // what the stop button does to the run
+                    state.ScanIdle = true;
                 }
             };
             Search("needle");
-            view.onYield = nullptr;
+            events.onYield = nullptr;
             const int examined = Checked().size();
             EXPECT_EQ(examined, at - 1 - (at > 1) - (at > 5));  // folder yields at 1 and 5
             EXPECT_FALSE(state.runActive);
-            EXPECT_EQ(view.statusHistory.count("Sorting File List ....."), close ? 0 : 1);
+            EXPECT_EQ(events.statusHistory.count("Sorting File List ....."), close ? 0 : 1);
             if (close) {
                 EXPECT_EQ(logger.entries, 0);
                 RemoveWorkFolder(state);
                 continue;
             }
             EXPECT_EQ(logger.entries, 1);
-            EXPECT_EQ(view.checked, FormatCounter(examined));
-            EXPECT_EQ(static_cast<int>(view.rows.size()), examined);
-            EXPECT_EQ(view.status, Summary(examined, examined, "needle"));
+            EXPECT_EQ(events.checked, FormatCounter(examined));
+            EXPECT_EQ(static_cast<int>(events.rows.size()), examined);
+            EXPECT_EQ(events.statusText, Summary(examined, examined, "needle"));
             EXPECT_TRUE(state.ScanIdle);
             Search("needle");  // a fresh start runs to the end
-            EXPECT_EQ(view.rows.size(), 6u);
+            EXPECT_EQ(events.rows.size(), 6u);
             RemoveWorkFolder(state);
         }
     }
 }
 
-TEST_F(ScanRunTest, ValidationTheFolderPickerAndAuditRuns) {
-    Search("");
-    ASSERT_EQ(questions.messages.size(), 1u);
-    EXPECT_EQ(questions.messages[0].text,
-              "You must enter a Search String, before Scanning can begin.");
-    EXPECT_EQ(questions.messages[0].title, "Quillery Version 0.67 ");
-    EXPECT_EQ(questions.messages[0].style, MessageStyle::Exclamation);
-
-    const QString missing = QString::fromStdString((root / "missing").string());
-    view.folder = missing;
-    Search("hello");  // the picker is offered and cancelled
-    EXPECT_EQ(questions.browseCalls, 1);
-    EXPECT_EQ(view.folder, missing);
-    EXPECT_EQ(logger.entries, 0);
-    Archive("picked/a.zip", "a.txt", "contains A && B literally");
-    Archive("picked/b.zip", "b.txt", "contains a and b");
-    Archive("picked/c.zip", "c.txt", "the viewer");
-    questions.folderAnswer = QString::fromStdString((root / "picked").string());
-    Search("contains");
-    EXPECT_EQ(view.folder, questions.folderAnswer);
-    EXPECT_EQ(Sorted(view.rowNames()), (QStringList{"a.zip", "b.zip"}));
-
+// An audit run takes its strings from the file and none from the search; without the file
+// it searches for nothing the file held.
+TEST_F(ScanRunTest, AuditRunsTakeTheirStringsFromTheFile) {
+    Archive("a.zip", "a.txt", "contains A && B literally");
+    Archive("b.zip", "b.txt", "contains a and b");
+    Archive("c.zip", "c.txt", "the viewer");
     WorkingFolder work;  // where the audit file is looked for
     WriteFileBytes("audit.txt", "  viewer \r\na && b\r\n");
-    view.options[OptionBox::Audit] = true;
+    request.audit = true;
     Search("typed text");
-    EXPECT_EQ(Sorted(view.rowNames()), (QStringList{"a.zip", "c.zip"}));
-    EXPECT_TRUE(view.search.isEmpty());
-    // Gone: an audit run with a typed search matches none of the earlier strings ...
+    EXPECT_EQ(Sorted(events.rowNames()), (QStringList{"a.zip", "c.zip"}));
+    EXPECT_EQ(events.statusText,
+              "There were 2 files that contained strings from the Audit file, "
+              "from a total of 3 files");
     fs::remove("audit.txt");
     Search("typed");
-    EXPECT_TRUE(view.rows.empty());
-    EXPECT_EQ(view.status, Summary(0, 3, "typed"));
-    // ... and without one it is refused, the audit option cleared.
-    view.options[OptionBox::Audit] = true;
-    Search("");
-    EXPECT_FALSE(view.options[OptionBox::Audit]);
-    EXPECT_EQ(questions.messages.size(), 2u);
+    EXPECT_TRUE(events.rows.empty());
+    EXPECT_EQ(events.statusText, Summary(0, 3, "typed"));
 }
 
 // A 256 MiB entry is matched in bounded memory; past the limit in force it counts as
@@ -190,12 +167,12 @@ TEST_F(ScanRunTest, HugeEntriesAreMatchedInBoundedMemoryUpToTheirLimits) {
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     Search("NEEDLE AT THE");
-    EXPECT_EQ(view.rowNames(), QStringList{"big.zip"});
+    EXPECT_EQ(events.rowNames(), QStringList{"big.zip"});
     state.staging.scanEntryLimit = 16 << 20;
     Search("needle");
     getrusage(RUSAGE_SELF, &after);
-    EXPECT_EQ(view.rowNames(), QStringList{"fine.zip"});
-    EXPECT_EQ(view.status, Summary(1, 2, "needle"));
+    EXPECT_EQ(events.rowNames(), QStringList{"fine.zip"});
+    EXPECT_EQ(events.statusText, Summary(1, 2, "needle"));
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
 
     state.staging.viewerEntryLimit = state.staging.extractEntryLimit = 16 << 20;
@@ -203,15 +180,15 @@ TEST_F(ScanRunTest, HugeEntriesAreMatchedInBoundedMemoryUpToTheirLimits) {
     fs::create_directories(out);
     for (const auto& [target, whole] :
          std::vector<std::pair<fs::path, bool>>{{state.WorkFolder, false}, {out, true}}) {
-        EXPECT_EQ(
-            StageArchive(state.staging, view, questions, root / "big.zip", target, false, whole),
-            kUnzTooLarge);
+        EXPECT_EQ(StageArchive(state.staging, request.patternText, questions, root / "big.zip",
+                               target, whole),
+                  kUnzTooLarge);
         EXPECT_TRUE(fs::is_empty(target));
     }
 }
 
 // An archive larger than 4 GiB (zip64) whose small text entry lies behind a 4.1 GiB stored
-// entry: only the text entry is read, and it is found; its size is shown whole.
+// entry: only the text entry is read, and it is found; its size has a whole text.
 TEST_F(ScanRunTest, AnArchiveLargerThanFourGigabytesIsSearched) {
     const fs::path filler = root / "filler.bin";
     WriteFileBytes(filler, "");
@@ -227,13 +204,9 @@ TEST_F(ScanRunTest, AnArchiveLargerThanFourGigabytesIsSearched) {
     ASSERT_EQ(zip_close(za), 0);
     fs::remove(filler);
 
-    view.options[OptionBox::ShowSize] = true;
-    view.columns = {"fileName", "filePath"};
     Search("needle");
-    ASSERT_EQ(view.rowNames(), QStringList{"huge.zip"});
-    EXPECT_EQ(view.rows[0].fileSize, FormatSizeKB(fs::file_size(root / "huge.zip")));
-    EXPECT_EQ(view.rows[0].fileSize.size(), 9);  // "4,362,xxx"
-    EXPECT_EQ(view.columns, (QStringList{"fileName", "filePath", "fileSize"}));
+    ASSERT_EQ(events.rowNames(), QStringList{"huge.zip"});
+    EXPECT_EQ(FormatSizeKB(fs::file_size(root / "huge.zip")).size(), 9);  // "4,362,xxx"
     fs::remove(root / "huge.zip");
 }
 

@@ -7,9 +7,10 @@
 #include <QDir>
 #include <map>
 
-#include "scan/FakeScanView.h"
+#include "scan/RecordingEvents.h"
 #include "scan/ScanRun.h"
 #include "scan/ViewerFiles.h"
+#include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
 
@@ -66,13 +67,15 @@ TEST(WorkFolderTest, AnUnusableTemporaryFolderIsReportedAndScansGoOn) {
     EXPECT_EQ(questions.messages[0].style, MessageStyle::Critical);
 
     MakeZip(dir / "a.zip", {{"a.txt", "needle"}});
-    FakeScanView view(state);
-    ScanContext ctx{state, view, questions, nullptr};
-    view.search = "needle";
-    view.folder = Text(dir.path());
-    view.patterns = "*.txt";
-    StartStopClick(ctx);
-    EXPECT_EQ(view.rowNames(), QStringList{"a.zip"});
+    RecordingEvents events;
+    ScanContext ctx{state, events, questions, nullptr};
+    RunRequest request;
+    request.searchText = "needle";
+    request.folder = Text(dir.path());
+    request.patternText = "*.txt";
+    state.SearchFolder = request.folder;
+    RunScan(ctx, request);
+    EXPECT_EQ(events.rowNames(), QStringList{"a.zip"});
 }
 
 TEST(ViewerFilesTest, FilesAreDecodedByTheirKindAndTakenAway) {

@@ -45,17 +45,18 @@ long ThreadsOfProcess() {
 // Keeps the text of every log entry, made as the program makes it (with a fixed date).
 class TextLogger : public RunLogger {
   public:
-    TextLogger(RunState& state, FakeScanView& view) : state_(state), view_(view) {}
+    TextLogger(RunState& state, const RunRequest& request, const RecordingEvents& events)
+        : state_(state), request_(request), events_(events) {}
     void writeRunLog() override {
         RunLogInput input;
         input.filesChecked = state_.FilesChecked;
         input.filesFound = state_.FilesFound;
         input.startFolder = ShownFolder(state_.StartFolder);
         input.searchString = state_.SearchString;
-        input.patternText = view_.patterns;
+        input.patternText = request_.patternText;
         input.auditMode = state_.AuditMode;
         input.useAudit = state_.UseAudit;
-        for (const ResultRow& row : view_.rows) {
+        for (const FoundArchive& row : events_.rows) {
             input.rows.push_back({ShownFolder(row.filePath), row.fileName});
         }
         text += FormatRunLog(input, true, QDateTime(QDate(2026, 1, 2), QTime(3, 4))).fileText;
@@ -64,7 +65,8 @@ class TextLogger : public RunLogger {
 
   private:
     RunState& state_;
-    FakeScanView& view_;
+    const RunRequest& request_;
+    const RecordingEvents& events_;
 };
 
 class WorkerPoolTest : public ScanFixture {
@@ -78,20 +80,20 @@ class WorkerPoolTest : public ScanFixture {
     };
 
     Seen Run(unsigned workers, const QString& search, const QStringList& audit = {}) {
-        TextLogger log(state, view);
+        TextLogger log(state, request, events);
         ctx.logger = &log;
         state.workerThreads = workers;
         state.AuditMode = !audit.isEmpty();
         state.UseAudit = !audit.isEmpty();
         state.AuditStrings = audit;
-        view.search = search;
-        view.statusHistory.clear();
-        state.SearchFolder = view.folder;
-        RunScan(ctx);
+        request.searchText = search;
+        events.statusHistory.clear();
+        state.SearchFolder = request.folder;
+        RunScan(ctx, request);
         ctx.logger = &logger;
-        Seen seen{log.text, view.statusHistory, {}, view.checked, view.found};
-        for (const ResultRow& row : view.rows) {
-            seen.rows.push_back(row.filePath + row.fileName + "|" + row.fileSize);
+        Seen seen{log.text, events.statusHistory, {}, events.checked, events.found};
+        for (const FoundArchive& row : events.rows) {
+            seen.rows.push_back(row.filePath + row.fileName);
         }
         return seen;
     }
@@ -99,7 +101,6 @@ class WorkerPoolTest : public ScanFixture {
 
 TEST_F(WorkerPoolTest, OneAndEightWorkersShowTheSameRun) {
     MakeMixedTree();
-    view.options[OptionBox::ShowSize] = true;
     const Seen one = Run(1, "needle");
     const Seen eight = Run(8, "needle");
     EXPECT_EQ(one, eight);
@@ -120,14 +121,15 @@ TEST_F(WorkerPoolTest, StopWithEightWorkersLeavesNothingRunning) {
     }
     const long baseline = ThreadsOfProcess();
     long during = 0;
-    view.onYield = [&](int n) {
+    events.onYield = [&](int n) {
         if (n == 6) {
             during = ThreadsOfProcess();
-            StartStopClick(ctx);
+            state.KeepScanning = false;  // what the stop button does to the run
+            state.ScanIdle = true;
         }
     };
     const Seen stopped = Run(8, "alpha");
-    view.onYield = nullptr;
+    events.onYield = nullptr;
     EXPECT_GE(during, baseline + 8);
     EXPECT_EQ(ThreadsOfProcess(), baseline);
     EXPECT_EQ(stopped.checked, "     4");

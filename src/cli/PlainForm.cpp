@@ -1,10 +1,12 @@
-#include "cli/PlainView.h"
+#include "cli/PlainForm.h"
 
 #include <QCoreApplication>
 
+#include "archive/Staging.h"
+
 namespace quillery {
 
-void PlainView::setSearchText(const QString& text) {
+void PlainForm::setSearchText(const QString& text) {
     const QString kept = BoxText(text);
     if (kept != search_) {
         search_ = kept;
@@ -12,7 +14,7 @@ void PlainView::setSearchText(const QString& text) {
     }
 }
 
-void PlainView::setFolderText(const QString& text) {
+void PlainForm::setFolderText(const QString& text) {
     const QString kept = BoxText(text);
     if (kept != folder_) {
         folder_ = kept;
@@ -20,25 +22,31 @@ void PlainView::setFolderText(const QString& text) {
     }
 }
 
-void PlainView::setStatus(const QString& text) {
+void PlainForm::setStatus(const QString& text) {
     checking_.reset();
     status_ = BoxText(text);
 }
 
-void PlainView::setCheckingStatus(const std::string& archive) {
-    checking_ = archive;
-}
-
-QString PlainView::statusText() const {
+QString PlainForm::statusText() const {
     return checking_ ? BoxText(CheckingStatus(*checking_)) : status_;
 }
 
-bool PlainView::optionChecked(OptionBox box) const {
+bool PlainForm::optionChecked(OptionBox box) const {
     const auto found = options_.find(box);
     return found != options_.end() && found->second;
 }
 
-void PlainView::yieldToEvents() {
+void PlainForm::phase(RunPhase phase) {
+    if (phase == RunPhase::Preparing) {
+        matches_.clear();
+    }
+}
+
+void PlainForm::archiveFound(const FoundArchive& found) {
+    matches_.push_back({found.filePath, found.fileName});
+}
+
+void PlainForm::yieldToEvents() {
     // As often as the window would handle its events during a walk.
     if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 40) {
         return;

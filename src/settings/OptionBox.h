@@ -1,0 +1,8 @@
+#pragma once
+
+namespace quillery {
+
+// The check boxes of the options dialog.
+enum class OptionBox { ShowSize, SubFolders, Audit, InternalViewer, AllArchives, Index };
+
+}  // namespace quillery

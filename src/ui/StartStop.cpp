@@ -1,0 +1,57 @@
+#include "ui/StartStop.h"
+
+#include "scan/AuditFile.h"
+#include "scan/ScanRun.h"
+#include "scan/WorkFolder.h"
+#include "settings/Product.h"
+#include "ui/MainWindow.h"
+
+namespace quillery {
+
+void StartStopClick(ScanContext& ctx, MainWindow& window) {
+    RunState& state = ctx.state;
+    state.KeepScanning = false;
+    if (state.ScanIdle && state.runActive) {
+        return;  // a stopped run is still unwinding
+    }
+    state.SearchFolder = window.folderText();
+    state.CommandLine.clear();
+
+    if (!state.ScanIdle) {
+        state.ScanIdle = true;
+        window.setStartCaption(kStartCaption);
+        window.setInputsEnabled(true, false, false);
+        return;
+    }
+
+    state.SearchString = window.searchText();
+    state.AuditMode = false;
+    state.UseAudit = false;
+    if (window.optionChecked(OptionBox::Audit)) {
+        state.AuditMode = true;
+        LoadAuditFile(state);
+        if (state.UseAudit) {
+            window.setSearchText(QString());
+            state.SearchString.clear();
+        } else {
+            window.setOptionChecked(OptionBox::Audit, false);
+        }
+    }
+
+    if (state.SearchString.isEmpty() && !state.UseAudit) {
+        ctx.questions.message(kNoSearchStringMessage, TitleText(), MessageStyle::Exclamation);
+        return;
+    }
+    if (!FolderExists(state.SearchFolder)) {
+        state.SearchFolder =
+            ctx.questions.browseForFolder(kPickStartFolderPrompt, state.SearchFolder);
+        if (state.SearchFolder.isEmpty()) {
+            return;
+        }
+        window.setFolderText(state.SearchFolder);
+        state.SearchFolder = window.folderText();
+    }
+    RunScan(ctx, window.runRequest());
+}
+
+}  // namespace quillery
