@@ -1,38 +1,43 @@
 #pragma once
 
-#include <archive.h>
-
-#include <filesystem>
-#include <functional>
-#include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
+
+#include "archive/ArchiveReader.h"
+#include "archive/ExtractionContext.h"
+#include "archive/LibarchiveOpen.h"
 
 namespace quillery {
 
-struct LibarchiveCloser {
-    void operator()(archive* a) const { archive_read_free(a); }
-};
-using LibarchivePtr = std::unique_ptr<archive, LibarchiveCloser>;
-
-// Supplies passwords to libarchive while it reads: each call of ask fills one and returns
-// true, or returns false when there is none (libarchive then gives up on the entry).
-class PassphraseSource {
+// Reads an archive of any format but zip through libarchive, from start to end in one
+// pass. libarchive reports data that ends early itself; the sizes in the headers are not
+// checked against the data, which some writers pad. Passwords are asked for while an
+// entry is read, up to three times an entry.
+class LibarchiveReader final : public ArchiveReader {
   public:
-    explicit PassphraseSource(std::function<bool(std::string&)> ask) : ask_(std::move(ask)) {}
-    static const char* Callback(archive*, void* self);
+    explicit LibarchiveReader(const ExtractionContext& context)
+        : context_(context),
+          passwords_([this](std::string& password) { return nextPassword(password); }) {}
+
+    ReaderTraits traits() const override { return {}; }
+    Outcome open() override;
+    bool next(ArchiveEntry& entry) override;
+    Outcome failure() const override { return failure_; }
+    Outcome prepare(const ArchiveEntry& entry) override;
+    Outcome read(const ArchiveEntry& entry, const ByteConsumer& consume) override;
 
   private:
-    std::function<bool(std::string&)> ask_;
-    std::string current_;
-};
+    void say(const std::string& text, int level) const { context_.reporter.say(text, level); }
+    bool nextPassword(std::string& password);
 
-// A reader for the formats and compressions Quillery opens (never the ones that reach for
-// other files or programs, nor "raw", which would take any file for an archive), or only
-// zip with zipOnly. Reads bytes in memory when inMemory, else the file. Null when it cannot
-// be opened (message in error).
-LibarchivePtr OpenLibarchive(std::string_view bytes, bool inMemory,
-                             const std::filesystem::path& file, bool zipOnly,
-                             PassphraseSource* passwords, std::string& error);
+    const ExtractionContext& context_;
+    PassphraseSource passwords_;
+    int asked_ = 0;
+    LibarchivePtr reader_;
+    std::uint64_t headers_ = 0;
+    Outcome failure_ = Outcome::kOk;
+    std::string linkText_;  // the current entry's, when it is a symbolic link
+    std::vector<char> buffer_;
+};
 
 }  // namespace quillery

@@ -1,32 +1,9 @@
 #include "archive/NestedArchives.h"
 
 #include "archive/ArchiveKinds.h"
-#include "archive/UnzipResult.h"
+#include "archive/Extraction.h"
 
 namespace quillery {
-
-int ResultSeverity(int code) {
-    switch (code) {
-        case kUnzCancelled:
-            return 6;
-        case kUnzWriteFailed:
-            return 5;
-        case kUnzTooLarge:
-            return 4;
-        case kUnzCorrupt:
-            return 3;
-        case kUnzEncryptedSkipped:
-            return 2;
-        case kUnzWarning:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
-bool ResultStopsExtraction(int code) {
-    return ResultSeverity(code) >= ResultSeverity(kUnzCorrupt);
-}
 
 bool OpensAsInnerArchive(const UnzipOptions& options, const std::string& entryName) {
     // Inner archives are searched and viewed; listing, testing and whole-archive extraction
@@ -36,10 +13,10 @@ bool OpensAsInnerArchive(const UnzipOptions& options, const std::string& entryNa
            IsAnyArchiveName(entryName);
 }
 
-int ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
-                        const std::vector<std::string>& include,
-                        const std::vector<std::string>& exclude, const UnzipOptions& options,
-                        const UnzipCallbacks& callbacks, int depth, NestBudget* budget) {
+Outcome ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
+                            const std::vector<std::string>& include,
+                            const std::vector<std::string>& exclude, const UnzipOptions& options,
+                            const UnzipCallbacks& callbacks, int depth, NestBudget* budget) {
     NestBudget top{bytes.size(), 0};
     NestBudget& shared = budget != nullptr ? *budget : top;
     UnzipOptions inner = options;
@@ -50,18 +27,17 @@ int ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
     source.depth = depth + 1;
     source.budget = &shared;
     shared.held += bytes.size();
-    const int code = IsZipName(entryName)
-                         ? ExtractZipArchive(include, exclude, inner, callbacks, source)
-                         : ExtractOtherArchive(include, exclude, inner, callbacks, source);
+    const ArchiveFormat format = IsZipName(entryName) ? ArchiveFormat::kZip : ArchiveFormat::kOther;
+    const Outcome outcome = ExtractArchive(format, include, exclude, inner, callbacks, source);
     shared.held -= bytes.size();
-    switch (code) {
-        case kUnzNoMatch:
-            return kUnzOk;
-        case kUnzNotAZip:
-        case kUnzBadOptions:
-            return kUnzCorrupt;
+    switch (outcome) {
+        case Outcome::kNoMatch:
+            return Outcome::kOk;
+        case Outcome::kNotAnArchive:
+        case Outcome::kBadOptions:
+            return Outcome::kCorrupt;
         default:
-            return code;
+            return outcome;
     }
 }
 

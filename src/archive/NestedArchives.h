@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/Outcome.h"
 #include "archive/UnzipCallbacks.h"
 #include "archive/UnzipOptions.h"
 
@@ -34,30 +35,17 @@ struct ArchiveSource {
     NestBudget* budget = nullptr;  // null on the file on disk
 };
 
-// The severity order of the result codes (see UnzipResult.h); the higher wins.
-int ResultSeverity(int code);
-// Whether the next entries cannot sensibly go on after this code.
-bool ResultStopsExtraction(int code);
-
 // Whether an entry of that name is opened as an archive in turn.
 bool OpensAsInnerArchive(const UnzipOptions& options, const std::string& entryName);
 
-// The two readers: libzip for zips, libarchive for every other format.
-int ExtractZipArchive(const std::vector<std::string>& include,
-                      const std::vector<std::string>& exclude, const UnzipOptions& options,
-                      const UnzipCallbacks& callbacks, const ArchiveSource& source);
-int ExtractOtherArchive(const std::vector<std::string>& include,
-                        const std::vector<std::string>& exclude, const UnzipOptions& options,
-                        const UnzipCallbacks& callbacks, const ArchiveSource& source);
-
 // Searches the inner archive entryName, whose bytes are in memory, with the outer call's
 // lists, options and callbacks, one level deeper. Returns the result as it counts for the
-// outer archive: an inner archive that cannot be read is a damaged entry (kUnzCorrupt), one
-// that selects nothing is no problem (kUnzOk). budget: the outer level's (null in the file on
+// outer archive: an inner archive that cannot be read is a damaged entry (kCorrupt), one
+// that selects nothing is no problem (kOk). budget: the outer level's (null in the file on
 // disk, whose entry starts one); the inner archive's bytes are held in it meanwhile.
-int ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
-                        const std::vector<std::string>& include,
-                        const std::vector<std::string>& exclude, const UnzipOptions& options,
-                        const UnzipCallbacks& callbacks, int depth, NestBudget* budget);
+Outcome ExtractInnerArchive(const std::string& entryName, std::string_view bytes,
+                            const std::vector<std::string>& include,
+                            const std::vector<std::string>& exclude, const UnzipOptions& options,
+                            const UnzipCallbacks& callbacks, int depth, NestBudget* budget);
 
 }  // namespace quillery

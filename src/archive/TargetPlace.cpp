@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "archive/EntryPath.h"
-#include "archive/UnzipResult.h"
 
 namespace quillery {
 
@@ -38,7 +37,7 @@ TargetPlace PlaceTarget(int rootFd, const std::string& entryName,
     std::vector<std::string> parts = TargetParts(entryName, options);
     if (parts.empty()) {
         say("   skipping: " + entryName + "  (no usable name)\n", kProblem);
-        place.code = kUnzWarning;
+        place.code = Outcome::kWarning;
         return place;
     }
     place.shown = (options.extractFolder / JoinPath(parts)).string();
@@ -50,23 +49,23 @@ TargetPlace PlaceTarget(int rootFd, const std::string& entryName,
         case FolderWalk::kOpened:
             break;
         case FolderWalk::kMissing:
-            place.code = kUnzOk;
+            place.code = Outcome::kOk;
             return place;
         case FolderWalk::kBlocked:
             say("error: cannot create folder for " + place.shown + "\n", kProblem);
-            place.code = kUnzWriteFailed;
+            place.code = Outcome::kWriteFailed;
             return place;
     }
 
     std::time_t existingTime = 0;
     place.existing = InspectNode(place.folder.get(), place.fileName, &existingTime);
     if (place.existing == NodeKind::kNone) {
-        place.code = kUnzOk;
+        place.code = Outcome::kOk;
         place.write = !options.freshenExisting;
         return place;
     }
     if (options.extractOnlyNewer && entryTime && existingTime >= *entryTime) {
-        place.code = kUnzOk;
+        place.code = Outcome::kOk;
         return place;
     }
     if (!options.overwriteExisting) {
@@ -74,18 +73,18 @@ TargetPlace PlaceTarget(int rootFd, const std::string& entryName,
                                ? callbacks.replace(entryName)
                                : kReplaceNo;
         if (answer == kReplaceCancel) {
-            place.code = kUnzCancelled;
+            place.code = Outcome::kCancelled;
             return place;
         }
         if (answer != kReplaceYes) {
             say("   skipping: " + place.shown + "  (exists)\n", kProgress);
-            place.code = kUnzOk;
+            place.code = Outcome::kOk;
             return place;
         }
     }
     if (place.existing == NodeKind::kFolder) {
         say("error: " + place.shown + " is a folder\n", kProblem);
-        place.code = kUnzWriteFailed;
+        place.code = Outcome::kWriteFailed;
         return place;
     }
     place.write = true;

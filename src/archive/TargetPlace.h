@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/Outcome.h"
 #include "archive/TargetFiles.h"
 #include "archive/UnzipCallbacks.h"
 #include "archive/UnzipOptions.h"
@@ -29,7 +30,7 @@ std::string JoinPath(const std::vector<std::string>& parts);
 // there now); otherwise code is the entry's result.
 struct TargetPlace {
     bool write = false;
-    int code = 0;
+    Outcome code = Outcome::kOk;
     UniqueFd folder;
     std::string fileName;
     std::string shown;  // the file's path under the target, for messages

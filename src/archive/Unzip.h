@@ -40,9 +40,10 @@ namespace quillery {
 //
 // A file whose name ends with the suffix of another archive type (IsOtherArchiveName) is
 // read with libarchive, in one pass, under the same contract; a zip entry in a compression
-// method libzip lacks is read through libarchive too. With allArchives, entries that are
-// archives themselves are searched in turn when streaming or extracting flat (see
-// NestedArchives.h): an inner archive that cannot be read counts as a damaged entry.
+// method libzip lacks is read through libarchive too, or with liblzma when it is LZMA. With
+// allArchives, entries that are archives themselves are searched in turn when streaming or
+// extracting flat (see NestedArchives.h): an inner archive that cannot be read counts as a damaged
+// entry.
 //
 // Returns kUnzOk when every selected file entry was extracted completely or deliberately
 // kept; kUnzNoMatch when the include list is not empty and selects no file entry; otherwise

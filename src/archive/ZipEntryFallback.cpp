@@ -4,23 +4,21 @@
 
 #include <cstring>
 
-#include "archive/LibarchiveReader.h"
-#include "archive/UnzipResult.h"
+#include "archive/LibarchiveOpen.h"
 
 namespace quillery {
 
-int ReadZipEntryWithLibarchive(std::string_view bytes, bool inMemory,
-                               const std::filesystem::path& file, const std::string& name,
-                               std::uint64_t index, std::uint64_t size, bool sizeKnown,
-                               const std::function<int(const char*, std::size_t)>& consume,
-                               std::uint64_t limit) {
+Outcome ReadZipEntryWithLibarchive(std::string_view bytes, bool inMemory,
+                                   const std::filesystem::path& file, const std::string& name,
+                                   std::uint64_t index, std::uint64_t size, bool sizeKnown,
+                                   const ByteConsumer& consume) {
     // Up to two passes: by name, then by place and size (a name libzip and libarchive read
     // in different character sets).
     for (int pass = 0; pass < 2; ++pass) {
         std::string error;
         LibarchivePtr reader = OpenLibarchive(bytes, inMemory, file, true, nullptr, error);
         if (!reader) {
-            return kUnzCorrupt;
+            return Outcome::kCorrupt;
         }
         archive_entry* entry = nullptr;
         bool found = false;
@@ -44,7 +42,7 @@ int ReadZipEntryWithLibarchive(std::string_view bytes, bool inMemory,
             continue;
         }
         if (archive_entry_is_encrypted(entry) != 0) {
-            return kUnzEncryptedSkipped;
+            return Outcome::kEncryptedSkipped;
         }
         char buffer[64 * 1024];
         std::uint64_t total = 0;
@@ -56,22 +54,20 @@ int ReadZipEntryWithLibarchive(std::string_view bytes, bool inMemory,
                 const char* why = archive_error_string(reader.get());
                 const bool unsupported =
                     total == 0 && why != nullptr && std::strncmp(why, "Unsupported", 11) == 0;
-                return unsupported ? kUnzWarning : kUnzCorrupt;
+                return unsupported ? Outcome::kWarning : Outcome::kCorrupt;
             }
             if (got == 0) {
                 break;
             }
             total += static_cast<std::uint64_t>(got);
-            if (limit != 0 && total > limit) {
-                return kUnzTooLarge;
-            }
-            if (const int code = consume(buffer, static_cast<std::size_t>(got)); code != kUnzOk) {
+            if (const Outcome code = consume(buffer, static_cast<std::size_t>(got));
+                code != Outcome::kOk) {
                 return code;
             }
         }
-        return sizeKnown && total != size ? kUnzCorrupt : kUnzOk;
+        return sizeKnown && total != size ? Outcome::kCorrupt : Outcome::kOk;
     }
-    return kUnzCorrupt;
+    return Outcome::kCorrupt;
 }
 
 }  // namespace quillery

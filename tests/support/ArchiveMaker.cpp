@@ -21,7 +21,11 @@ void WriteArchive(const std::filesystem::path& path, const std::string& format,
         archive_entry* e = archive_entry_new();
         archive_entry_set_pathname(e, file.name.c_str());
         archive_entry_set_mtime(e, 1700000000, 0);
-        if (file.symlink) {
+        if (file.directory) {
+            archive_entry_set_filetype(e, AE_IFDIR);
+            archive_entry_set_perm(e, 0755);
+            archive_entry_set_size(e, 0);
+        } else if (file.symlink) {
             archive_entry_set_filetype(e, AE_IFLNK);
             archive_entry_set_perm(e, 0777);
             archive_entry_set_symlink(e, file.data.c_str());
@@ -32,7 +36,7 @@ void WriteArchive(const std::filesystem::path& path, const std::string& format,
             archive_entry_set_size(e, static_cast<la_int64_t>(file.data.size()));
         }
         EXPECT_GE(archive_write_header(a, e), ARCHIVE_WARN) << archive_error_string(a);
-        if (!file.symlink && !file.data.empty()) {
+        if (!file.symlink && !file.directory && !file.data.empty()) {
             EXPECT_EQ(archive_write_data(a, file.data.data(), file.data.size()),
                       static_cast<la_ssize_t>(file.data.size()));
         }

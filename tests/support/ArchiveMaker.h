@@ -11,6 +11,7 @@ struct ArchiveFile {
     std::string name;
     std::string data;
     bool symlink = false;
+    bool directory = false;
 };
 
 // Writes a real archive with libarchive's writer: format as libarchive names it ("7zip",
