@@ -7,6 +7,7 @@
 #include "archive/UnzipResult.h"
 #include "scan/Formats.h"
 #include "scan/ScanFixture.h"
+#include "support/ArchiveMaker.h"
 
 namespace quillery::test {
 namespace {
@@ -208,6 +209,27 @@ TEST_F(ScanRunTest, AnArchiveLargerThanFourGigabytesIsSearched) {
     ASSERT_EQ(events.rowNames(), QStringList{"huge.zip"});
     EXPECT_EQ(FormatSizeKB(fs::file_size(root / "huge.zip")).size(), 9);  // "4,362,xxx"
     fs::remove(root / "huge.zip");
+}
+
+// A zip made by 7-Zip with LZMA, holding a script and a link whose path has a dot: "*.*"
+// selects both, and the link, which neither libzip nor libarchive reads in LZMA, must not
+// fail the archive, with every archive type or without.
+TEST_F(ScanRunTest, AnLzmaLinkBesideTheMatchDoesNotHideIt) {
+    const fs::path source = root / "src" / "_installdir" / "2000.9-beta11" / "bin";
+    fs::create_directories(source);
+    WriteFileBytes(source / "tool.py", "#!/usr/bin/env python3\n" + std::string(200, '#') + "\n");
+    fs::create_symlink("tool.py", source / "tool");
+    ASSERT_TRUE(
+        Run7z({"a", "-bd", "-y", "-tzip", "-mm=LZMA", "-snl", (root / "scan" / "lzma.zip").string(),
+               (root / "src" / "_installdir").string()}))
+        << "the 7z tool is needed";
+    request.folder = QString::fromStdString((root / "scan").string());
+    for (const bool all : {false, true}) {
+        SCOPED_TRACE(all ? "every archive type" : "zip only");
+        request.allArchives = all;
+        Search("python3", "*.*");
+        EXPECT_EQ(events.rowNames(), QStringList{"lzma.zip"});
+    }
 }
 
 }  // namespace
