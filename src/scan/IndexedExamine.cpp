@@ -9,9 +9,7 @@
 namespace quillery {
 
 RunIndex::RunIndex(std::unique_ptr<CollectionIndex> index, const TextMatcher& matcher)
-    : store(std::move(index)),
-      query(matcher.expression().kind == SearchExpression::Kind::AllOf,
-            matcher.expression().terms) {}
+    : store(std::move(index)), query(matcher.rule().required()) {}
 
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher) {
     if (!state.IndexEnabled) {
