@@ -9,6 +9,7 @@
 
 #include "cli/CommandLineSession.h"
 #include "cli/SignalWatcher.h"
+#include "cli/StderrNotices.h"
 #include "cli/Usage.h"
 
 #include "cli/CommandLine.h"
@@ -54,6 +55,7 @@ Application::Application(Questions* questions, bool hasDisplay)
       options_(std::make_unique<OptionsDialog>(state_)),
       window_(std::make_unique<MainWindow>(state_, questions_, *options_)),
       context_{state_, *window_, questions_, this} {
+    TakeWorkerCount(state_);
     questions_.setOwner(window_.get());
     window_->setResizer(&resizer_);
     options_->setParent(window_.get(), options_->windowFlags());

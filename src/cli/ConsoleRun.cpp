@@ -8,7 +8,9 @@
 
 namespace quillery {
 
-ConsoleRun::ConsoleRun() : context_{state_, view_, questions_, this} {}
+ConsoleRun::ConsoleRun() : context_{state_, view_, questions_, this, &notices_} {
+    TakeWorkerCount(state_);
+}
 
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
     StartUp(state_, view_, questions_);

@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/PlainView.h"
+#include "cli/StderrNotices.h"
 #include "cli/UnattendedQuestions.h"
 #include "results/RunLog.h"
 #include "scan/RunState.h"
@@ -34,6 +35,7 @@ class ConsoleRun : public QObject, private RunLogger {
     PlainView view_{state_};
     UnattendedQuestions questions_;
     RunLogWriter log_;
+    StderrNotices notices_;
     ScanContext context_;
     bool shutDown_ = false;
     bool interrupted_ = false;

@@ -21,6 +21,20 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
 }
 
+void PassIndexNotices(RunIndex& index, RunEvents* events) {
+    for (const std::string& text : index.store->takeNotices()) {
+        if (events != nullptr) {
+            events->notice(
+                QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+        }
+    }
+}
+
+void SaveRunIndex(RunIndex& index, RunEvents* events) {
+    index.store->save();
+    PassIndexNotices(index, events);
+}
+
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
                               const std::atomic<bool>* cancel, const ExamineHints& hints) {
     FileIdentity identity;
