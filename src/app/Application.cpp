@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "cli/CommandLineSession.h"
+#include "cli/Notices.h"
 #include "cli/SignalWatcher.h"
 #include "cli/Usage.h"
 
@@ -56,6 +57,7 @@ Application::Application(Questions* questions, bool hasDisplay)
       window_(std::make_unique<MainWindow>(state_, questions_, *options_)),
       form_(*window_),
       context_{state_, *window_, questions_, this} {
+    TakeWorkerCount(state_);
     questions_.setOwner(window_.get());
     window_->setResizer(&resizer_);
     options_->setParent(window_.get(), options_->windowFlags());
@@ -65,9 +67,7 @@ Application::Application(Questions* questions, bool hasDisplay)
     connect(window_.get(), &MainWindow::aboutClicked, this, &Application::showAbout);
     connect(window_.get(), &MainWindow::closing, this, &Application::shutdown);
     connect(window_.get(), &MainWindow::resultDoubleClicked, this, &Application::openResult);
-    connect(window_.get(), &MainWindow::noticed, this, [](const QString& text) {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    });
+    connect(window_.get(), &MainWindow::noticed, this, &PrintNotice);
 }
 
 Application::~Application() {

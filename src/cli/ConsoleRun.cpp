@@ -3,12 +3,15 @@
 #include <cstdio>
 
 #include "cli/CommandLineSession.h"
+#include "cli/Notices.h"
 #include "cli/SignalWatcher.h"
 #include "settings/Product.h"
 
 namespace quillery {
 
-ConsoleRun::ConsoleRun() : context_{state_, form_, questions_, this} {}
+ConsoleRun::ConsoleRun() : context_{state_, form_, questions_, this} {
+    TakeWorkerCount(state_);
+}
 
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
     StartUp(state_, form_, questions_);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "archive/Staging.h"
+#include "cli/Notices.h"
 
 namespace quillery {
 
@@ -44,6 +45,10 @@ void PlainForm::phase(RunPhase phase) {
 
 void PlainForm::archiveFound(const FoundArchive& found) {
     matches_.push_back({found.filePath, found.fileName});
+}
+
+void PlainForm::notice(const QString& text) {
+    PrintNotice(text);
 }
 
 void PlainForm::yieldToEvents() {

@@ -42,6 +42,7 @@ class PlainForm : public FormBoxes, public RunEvents {
     void archiveFound(const FoundArchive& found) override;
     void yieldToEvents() override;
     void patternTextSet(const QString& text) override { setPatternText(text); }
+    void notice(const QString& text) override;
 
     // The matches of the last run, as its log lists them.
     const std::vector<RunLogInput::Row>& matches() const { return matches_; }

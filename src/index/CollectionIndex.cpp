@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -66,10 +67,6 @@ CollectionIndex::CollectionIndex(fs::path folder, std::uint64_t limitBytes)
     usable_ = fs::is_directory(dir_, ec) && ::access(dir_.c_str(), R_OK | W_OK | X_OK) == 0;
 }
 
-CollectionIndex::~CollectionIndex() {
-    save();
-}
-
 fs::path CollectionIndex::DefaultFolder() {
     fs::path base;
     const char* cache = std::getenv("XDG_CACHE_HOME");
@@ -116,8 +113,8 @@ CollectionIndex::Folder& CollectionIndex::folderOf(std::string_view folder,
             data.dirty = true;  // rewritten with what this run finds
             if (!warned_) {
                 warned_ = true;
-                std::fprintf(stderr, "quillery: index file %s was unusable and is rebuilt\n",
-                             file.c_str());
+                notices_.push_back("quillery: index file " + file.native() +
+                                   " was unusable and is rebuilt");
             }
         }
         if (folders_.size() >= kFoldersInMemory) {
@@ -150,6 +147,7 @@ CollectionIndex::Lookup CollectionIndex::lookIn(Folder& folder, std::string_view
                     record.result};
         }
     } else if (const std::size_t at = folder.stored.find(name); at != StoredFolder::npos) {
+        assert(folder.storedSeen.size() == folder.stored.size());
         folder.storedSeen[at] = 1;
         const StoredFolder::View record = folder.stored.view(at);
         if (record.identity == identity && record.callKey == callKey) {
@@ -281,6 +279,11 @@ void CollectionIndex::save() {
         evict();
         wrote_ = false;
     }
+}
+
+std::vector<std::string> CollectionIndex::takeNotices() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(notices_, {});
 }
 
 void CollectionIndex::evict() {

@@ -21,14 +21,14 @@ namespace quillery {
 // cache folder of its own (never in the searched folders). Lookups and new records come
 // from any thread; save() writes the folders that changed, each file replaced whole, so that
 // runs at the same time never corrupt it (the last to write a folder wins, and every version
-// is exact for the identities it records). Every failure to read or write only costs speed:
-// a folder whose file cannot be read is indexed anew, one that cannot be written is not kept.
+// is exact for the identities it records). What is not saved is lost when the index goes.
+// Every failure to read or write only costs speed: a folder whose file cannot be read is
+// indexed anew, one that cannot be written is not kept.
 class CollectionIndex {
   public:
     // folder: where the files go (made when missing); limitBytes: beyond this size in all,
     // the files used longest ago are removed when the index is saved.
     CollectionIndex(std::filesystem::path folder, std::uint64_t limitBytes);
-    ~CollectionIndex();
     CollectionIndex(const CollectionIndex&) = delete;
     CollectionIndex& operator=(const CollectionIndex&) = delete;
 
@@ -60,6 +60,9 @@ class CollectionIndex {
     void remember(const std::string& archive, ArchiveRecord record);
     // Writes what changed: records of archives gone from the disk are dropped.
     void save();
+    // What the user should hear of since the last call (an index file that was damaged and
+    // is rebuilt), one line each, in the order it happened.
+    std::vector<std::string> takeNotices();
 
   private:
     struct Folder {
@@ -96,6 +99,7 @@ class CollectionIndex {
     };
     std::unordered_map<std::string, Folder, TextHash, std::equal_to<>> folders_;
     std::vector<std::pair<std::string, Folder>> evicted_;
+    std::vector<std::string> notices_;
     std::uint64_t uses_ = 0;
     bool usable_ = true;
     bool warned_ = false;

@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
+
+#include "archive/UniqueFd.h"
 
 namespace quillery {
 
@@ -142,6 +145,9 @@ std::string EncodeFolderFile(const std::string& folder, const FolderRecords& rec
         payload.put(static_cast<std::uint32_t>(record->entries.size()));
         for (const EntrySummary& entry : record->entries) {
             const bool filter = entry.has(EntrySummary::kHasFilter);
+            // The reader takes the filter's size as a power of two from 64 to 2^31 bits.
+            assert(!filter || (std::has_single_bit(entry.bits.size()) &&
+                               entry.bits.size() <= (std::size_t{1} << 25)));
             payload.put(entry.flags);
             payload.put(
                 static_cast<std::uint8_t>(filter ? std::countr_zero(entry.bits.size() * 64) : 0));
@@ -166,21 +172,22 @@ FolderFileState StoredFolder::read(const std::filesystem::path& file, const std:
     size_ = 0;
     keys_.clear();
     records_.clear();
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
         return errno == ENOENT ? FolderFileState::kMissing : FolderFileState::kDamaged;
     }
     struct stat info {};
     // A folder's file is far smaller than this; a larger one is not read into memory.
     constexpr off_t kMostBytes = off_t{256} << 20;
-    bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMostBytes;
+    bool read =
+        ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMostBytes;
     if (read) {
         // Not zeroed first: every byte is read over.
         size_ = static_cast<std::size_t>(info.st_size);
         bytes_ = std::make_unique_for_overwrite<char[]>(size_);
         std::size_t done = 0;
         while (done < size_) {
-            const ssize_t got = ::read(fd, bytes_.get() + done, size_ - done);
+            const ssize_t got = ::read(fd.get(), bytes_.get() + done, size_ - done);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -191,7 +198,7 @@ FolderFileState StoredFolder::read(const std::filesystem::path& file, const std:
         }
         read = done == size_;
     }
-    ::close(fd);
+    fd.reset();
     const FolderFileState state = read ? parse(folder) : FolderFileState::kDamaged;
     if (state != FolderFileState::kRead) {
         bytes_.reset();
@@ -256,10 +263,12 @@ std::size_t StoredFolder::find(std::string_view name) const {
 }
 
 StoredFolder::View StoredFolder::view(std::size_t i) const {
+    assert(i < records_.size());
     return records_[i].view;
 }
 
 ArchiveRecord StoredFolder::decode(std::size_t i) const {
+    assert(i < records_.size());
     const View& view = records_[i].view;
     ArchiveRecord record{view.identity, std::string(view.callKey), view.result, {}};
     record.entries.reserve(view.entries);
@@ -280,13 +289,13 @@ bool WriteFileAtomically(const std::filesystem::path& file, const std::string& c
     static std::atomic<unsigned> counter{0};
     std::filesystem::path temp = file;
     temp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
         return false;
     }
     std::size_t done = 0;
     while (done < content.size()) {
-        const ssize_t put = ::write(fd, content.data() + done, content.size() - done);
+        const ssize_t put = ::write(fd.get(), content.data() + done, content.size() - done);
         if (put < 0 && errno == EINTR) {
             continue;
         }
@@ -295,7 +304,8 @@ bool WriteFileAtomically(const std::filesystem::path& file, const std::string& c
         }
         done += static_cast<std::size_t>(put);
     }
-    const bool written = ::close(fd) == 0 && done == content.size();
+    // Some file systems report a failed write only when the file is closed.
+    const bool written = fd.reset() && done == content.size();
     if (!written || ::rename(temp.c_str(), file.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;

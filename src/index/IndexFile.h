@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cassert>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -39,6 +40,7 @@ class StoredFolder {
             for (std::uint32_t e = 0; e < entries; ++e) {
                 const auto flags = static_cast<std::uint8_t>(at[0]);
                 const auto log2Bits = static_cast<std::uint8_t>(at[1]);
+                assert((flags & EntrySummary::kHasFilter) == 0 || log2Bits >= 6);  // as read
                 const std::size_t words =
                     (flags & EntrySummary::kHasFilter) != 0 ? std::size_t{1} << (log2Bits - 6) : 0;
                 if (!test(SummaryView(flags, at + 2, words))) {

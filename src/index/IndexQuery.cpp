@@ -1,6 +1,7 @@
 #include "index/IndexQuery.h"
 
 #include <algorithm>
+#include <cassert>
 #include <unordered_map>
 
 #include "text/CodePage.h"
@@ -42,25 +43,15 @@ std::uint64_t Units48(char16_t a, char16_t b, char16_t c) {
 
 }  // namespace
 
-IndexQuery::IndexQuery(bool allOf, const std::vector<QString>& terms) : allOf_(allOf) {
-    // As the matcher does: when every term is ASCII, texts are read as bytes; otherwise every
-    // term is looked for in the decoded text.
-    bool asciiTerms = true;
-    for (const QString& text : terms) {
-        for (const QChar c : text) {
-            asciiTerms = asciiTerms && c.unicode() < 0x80;
-        }
-    }
-    for (const QString& text : terms) {
+IndexQuery::IndexQuery(const RequiredLiterals& required) : rule_(required) {
+    for (const QString& text : rule_.required().literals) {
         Term term;
-        term.empty = text.isEmpty();
-        term.ascii = asciiTerms;
         term.units = static_cast<std::size_t>(text.size());
         const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
         for (std::size_t i = 0; i + 2 < term.units; ++i) {
             term.trigrams.push_back(TrigramHash(Units48(u[i], u[i + 1], u[i + 2])));
         }
-        if (!term.ascii) {
+        if (!rule_.asciiLiterals()) {
             for (int page = 0; page < 2; ++page) {
                 Term::ByteReading& reading = term.bytes[static_cast<std::size_t>(page)];
                 const ByteSpellings& spellings = Spellings(page);
@@ -94,13 +85,16 @@ IndexQuery::IndexQuery(bool allOf, const std::vector<QString>& terms) : allOf_(a
         }
         terms_.push_back(std::move(term));
     }
+    assert(terms_.size() == rule_.size());
 }
 
 bool IndexQuery::provenAbsent(const Term& term, const SummaryView& entry) const {
-    if (term.empty) {
-        return !entry.has(EntrySummary::kNonEmpty);
-    }
-    const bool byteReading = !term.ascii && !entry.has(EntrySummary::kUtf8);
+    assert(term.units > 0);  // the rule settles empty literals by itself
+    // A literal's own trigrams serve an ASCII literal (looked for in the bytes) and, in a
+    // valid UTF-8 text, any other (looked for in the decoded text); in any other text a
+    // non-ASCII literal is looked for in the byte character set's reading, where each of its
+    // trigrams may be spelled by several bytes.
+    const bool byteReading = !rule_.asciiLiterals() && !entry.has(EntrySummary::kUtf8);
     const Term::ByteReading& reading = term.bytes[entry.has(EntrySummary::kCp437) ? 0 : 1];
     if (byteReading && reading.impossible) {
         return true;
@@ -124,11 +118,8 @@ bool IndexQuery::entryCannotMatch(const SummaryView& entry) const {
     if (!entry.has(EntrySummary::kComplete)) {
         return true;  // only an entry that inflated completely can match
     }
-    const auto absent = [&](const Term& term) { return provenAbsent(term, entry); };
-    if (allOf_) {
-        return terms_.empty() || std::any_of(terms_.begin(), terms_.end(), absent);
-    }
-    return std::all_of(terms_.begin(), terms_.end(), absent);
+    const auto mayOccur = [&](std::size_t i) { return !provenAbsent(terms_[i], entry); };
+    return !rule_.holds(mayOccur, entry.has(EntrySummary::kNonEmpty));
 }
 
 }  // namespace quillery

@@ -6,15 +6,17 @@
 #include <vector>
 
 #include "index/TextSummary.h"
+#include "text/TermRule.h"
 
 namespace quillery {
 
-// A search as the index tests it against entry summaries: upper-cased terms, all of which
-// (allOf) or one of which must occur. It answers only "this entry cannot match"; an entry it
-// cannot rule out is read and matched for real.
+// A search as the index tests it against entry summaries: the literals it requires, tested
+// by the rule the matcher applies to texts, with each literal taken as contained unless the
+// summary proves it absent from the reading the matcher would give the text. It answers only
+// "this entry cannot match"; an entry it cannot rule out is read and matched for real.
 class IndexQuery {
   public:
-    IndexQuery(bool allOf, const std::vector<QString>& terms);
+    explicit IndexQuery(const RequiredLiterals& required);
 
     // Whether the entry is proven not to match: it did not inflate completely, or its
     // summary rules out the expression.
@@ -25,8 +27,6 @@ class IndexQuery {
 
   private:
     struct Term {
-        bool empty = false;
-        bool ascii = true;
         std::size_t units = 0;
         std::vector<std::uint32_t> trigrams;  // hashes of the term's own trigrams
         // Read as one-byte characters (code page 437, then 1252): for each trigram the
@@ -41,8 +41,8 @@ class IndexQuery {
 
     bool provenAbsent(const Term& term, const SummaryView& entry) const;
 
-    bool allOf_;
-    std::vector<Term> terms_;
+    TermRule rule_;
+    std::vector<Term> terms_;  // one for each literal, in order
 };
 
 }  // namespace quillery

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 
 #include "text/TextCase.h"
 
@@ -83,6 +84,8 @@ TextSummarizer::TextSummarizer(ByteCodePage page, std::uint64_t sizeHint) : page
         bits_ = own_.data();
     }
     mask_ = static_cast<std::uint32_t>(wanted - 1);
+    // Bits are set at hash & mask_: the set must be a power of two of bits.
+    assert(std::has_single_bit(wanted) && words_ * 64 == wanted);
 }
 
 TextSummarizer::~TextSummarizer() {
@@ -195,6 +198,7 @@ EntrySummary TextSummarizer::finish(bool complete) {
         }
         Fold(bits_, words_);
     }
+    assert(std::has_single_bit(words_) && words_ * 64 >= kMinBits);
     if (PopCount(bits_, words_) * 5 <= words_ * 64 * 3) {
         summary.flags |= EntrySummary::kHasFilter;
         summary.bits.assign(bits_, bits_ + words_);

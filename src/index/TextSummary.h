@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -52,6 +54,7 @@ struct SummaryView {
     bool has(EntrySummary::Flag flag) const { return (flags & flag) != 0; }
     // Whether bit h of the filter (of words * 64 bits, h taken modulo their count) is set.
     bool bit(std::uint32_t h) const {
+        assert(std::has_single_bit(words));  // the mask below takes the low bits of h
         const std::uint32_t at = h & static_cast<std::uint32_t>(words * 64 - 1);
         std::uint64_t word = 0;
         std::memcpy(&word, bits + std::size_t{at >> 6} * 8, sizeof word);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "archive/UniqueFd.h"
 #include "scan/MatchStream.h"
 #include "scan/WorkFolder.h"
 
@@ -23,20 +24,19 @@ TextMatcher MatcherForRun(const RunState& state) {
 }
 
 bool MatchFile(const TextMatcher& matcher, const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
     MatchStream stream(matcher, CodePageForName(path.filename().string()));
     std::array<char, 64 * 1024> buffer;
     bool ok = true;
     while (!stream.decided()) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -49,7 +49,6 @@ bool MatchFile(const TextMatcher& matcher, const fs::path& path) {
         }
         stream.feed(buffer.data(), static_cast<std::size_t>(got));
     }
-    ::close(fd);
     return ok && stream.finish();
 }
 

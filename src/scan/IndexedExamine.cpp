@@ -9,9 +9,7 @@
 namespace quillery {
 
 RunIndex::RunIndex(std::unique_ptr<CollectionIndex> index, const TextMatcher& matcher)
-    : store(std::move(index)),
-      query(matcher.expression().kind == SearchExpression::Kind::AllOf,
-            matcher.expression().terms) {}
+    : store(std::move(index)), query(matcher.rule().required()) {}
 
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher) {
     if (!state.IndexEnabled) {
@@ -21,6 +19,20 @@ std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& 
         state.IndexFolder.empty() ? CollectionIndex::DefaultFolder() : state.IndexFolder;
     return std::make_unique<RunIndex>(
         std::make_unique<CollectionIndex>(folder, state.IndexLimitBytes), matcher);
+}
+
+void PassIndexNotices(RunIndex& index, RunEvents* events) {
+    for (const std::string& text : index.store->takeNotices()) {
+        if (events != nullptr) {
+            events->notice(
+                QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+        }
+    }
+}
+
+void SaveRunIndex(RunIndex& index, RunEvents* events) {
+    index.store->save();
+    PassIndexNotices(index, events);
 }
 
 ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,

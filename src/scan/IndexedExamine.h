@@ -8,6 +8,7 @@
 #include "index/CollectionIndex.h"
 #include "index/IndexQuery.h"
 #include "scan/ArchivePipeline.h"
+#include "scan/RunEvents.h"
 #include "scan/RunState.h"
 
 namespace quillery {
@@ -22,6 +23,12 @@ struct RunIndex {
 
 // The index for a run with the state's settings, or null when the run goes without.
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher);
+
+// Hands what the index has to tell the user so far to the run's events (dropped when there
+// are none), in the order it happened.
+void PassIndexNotices(RunIndex& index, RunEvents* events);
+// Ends a run's use of the index: writes what the run changed, then passes the notices.
+void SaveRunIndex(RunIndex& index, RunEvents* events);
 
 // What the caller of IndexedExamine knows of the archive already.
 struct ExamineHints {

@@ -36,7 +36,7 @@ void KeepTail(std::basic_string<CharT>& window, std::size_t keep) {
 }  // namespace
 
 MatchStream::MatchStream(const TextMatcher& matcher, ByteCodePage page) : matcher_(matcher) {
-    const std::size_t terms = matcher.expression().terms.size();
+    const std::size_t terms = matcher.rule().size();
     keep_ = matcher.longestTerm() > 0 ? matcher.longestTerm() - 1 : 0;
     if (matcher.asciiTerms()) {
         plain_.found.assign(terms, 0);
@@ -55,18 +55,7 @@ MatchStream::MatchStream(const TextMatcher& matcher, ByteCodePage page) : matche
 MatchStream::~MatchStream() = default;
 
 bool MatchStream::evaluate(const std::vector<char>& found) const {
-    const auto& terms = matcher_.expression().terms;
-    if (matcher_.expression().kind == SearchExpression::Kind::AllOf) {
-        for (std::size_t i = 0; i < terms.size(); ++i) {
-            if (terms[i].isEmpty() ? !content_.nonBlank() : found[i] == 0) {
-                return false;
-            }
-        }
-        return !terms.empty();
-    }
-    // Empty terms are never marked found; they are contained in every non-empty text.
-    return (content_.nonBlank() && matcher_.hasEmptyTerm()) ||
-           (!found.empty() && std::memchr(found.data(), 1, found.size()) != nullptr);
+    return matcher_.rule().holds(found, content_.nonBlank());
 }
 
 void MatchStream::scanBytes(ByteBranch& branch, std::size_t keep) {

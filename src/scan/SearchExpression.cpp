@@ -1,7 +1,5 @@
 #include "scan/SearchExpression.h"
 
-#include <algorithm>
-
 #include "text/TextCase.h"
 
 namespace quillery {
@@ -43,20 +41,17 @@ SearchExpression AuditExpression(const QStringList& auditStrings) {
     return expression;
 }
 
+RequiredLiterals RequiredLiteralsOf(const SearchExpression& expression) {
+    const bool allOf = expression.kind == SearchExpression::Kind::AllOf;
+    return {allOf ? RequiredLiterals::Join::AllOf : RequiredLiterals::Join::AnyOf,
+            expression.terms};
+}
+
 bool ExpressionMatchesText(const SearchExpression& expression, const QString& text) {
     const QString upper = UpperSimple(TrimBlanks(QStringView(text)));
-    if (upper.isEmpty()) {
-        return false;
-    }
-    const auto contains = [&upper](const QString& term) { return upper.contains(term); };
-    switch (expression.kind) {
-        case SearchExpression::Kind::AllOf:
-            return std::all_of(expression.terms.begin(), expression.terms.end(), contains);
-        case SearchExpression::Kind::AnyOf:
-        case SearchExpression::Kind::Phrase:
-            return std::any_of(expression.terms.begin(), expression.terms.end(), contains);
-    }
-    return false;
+    const std::vector<QString>& terms = expression.terms;
+    return TermRule(RequiredLiteralsOf(expression))
+        .holds([&](std::size_t i) { return upper.contains(terms[i]); }, !upper.isEmpty());
 }
 
 }  // namespace quillery

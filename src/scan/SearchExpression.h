@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "text/TermRule.h"
+
 namespace quillery {
 
 // A search as the matcher applies it to one text. Terms are upper-cased; an empty term is
@@ -27,6 +29,10 @@ SearchExpression ParseSearchExpression(const QString& searchString);
 
 // The audit strings as an AnyOf list, each upper-cased as it stands.
 SearchExpression AuditExpression(const QStringList& auditStrings);
+
+// What the expression requires of a text: its terms, all of them (AllOf) or any (Phrase and
+// AnyOf).
+RequiredLiterals RequiredLiteralsOf(const SearchExpression& expression);
 
 // Whether text contains the expression: text is upper-cased and trimmed, then every term
 // is looked for as a contiguous run of characters.

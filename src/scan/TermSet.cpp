@@ -3,6 +3,7 @@
 #include "scan/ByteSearch.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -86,6 +87,9 @@ TermSet<CharT>::TermSet(const std::vector<std::basic_string<CharT>>& terms) {
             while (j < p.end && terms[order[j]][p.depth] == unit) {
                 ++j;
             }
+            // follow() searches a node's edges by binary search: they must ascend.
+            assert(edgeUnits_.size() == nodes_[p.node].edgesBegin ||
+                   std::char_traits<CharT>::lt(edgeUnits_.back(), unit));
             const auto child = static_cast<std::uint32_t>(nodes_.size());
             nodes_.emplace_back();
             edgeUnits_.push_back(unit);
@@ -129,6 +133,7 @@ inline std::uint32_t TermSet<CharT>::Hash(std::uint64_t key) {
 
 template <class CharT>
 void TermSet<CharT>::addAnchor(int length, const CharT* at, std::uint32_t offset) {
+    assert(length >= 1 && length <= kAnchor);
     std::vector<std::uint64_t>& filter = filters_[length];
     if (filter.empty()) {
         filter.assign((std::size_t{1} << kHashBits) / 64, 0);
@@ -171,6 +176,7 @@ void TermSet<CharT>::follow(const CharT* text, std::size_t at, std::size_t size,
         }
         node = &nodes_[edgeTargets_[static_cast<std::size_t>(edge - edgeUnits_.data())]];
         for (std::uint32_t t = node->termsBegin; t < node->termsEnd; ++t) {
+            assert(termIndices_[t] < found.size());
             found[termIndices_[t]] = 1;
         }
     }

@@ -11,13 +11,10 @@ constexpr std::size_t kTermSetFrom = 8;
 
 }  // namespace
 
-TextMatcher::TextMatcher(SearchExpression expression) : expression_(std::move(expression)) {
+TextMatcher::TextMatcher(SearchExpression expression)
+    : expression_(std::move(expression)), rule_(RequiredLiteralsOf(expression_)) {
     for (const QString& term : expression_.terms) {
-        hasEmptyTerm_ = hasEmptyTerm_ || term.isEmpty();
         for (const QChar c : term) {
-            if (c.unicode() >= 0x80) {
-                asciiTerms_ = false;
-            }
             if (c == u'I' || c == u'S') {
                 termsNeedUtf8Letters_ = true;
             }
@@ -27,7 +24,7 @@ TextMatcher::TextMatcher(SearchExpression expression) : expression_(std::move(ex
         longestTerm_ = std::max(longestTerm_, static_cast<std::size_t>(term.size()));
     }
     const bool manyTerms = expression_.terms.size() >= kTermSetFrom;
-    if (asciiTerms_) {
+    if (asciiTerms()) {
         byteTerms_.reserve(expression_.terms.size());
         for (const QString& term : expression_.terms) {
             byteTerms_.push_back(term.toLatin1().toStdString());
@@ -37,7 +34,7 @@ TextMatcher::TextMatcher(SearchExpression expression) : expression_(std::move(ex
         }
     }
     if (manyTerms) {
-        if (asciiTerms_) {
+        if (asciiTerms()) {
             byteSet_ = std::make_shared<const TermSet<char>>(byteTerms_);
         } else {
             wideSet_ = std::make_shared<const TermSet<char16_t>>(wideTerms_);

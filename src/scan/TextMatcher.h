@@ -7,6 +7,7 @@
 #include "scan/ByteSearch.h"
 #include "scan/SearchExpression.h"
 #include "scan/TermSet.h"
+#include "text/TermRule.h"
 
 namespace quillery {
 
@@ -17,9 +18,12 @@ class TextMatcher {
     explicit TextMatcher(SearchExpression expression);
 
     const SearchExpression& expression() const { return expression_; }
+    // What the expression requires of a text, and how that is tested (the index tests it
+    // the same way).
+    const TermRule& rule() const { return rule_; }
 
     // Every term is ASCII: texts are matched on their bytes without decoding them.
-    bool asciiTerms() const { return asciiTerms_; }
+    bool asciiTerms() const { return rule_.asciiLiterals(); }
     // Some term holds 'I' or 'S', which the UTF-8 letters dotless i and long s upper-case to.
     bool termsNeedUtf8Letters() const { return termsNeedUtf8Letters_; }
     const std::vector<std::string>& byteTerms() const { return byteTerms_; }
@@ -31,15 +35,14 @@ class TextMatcher {
     // one pass; null otherwise, and then each term is looked for by itself.
     const TermSet<char>* byteSet() const { return byteSet_.get(); }
     const TermSet<char16_t>* wideSet() const { return wideSet_.get(); }
-    bool hasEmptyTerm() const { return hasEmptyTerm_; }
+    bool hasEmptyTerm() const { return rule_.hasEmptyLiteral(); }
     // The length of the longest term, in bytes for byteTerms and UTF-16 units for wideTerms.
     std::size_t longestTerm() const { return longestTerm_; }
 
   private:
     SearchExpression expression_;
-    bool asciiTerms_ = true;
+    TermRule rule_;
     bool termsNeedUtf8Letters_ = false;
-    bool hasEmptyTerm_ = false;
     std::vector<std::string> byteTerms_;
     std::vector<FoldedTerm> foldedTerms_;
     std::vector<std::u16string> wideTerms_;

@@ -197,7 +197,7 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
     Walk(run, folder);
     run.pipeline.reset();
     if (run.index) {
-        run.index->store->save();
+        SaveRunIndex(*run.index, &ctx.events);
     }
 }
 

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <thread>
 
 namespace quillery {
@@ -28,13 +27,12 @@ WorkerCount ChooseWorkerCount(const char* setting, unsigned hardwareThreads) {
     return count;
 }
 
+WorkerCount WorkerCountFromEnvironment() {
+    return ChooseWorkerCount(std::getenv("QUILLERY_THREADS"), std::thread::hardware_concurrency());
+}
+
 unsigned WorkerThreadsFromEnvironment() {
-    const WorkerCount count =
-        ChooseWorkerCount(std::getenv("QUILLERY_THREADS"), std::thread::hardware_concurrency());
-    if (!count.warning.empty()) {
-        std::cerr << count.warning << '\n';
-    }
-    return count.threads;
+    return WorkerCountFromEnvironment().threads;
 }
 
 }  // namespace quillery

@@ -18,7 +18,10 @@ inline constexpr unsigned kMaxWorkerThreads = 256;
 // usable value, the hardware's thread count, within 1 and kMaxWorkerThreads.
 WorkerCount ChooseWorkerCount(const char* setting, unsigned hardwareThreads);
 
-// ChooseWorkerCount over the environment and the machine; prints the warning, if any.
+// ChooseWorkerCount over the environment and the machine. The warning is the caller's to
+// show (the programs print it at start-up).
+WorkerCount WorkerCountFromEnvironment();
+// Its thread count alone.
 unsigned WorkerThreadsFromEnvironment();
 
 }  // namespace quillery
