@@ -67,8 +67,8 @@ class ArchivePipeline {
     // listed, before it was examined; the verdict holds only while the file still has it.
     bool take(std::uint64_t sequence, bool plannedCall, ArchiveVerdict& verdict,
               FileIdentity& listed);
-    // The walk leaves rest of the folder entered last out; only once the pool is stopped.
-    // What was listed ahead is forgotten and the listing goes on from the walk's place.
+    // The walk leaves rest of the folder entered last out, as a stopped run does: stops the
+    // pool, forgets what was listed ahead and lists on from the walk's place.
     void skip(TreeLister::Rest rest);
     // The call for every archive, with its path left empty.
     const StagingCall& plan() const { return plan_; }
