@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <string>
 
 namespace quillery {
 
@@ -18,9 +19,15 @@ std::int64_t Nanoseconds(const struct timespec& time) {
 
 }  // namespace
 
-bool ReadFileIdentity(const std::filesystem::path& path, FileIdentity& identity) {
+bool ReadFileIdentity(const std::filesystem::path& path, FileIdentity& identity, int folder) {
+    const std::string& text = path.native();
+    const char* name = text.c_str();
+    if (folder != AT_FDCWD) {
+        const std::size_t slash = text.rfind('/');
+        name += slash == std::string::npos ? 0 : slash + 1;
+    }
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    if (::fstatat(folder, name, &info, 0) != 0) {
         return false;
     }
     identity.device = static_cast<std::uint64_t>(info.st_dev);

@@ -2,110 +2,34 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <exception>
-#include <set>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "archive/TargetFiles.h"
-#include "scan/FolderListing.h"
 #include "scan/IndexedExamine.h"
 #include "scan/MatchingSink.h"
-#include "scan/Walk.h"
 
 namespace quillery {
 
 namespace fs = std::filesystem;
 
-// Listings kept for the walk, at most: a tree of many folders without archives is listed far
-// ahead of the walk, which then reads the folders beyond these itself.
+// Folders listed ahead and kept for the walk, at most: in a tree of many folders without
+// archives, the listing waits for the walk once it is this far ahead.
 constexpr std::size_t kMostListingsAhead = 4096;
-// Folder descriptors that listings keep open at once, at most. A listing made ahead holds
-// its folder's descriptor until the walk is done with the folder; without a bound, a tree
-// of many folders would hold one for each and run into the limit of open files (1024 on
-// most desktops), so that archives, folders and the index could no longer be opened.
-// Listings beyond it keep no descriptor: their archives are found by path.
-constexpr int kMostFolderDescriptors = 128;
-
-// The archives of a tree in the walk's order: a folder's archives in listing order, then
-// each subfolder's tree (names not starting with "."), every real folder once.
-class TreeOrder {
-  public:
-    TreeOrder(const fs::path& root, bool includeSubFolders, bool allArchives)
-        : subFolders_(includeSubFolders), allArchives_(allArchives) {
-        enter(root);
-    }
-
-    // The next archive and its folder's open descriptor (empty when it could not be opened).
-    bool next(std::string& archive, std::shared_ptr<const UniqueFd>& folder) {
-        while (!stack_.empty()) {
-            Frame& frame = stack_.back();
-            const FolderListing& listing = frame.folder->listing;
-            if (frame.nextArchive < listing.archives.size()) {
-                archive = listing.archives[frame.nextArchive++];
-                folder = frame.folder->descriptor;
-                return true;
-            }
-            if (subFolders_ && frame.nextSub < listing.subfolders.size()) {
-                const fs::path& sub = listing.subfolders[frame.nextSub++];
-                enter(sub);
-                continue;
-            }
-            stack_.pop_back();
-        }
-        return false;
-    }
-
-    // The folders listed since the last call, by path.
-    std::vector<std::pair<std::string, std::shared_ptr<const ListedFolder>>> takeEntered() {
-        return std::exchange(entered_, {});
-    }
-
-  private:
-    struct Frame {
-        std::shared_ptr<const ListedFolder> folder;
-        std::size_t nextArchive = 0, nextSub = 0;
-    };
-
-    void enter(const fs::path& folder) {
-        struct stat info {};
-        if (::stat(folder.c_str(), &info) == 0 &&
-            !visited_.insert({info.st_dev, info.st_ino}).second) {
-            return;
-        }
-        auto listed = std::make_shared<ListedFolder>();
-        UniqueFd folderFd;
-        const bool keep = *descriptors_ < kMostFolderDescriptors;
-        ListFolder(folder, allArchives_, listed->listing, keep ? &folderFd : nullptr);
-        if (folderFd.valid()) {
-            ++*descriptors_;
-            listed->descriptor = std::shared_ptr<const UniqueFd>(
-                new UniqueFd(std::move(folderFd)), [count = descriptors_](const UniqueFd* fd) {
-                    delete fd;
-                    --*count;
-                });
-        }
-        if (entered_.size() < kMostListingsAhead) {
-            entered_.emplace_back(folder.native(), listed);
-        }
-        stack_.push_back({std::move(listed)});
-    }
-
-    bool subFolders_;
-    bool allArchives_;
-    std::vector<Frame> stack_;
-    std::set<std::pair<dev_t, ino_t>> visited_;
-    std::vector<std::pair<std::string, std::shared_ptr<const ListedFolder>>> entered_;
-    // The descriptors of listings alive, wherever they are (released on any thread).
-    std::shared_ptr<std::atomic<int>> descriptors_ = std::make_shared<std::atomic<int>>(0);
-};
+// Folders listed in one batch, at most: the walk, when it waits for its next folder, waits
+// for no more than these.
+constexpr std::size_t kFoldersPerBatch = 32;
+// Archives the walk lists itself when it finds neither a verdict nor a thread listing.
+constexpr std::size_t kWalkBatch = 16;
 
 ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,
                                const std::atomic<bool>* cancel) {
@@ -126,33 +50,6 @@ std::uint64_t MemoryLimitFor(unsigned workers) {
     return std::clamp(share, 4 * kMiB, 32 * kMiB);
 }
 
-}  // namespace
-
-FileStamp StampOf(const std::string& path, int folder) {
-    struct stat info {};
-    FileStamp stamp;
-    const char* name = path.c_str();
-    if (folder != AT_FDCWD) {
-        const std::size_t slash = path.rfind('/');
-        name += slash == std::string::npos ? 0 : slash + 1;
-    }
-    if (::fstatat(folder, name, &info, 0) == 0) {
-        const auto nanos = [](const timespec& t) {
-            return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-        };
-        stamp = {true,         info.st_dev,         info.st_ino,
-                 info.st_size, nanos(info.st_mtim), nanos(info.st_ctim)};
-    }
-    return stamp;
-}
-
-namespace {
-
-FileIdentity IdentityOf(const FileStamp& stamp) {
-    return {static_cast<std::uint64_t>(stamp.device), static_cast<std::uint64_t>(stamp.inode),
-            static_cast<std::uint64_t>(stamp.size), stamp.modified, stamp.changed};
-}
-
 // What an examination of an archive of size bytes may hold in memory under limit.
 std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
     const MemoryCaps caps = CapsForLimit(limit);
@@ -170,7 +67,7 @@ ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, f
       workers_(workers),
       aheadArchives_(std::max<std::size_t>(1024, 128 * std::size_t{workers})),
       memoryLimit_(MemoryLimitFor(workers)),
-      order_(std::make_unique<TreeOrder>(root, includeSubFolders, plan_.options.allArchives)),
+      lister_(std::move(root), includeSubFolders, plan_.options.allArchives),
       jobs_(aheadArchives_) {
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
@@ -232,11 +129,13 @@ std::size_t ArchivePipeline::listingWanted() const {
     // Keep eight jobs queued for every worker, within the window, and list in batches of at
     // least a quarter of the window: a worker that lists or finishes a job goes on to the
     // next one without being woken, and archives the index answers at once (which never
-    // stay queued) do not cost a listing each.
+    // stay queued) do not cost a listing each. Folders kept for the walk leave room for a
+    // quarter of their bound before more are listed.
     const std::size_t want = 8 * std::max<std::size_t>(workers_, 1);
     const std::size_t batch = aheadArchives_ / 4;
     const std::size_t room = aheadArchives_ - std::min(jobs_.size(), aheadArchives_);
-    if (walkDone_ || listing_ || room < batch || 2 * queued_ >= want) {
+    if (treeDone_ || listing_ || room < batch || 2 * queued_ >= want ||
+        folders_.size() > kMostListingsAhead - kMostListingsAhead / 4) {
         return 0;
     }
     return std::min(room, std::max(want - queued_, batch));
@@ -247,6 +146,7 @@ bool ArchivePipeline::fits(const Job& job) const {
 }
 
 void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
+    assert(job.state == JobState::Queued && queued_ > 0);
     job.state = JobState::Running;
     --queued_;
     inFlight_ += job.reservation;
@@ -254,14 +154,13 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     StagingCall call = plan_;
     call.options.zipFileName = job.archive;
     call.options.memoryLimit = memoryLimit_;
-    call.options.listedSize = job.stamp.known ? job.size : 0;
+    call.options.listedSize = job.size;
     lock.unlock();
     ArchiveVerdict verdict;
     bool made = true;
     try {
-        const FileIdentity identity = IdentityOf(job.stamp);
         ExamineHints hints;
-        hints.identity = job.stamp.known ? &identity : nullptr;
+        hints.identity = job.identified ? &job.identity : nullptr;
         hints.lookup = job.looked ? &job.lookup : nullptr;
         hints.callKey = index_ != nullptr ? &planKey_ : nullptr;
         verdict = IndexedExamine(call, matcher_, index_, &cancel_, hints);
@@ -270,6 +169,7 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     }
     lock.lock();
     // Running jobs stay where they are: nothing removes them.
+    assert(job.state == JobState::Running && inFlight_ >= job.reservation);
     inFlight_ -= job.reservation;
     job.verdict = verdict;
     job.made = made;
@@ -302,37 +202,51 @@ bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t 
     return false;
 }
 
-void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t count) {
+void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t count,
+                               std::size_t folders) {
     // One thread lists at a time and adds what it listed before the next one may list, so
-    // jobs keep the walk's order.
+    // jobs and folders keep the walk's order.
+    assert(!listing_);
     listing_ = true;
+    // Room for the jobs and folders listed (only this thread adds any); once stopped, the
+    // archives listed make no jobs.
+    assert(count > 0 && (cancel_ || count <= aheadArchives_ - jobs_.size()));
+    folders = std::min(folders, kMostListingsAhead - std::min(folders_.size(), kMostListingsAhead));
+    assert(folders > 0);
     lock.unlock();
-    std::vector<std::string> listed;
-    std::vector<std::shared_ptr<const UniqueFd>> folders;
-    std::string archive;
-    std::shared_ptr<const UniqueFd> folder;
+    std::vector<TreeStep> steps;
+    std::size_t archivesListed = 0, foldersListed = 0;
+    TreeStep step;
     bool more = true;
-    while (listed.size() < count && (more = order_->next(archive, folder))) {
-        listed.push_back(std::move(archive));
-        folders.push_back(folder);
+    while (archivesListed < count && foldersListed < folders && (more = lister_.next(step))) {
+        ++(step.kind == TreeStep::Kind::Archive ? archivesListed : foldersListed);
+        steps.push_back(std::move(step));
     }
     lock.lock();
     listing_ = false;
-    for (auto& [path, listed] : order_->takeEntered()) {
-        if (listings_.size() < kMostListingsAhead) {
-            listings_.insert_or_assign(std::move(path), std::move(listed));
+    treeDone_ = !more;
+    std::vector<Job*> claimed;
+    std::vector<std::shared_ptr<const UniqueFd>> descriptors;
+    claimed.reserve(archivesListed);
+    descriptors.reserve(archivesListed);
+    bool foldersAdded = false;
+    for (TreeStep& listed : steps) {
+        if (listed.kind == TreeStep::Kind::Folder) {
+            folders_.push_back(std::move(listed));
+            foldersAdded = true;
+        } else if (!cancel_) {
+            // Settling, so that no worker takes it and nothing drops it.
+            Job& job = jobs_.emplace_back();
+            job.sequence = listed.sequence;
+            job.archive = std::move(listed.path);
+            claimed.push_back(&job);
+            descriptors.push_back(listed.folder->descriptor);
         }
     }
-    std::vector<Job*> claimed;
-    for (std::string& path : listed) {
-        Job& job = jobs_.emplace_back();
-        job.archive = std::move(path);
-        // Running for the others: no worker takes it, nothing drops it.
-        job.state = JobState::Running;
-        claimed.push_back(&job);
+    if (foldersAdded) {
+        wakeWalk();  // it may enter them while the jobs settle
     }
-    walkDone_ = !more;
-    settle(lock, claimed, folders);
+    settle(lock, claimed, descriptors);
     // One wake for each idle worker that has a job to take; the listing one takes one itself.
     for (std::size_t woken = 1; woken < queued_ && idleWorkers_ > 0 && woken <= workers_; ++woken) {
         workerWake_.notify_one();
@@ -345,14 +259,16 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
     // Jobs are only added at the back and dropped at the front once they rest, so the
     // claimed ones stay where they are while the lock is released.
     lock.unlock();
-    std::vector<FileStamp> stamps(claimed.size());
+    std::vector<FileIdentity> identities(claimed.size());
+    std::vector<char> identified(claimed.size(), 0);
     std::vector<CollectionIndex::Request> requests;
     std::vector<std::size_t> asked;  // the claimed job of each request
     for (std::size_t i = 0; i < claimed.size() && !cancel_; ++i) {
         const Job& job = *claimed[i];
-        stamps[i] = StampOf(job.archive, folders[i] ? folders[i]->get() : AT_FDCWD);
-        if (index_ != nullptr && stamps[i].known) {
-            requests.push_back({&job.archive, IdentityOf(stamps[i])});
+        identified[i] =
+            ReadFileIdentity(job.archive, identities[i], folders[i] ? folders[i]->get() : AT_FDCWD);
+        if (index_ != nullptr && identified[i]) {
+            requests.push_back({&job.archive, identities[i]});
             asked.push_back(i);
         }
     }
@@ -363,8 +279,10 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
     lock.lock();
     for (std::size_t i = 0; i < claimed.size(); ++i) {
         Job& job = *claimed[i];
-        job.stamp = stamps[i];
-        job.size = job.stamp.known ? static_cast<std::uint64_t>(job.stamp.size) : 0;
+        assert(job.state == JobState::Settling);
+        job.identified = identified[i] != 0;
+        job.identity = identities[i];
+        job.size = job.identified ? job.identity.size : 0;
         job.reservation = Reservation(job.size, memoryLimit_);
         job.looked = false;
     }
@@ -392,7 +310,7 @@ void ArchivePipeline::work() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!cancel_) {
         if (const std::size_t count = listingWanted(); count > 0) {
-            listSome(lock, count);
+            listSome(lock, count, kFoldersPerBatch);
         } else if (!runQueued(lock, 0)) {
             ++idleWorkers_;
             workerWake_.wait(lock);
@@ -402,6 +320,7 @@ void ArchivePipeline::work() {
 }
 
 ArchivePipeline::Job& ArchivePipeline::JobRing::emplace_back() {
+    assert(count_ < slots_.size());
     Job& job = slots_[(head_ + count_) % slots_.size()];
     ++count_;
     // A fresh job that keeps the room its path had.
@@ -412,75 +331,87 @@ ArchivePipeline::Job& ArchivePipeline::JobRing::emplace_back() {
     return job;
 }
 
-std::shared_ptr<const ListedFolder> ArchivePipeline::takeListing(const std::string& folder) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = listings_.find(folder);
-    if (found == listings_.end()) {
-        return nullptr;
-    }
-    std::shared_ptr<const ListedFolder> listed = std::move(found->second);
-    listings_.erase(found);
-    return listed;
+void ArchivePipeline::JobRing::pop_front() {
+    assert(count_ > 0);
+    head_ = (head_ + 1) % slots_.size();
+    --count_;
 }
 
-bool ArchivePipeline::take(const std::string& archive, bool plannedCall, ArchiveVerdict& verdict,
-                           FileStamp& listed) {
+void ArchivePipeline::dropFront() {
+    const Job& job = jobs_.front();
+    // Only a job at rest: a settling or running one is still written by its thread.
+    assert(job.state == JobState::Queued || job.state == JobState::Done);
+    if (job.state == JobState::Queued) {
+        assert(queued_ > 0);
+        --queued_;
+    }
+    jobs_.pop_front();
+}
+
+void ArchivePipeline::listForWalk(std::unique_lock<std::mutex>& lock) {
+    if (listing_) {
+        waitForWalk(lock);
+        return;
+    }
+    // The walk lists only what it asks for next: there is no job ahead of it (unless the pool
+    // is stopped, and then the archives listed make none).
+    assert(!treeDone_ && (cancel_ || jobs_.size() == 0));
+    listSome(lock, kWalkBatch, kWalkBatch);
+}
+
+std::shared_ptr<const ListedFolder> ArchivePipeline::enter(
+    [[maybe_unused]] const std::string& folder) {
     std::unique_lock<std::mutex> lock(mutex_);
+    while (folders_.empty()) {
+        if (treeDone_ && !listing_) {
+            assert(!"the walk entered more folders than the tree holds");
+            return nullptr;
+        }
+        listForWalk(lock);
+    }
+    TreeStep step = std::move(folders_.front());
+    folders_.pop_front();
+    assert(step.path == folder);
+    lister_.taken(step);
+    if (listingWanted() > 0) {
+        wakeWorker();  // room for a batch
+    }
+    return std::move(step.folder);
+}
+
+bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerdict& verdict,
+                           FileIdentity& listed) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    assert(sequence >= nextTaken_);
+    nextTaken_ = sequence + 1;
     for (;;) {
         if (cancel_) {
-            return false;  // verdicts made since may have been cut short
-        }
-        std::size_t at = 0;
-        while (at < jobs_.size() && jobs_[at].archive != archive) {
-            ++at;
-        }
-        if (at == jobs_.size()) {
-            if (!walkDone_ && listing_) {
-                waitForWalk(lock);
-                continue;
-            }
-            if (!walkDone_ && jobs_.size() < aheadArchives_) {
-                listSome(lock, std::min<std::size_t>(aheadArchives_ - jobs_.size(), 16));
-                continue;  // not listed yet
-            }
-            // Not coming: the listing went another way, and what is queued is of no use. (A
-            // running job stays: its thread still writes to it.)
-            bool running = false;
-            for (std::size_t i = 0; i < jobs_.size(); ++i) {
-                running = running || jobs_[i].state == JobState::Running;
-            }
-            if (!running) {
-                jobs_.clear();
-                queued_ = 0;
-                wakeWorker();
+            // Verdicts made since may have been cut short. Every worker has ended, so every
+            // job rests.
+            while (jobs_.size() > 0 && jobs_.front().sequence <= sequence) {
+                dropFront();
             }
             return false;
         }
-        // Jobs before it are archives the walk did not ask for: drop them once they rest.
-        bool busy = false;
-        while (at > 0 && !busy) {
-            if (jobs_.front().state == JobState::Running) {
-                busy = true;
-            } else {
-                queued_ -= jobs_.front().state == JobState::Queued ? 1 : 0;
-                jobs_.pop_front();
-                --at;
+        if (jobs_.size() == 0) {
+            if (treeDone_ && !listing_) {
+                assert(!"the walk asked for an archive the tree does not hold");
+                return false;
             }
-        }
-        if (busy) {
-            waitForWalk(lock);
+            listForWalk(lock);  // not listed yet
             continue;
         }
         Job& job = jobs_.front();
+        // Every archive is asked for in turn, or left out with the rest of its folder.
+        assert(job.sequence == sequence);
         const bool sameCall =
-            plannedCall && job.stamp.known && (job.state != JobState::Done || job.made);
+            plannedCall && job.identified && (job.state != JobState::Done || job.made);
         if (job.state == JobState::Done || (job.state == JobState::Queued && !sameCall)) {
             if (sameCall) {
                 verdict = job.verdict;
-                listed = job.stamp;
+                listed = job.identity;
             }
-            queued_ -= job.state == JobState::Queued ? 1 : 0;
-            jobs_.pop_front();
+            dropFront();
             if (listingWanted() > 0) {
                 wakeWorker();  // room in the window for a batch
             }
@@ -495,6 +426,21 @@ bool ArchivePipeline::take(const std::string& archive, bool plannedCall, Archive
             waitForWalk(lock);
         }
     }
+}
+
+void ArchivePipeline::skip(TreeLister::Rest rest) {
+    stop();  // from here on nothing lists, settles or runs on another thread
+    const std::lock_guard<std::mutex> lock(mutex_);
+    assert(!listing_);
+    while (jobs_.size() > 0) {
+        dropFront();
+    }
+    assert(queued_ == 0 && inFlight_ == 0);
+    std::vector<TreeStep> untaken(std::make_move_iterator(folders_.begin()),
+                                  std::make_move_iterator(folders_.end()));
+    folders_.clear();
+    lister_.resume(rest, untaken);
+    treeDone_ = false;
 }
 
 }  // namespace quillery

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "scan/Walk.h"
@@ -15,15 +16,16 @@ namespace quillery {
 bool ListFolder(const std::filesystem::path& folder, bool allArchives, FolderListing& listing,
                 UniqueFd* keep) {
     listing = {};
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened.valid()) {
         return false;
     }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
+    // The stream owns the descriptor once it is made.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(opened.get()), ::closedir);
+    if (!dir) {
         return false;
     }
+    const int fd = opened.release();
     if (keep != nullptr) {
         *keep = UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     }
@@ -33,7 +35,7 @@ bool ListFolder(const std::filesystem::path& folder, bool allArchives, FolderLis
         base += '/';
     }
     const std::size_t baseLength = base.size();
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir.get())) {
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
             continue;
@@ -56,7 +58,6 @@ bool ListFolder(const std::filesystem::path& folder, bool allArchives, FolderLis
             }
         }
     }
-    ::closedir(dir);
     return true;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/TargetFiles.h"
+#include "archive/UniqueFd.h"
 
 namespace quillery {
 

@@ -1,13 +1,11 @@
 #include "scan/Walk.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
+#include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 #include "archive/ArchiveKinds.h"
@@ -15,11 +13,13 @@
 #include "archive/StagingSeries.h"
 #include "archive/TargetFiles.h"
 #include "archive/UnzipResult.h"
+#include "index/FileIdentity.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/FileMatch.h"
 #include "scan/FolderListing.h"
 #include "scan/Formats.h"
 #include "scan/IndexedExamine.h"
+#include "scan/TreeLister.h"
 #include "text/ShownPath.h"
 
 namespace quillery {
@@ -28,21 +28,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Identity of a folder on disk, to walk each real folder once.
-using FolderId = std::pair<dev_t, ino_t>;
-
 struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
-    std::set<FolderId> visited;
     // The persistent index, unless the run goes without (declared before the pipeline,
     // which uses it, so that it outlives it).
     std::unique_ptr<RunIndex> index;
-    // Examines archives ahead of the walk on the worker threads (whole runs only).
+    // Lists the tree and examines archives ahead of the walk on the worker threads (whole
+    // runs only).
     std::unique_ptr<ArchivePipeline> pipeline;
     // The calls for the walk's archives, and whether they are the pipeline's plan.
     StagingSeries calls;
     bool plannedCall = false;
+    // The subfolder option, as the run began (the pipeline lists by it).
+    bool includeSubFolders = false;
     // The pattern text as typed; whether its default has been shown where it was typed.
     QString patternText;
     bool defaultShown = false;
@@ -65,8 +64,9 @@ QString FolderText(const fs::path& folder) {
     return text;
 }
 
-void ExamineArchive(WalkRun& run, const std::string& path, const QString& folderText,
-                    int folderFd) {
+// sequence: the archive's number in walk order (with the pipeline).
+void ExamineArchive(WalkRun& run, const std::string& path, std::uint64_t sequence,
+                    const QString& folderText, int folderFd) {
     ScanContext& ctx = run.ctx;
     StagingState& staging = ctx.state.staging;
     ctx.events.checking(path);
@@ -81,11 +81,12 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
         run.plannedCall = planned == run.calls.call();
     }
     ArchiveVerdict verdict;
-    FileStamp listed;
+    FileIdentity listed, now;
     // A verdict made ahead that would add a row holds only if the archive is still the file
     // that was examined (a verdict without a row is what an earlier look would have found).
-    if (!run.pipeline || !run.pipeline->take(path, run.plannedCall, verdict, listed) ||
-        (verdict.result == kUnzOk && verdict.matched && StampOf(path, folderFd) != listed)) {
+    if (!run.pipeline || !run.pipeline->take(sequence, run.plannedCall, verdict, listed) ||
+        (verdict.result == kUnzOk && verdict.matched &&
+         (!ReadFileIdentity(path, now, folderFd) || now != listed))) {
         // A scan never asks a question (no password prompt), so no state is needed here.
         verdict = IndexedExamine(run.calls.call(), run.matcher, run.index.get());
     }
@@ -111,19 +112,24 @@ void ExamineArchive(WalkRun& run, const std::string& path, const QString& folder
     }
 }
 
-// Examines the listed archives of one folder in turn. folderFd: an open descriptor of the
-// folder (or AT_FDCWD), in which the archives' names are looked up.
+// Examines the listed archives of one folder in turn. firstArchive: the number in walk order
+// of the first. folderFd: an open descriptor of the folder (or AT_FDCWD), in which the
+// archives' names are looked up.
 void ScanListedArchives(WalkRun& run, const fs::path& folder,
-                        const std::vector<std::string>& archives, int folderFd) {
+                        const std::vector<std::string>& archives, std::uint64_t firstArchive,
+                        int folderFd) {
     ScanContext& ctx = run.ctx;
     const QString folderText = FolderText(folder);
-    for (const std::string& archive : archives) {
+    for (std::size_t i = 0; i < archives.size(); ++i) {
         ctx.events.yieldToEvents();
         if (!RunGoesOn(run)) {
+            if (run.pipeline) {
+                run.pipeline->skip(TreeLister::Rest::Archives);
+            }
             break;
         }
         AnimateBusy(ctx, true);
-        ExamineArchive(run, archive, folderText, folderFd);
+        ExamineArchive(run, archives[i], firstArchive + i, folderText, folderFd);
     }
     // The state names the last archive staged, as it would after each.
     run.calls.settle(ctx.state.staging);
@@ -133,7 +139,7 @@ void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
     FolderListing listing;
     UniqueFd folderFd;
     if (ListFolder(folder, run.ctx.state.staging.allArchives, listing, &folderFd)) {
-        ScanListedArchives(run, folder, listing.archives,
+        ScanListedArchives(run, folder, listing.archives, 0,
                            folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
     }
 }
@@ -142,35 +148,26 @@ void Walk(WalkRun& run, const fs::path& folder) {
     ScanContext& ctx = run.ctx;
     ctx.events.yieldToEvents();
 
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0 &&
-        !run.visited.insert({info.st_dev, info.st_ino}).second) {
+    // The pipeline's listing, the one listing of the tree, has the folder next.
+    const std::shared_ptr<const ListedFolder> listed = run.pipeline->enter(folder.native());
+    if (!listed) {
         return;  // reached again through a link
     }
     if (ctx.listener != nullptr) {
         ctx.listener->folderEntered(folder);
     }
 
-    // One listing serves the subfolders and the archives: the pool's, when it listed the
-    // folder already, else the walk's own.
-    const std::shared_ptr<const ListedFolder> listed =
-        run.pipeline ? run.pipeline->takeListing(folder.native()) : nullptr;
-    FolderListing own;
-    UniqueFd ownFd;
-    if (!listed) {
-        ListFolder(folder, ctx.state.staging.allArchives, own, &ownFd);
-    }
-    const FolderListing& listing = listed ? listed->listing : own;
-    const UniqueFd* folderFd = listed ? listed->descriptor.get() : &ownFd;
+    const FolderListing& listing = listed->listing;
     for (std::size_t i = 0; i < listing.entries; ++i) {
         if (!RunGoesOn(run)) {
+            run.pipeline->skip(TreeLister::Rest::Folder);
             return;
         }
         AnimateBusy(ctx, true);
     }
-    ScanListedArchives(run, folder, listing.archives,
-                       folderFd != nullptr && folderFd->valid() ? folderFd->get() : AT_FDCWD);
-    if (!ctx.state.IncludeSubFolders) {
+    ScanListedArchives(run, folder, listing.archives, listed->firstArchive,
+                       listed->descriptor ? listed->descriptor->get() : AT_FDCWD);
+    if (!run.includeSubFolders) {
         return;
     }
     for (const fs::path& sub : listing.subfolders) {
@@ -186,14 +183,15 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
 }
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false, patternText};
+    WalkRun run{ctx,   MatcherForRun(ctx.state),    nullptr,    nullptr, {},
+                false, ctx.state.IncludeSubFolders, patternText};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
     run.pipeline = std::make_unique<ArchivePipeline>(
         run.matcher,
         PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
                            ctx.state.WorkFolder, false, true),
-        folder, ctx.state.IncludeSubFolders, ctx.state.workerThreads, run.index.get());
+        folder, run.includeSubFolders, ctx.state.workerThreads, run.index.get());
     Walk(run, folder);
     run.pipeline.reset();
     if (run.index) {
@@ -202,7 +200,7 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), {}, nullptr, nullptr, {}, false, patternText};
+    WalkRun run{ctx, MatcherForRun(ctx.state), nullptr, nullptr, {}, false, false, patternText};
     ScanArchivesOf(run, folder);
 }
 

@@ -189,18 +189,23 @@ TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
         ArchivePipeline pipeline(
             matcher, PlannedStagingCall(state.staging, patterns, {}, state.WorkFolder, false, true),
             root.path(), true, workers);
-        for (const auto& entry : fs::directory_iterator(root.path())) {
-            const StagingCall call = PlannedStagingCall(state.staging, patterns, entry.path(),
-                                                        state.WorkFolder, false, true);
+        const auto folder = pipeline.enter(root.path().native());
+        ASSERT_TRUE(folder);
+        ASSERT_EQ(folder->listing.archives.size(), expected.size());
+        for (std::size_t i = 0; i < folder->listing.archives.size(); ++i) {
+            const fs::path archive = folder->listing.archives[i];
+            const StagingCall call =
+                PlannedStagingCall(state.staging, patterns, archive, state.WorkFolder, false, true);
             ArchiveVerdict verdict;
-            FileStamp listed;
+            FileIdentity listed, now;
             StagingCall planned = pipeline.plan();
-            planned.options.zipFileName = entry.path();
-            ASSERT_TRUE(pipeline.take(entry.path(), planned == call, verdict, listed))
-                << entry.path();
-            EXPECT_EQ(listed, StampOf(entry.path()));
-            EXPECT_EQ(verdict.result, 0) << entry.path();
-            EXPECT_EQ(verdict.matched, expected.at(entry.path())) << entry.path();
+            planned.options.zipFileName = archive;
+            ASSERT_TRUE(pipeline.take(folder->firstArchive + i, planned == call, verdict, listed))
+                << archive;
+            ASSERT_TRUE(ReadFileIdentity(archive, now));
+            EXPECT_EQ(listed, now);
+            EXPECT_EQ(verdict.result, 0) << archive;
+            EXPECT_EQ(verdict.matched, expected.at(archive)) << archive;
         }
         EXPECT_GT(pipeline.peakBytesInFlight(), 0U);
         EXPECT_LE(pipeline.peakBytesInFlight(), ArchivePipeline::kByteBudget) << workers;
