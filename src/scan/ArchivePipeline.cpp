@@ -31,15 +31,6 @@ constexpr std::size_t kFoldersPerBatch = 32;
 // Archives the walk lists itself when it finds neither a verdict nor a thread listing.
 constexpr std::size_t kWalkBatch = 16;
 
-ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,
-                               const std::atomic<bool>* cancel) {
-    MatchingSink sink(matcher, cancel);
-    ArchiveVerdict verdict;
-    verdict.result = RunStagingCall(call, nullptr, nullptr, &sink);
-    verdict.matched = sink.matched();
-    return verdict;
-}
-
 namespace {
 
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
@@ -58,9 +49,9 @@ std::uint64_t Reservation(std::uint64_t size, std::uint64_t limit) {
 
 }  // namespace
 
-ArchivePipeline::ArchivePipeline(const TextMatcher& matcher, StagingCall plan, fs::path root,
+ArchivePipeline::ArchivePipeline(ExaminerFactory examiners, StagingCall plan, fs::path root,
                                  bool includeSubFolders, unsigned workers, RunIndex* index)
-    : matcher_(matcher),
+    : examiners_(std::move(examiners)),
       index_(index),
       plan_(std::move(plan)),
       planKey_(index != nullptr ? CallKey(plan_) : std::string()),
@@ -145,7 +136,14 @@ bool ArchivePipeline::fits(const Job& job) const {
     return inFlight_ == 0 || inFlight_ + job.reservation <= kByteBudget;
 }
 
-void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
+ArchiveExaminer& ArchivePipeline::walkExaminer() {
+    if (!walkExaminer_) {
+        walkExaminer_ = examiners_();
+    }
+    return *walkExaminer_;
+}
+
+void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, Job& job) {
     assert(job.state == JobState::Queued && queued_ > 0);
     job.state = JobState::Running;
     --queued_;
@@ -163,7 +161,7 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
         hints.identity = job.identified ? &job.identity : nullptr;
         hints.lookup = job.looked ? &job.lookup : nullptr;
         hints.callKey = index_ != nullptr ? &planKey_ : nullptr;
-        verdict = IndexedExamine(call, matcher_, index_, &cancel_, hints);
+        verdict = IndexedExamine(call, examiner, index_, &cancel_, hints);
     } catch (const std::exception&) {
         made = false;  // out of memory, say: the walk tries again itself
     }
@@ -181,8 +179,8 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, Job& job) {
     }
 }
 
-bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
-                                bool onlyReadWhole) {
+bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
+                                std::size_t first, bool onlyReadWhole) {
     for (std::size_t i = first; i < jobs_.size(); ++i) {
         Job& job = jobs_[i];
         if (job.state != JobState::Queued) {
@@ -196,7 +194,7 @@ bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, std::size_t 
         if (onlyReadWhole && job.size > CapsForLimit(memoryLimit_).wholeArchive) {
             return false;
         }
-        run(lock, job);
+        run(lock, examiner, job);
         return true;
     }
     return false;
@@ -307,11 +305,12 @@ void ArchivePipeline::work() {
 #ifdef __linux__
     pthread_setname_np(pthread_self(), "quillery-work");  // for profilers and top
 #endif
+    const std::unique_ptr<ArchiveExaminer> examiner = examiners_();
     std::unique_lock<std::mutex> lock(mutex_);
     while (!cancel_) {
         if (const std::size_t count = listingWanted(); count > 0) {
             listSome(lock, count, kFoldersPerBatch);
-        } else if (!runQueued(lock, 0)) {
+        } else if (!runQueued(lock, *examiner, 0)) {
             ++idleWorkers_;
             workerWake_.wait(lock);
             --idleWorkers_;
@@ -418,11 +417,11 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
             return sameCall;
         }
         if (job.state == JobState::Queued && fits(job)) {
-            run(lock, job);  // no worker got to it yet
+            run(lock, walkExaminer(), job);  // no worker got to it yet
             continue;
         }
         // A worker is on it: examine a later small one meanwhile, or wait.
-        if (!runQueued(lock, 1, true)) {
+        if (!runQueued(lock, walkExaminer(), 1, true)) {
             waitForWalk(lock);
         }
     }

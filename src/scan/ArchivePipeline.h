@@ -16,26 +16,12 @@
 #include "archive/TargetFiles.h"
 #include "index/CollectionIndex.h"
 #include "index/FileIdentity.h"
-#include "scan/TextMatcher.h"
+#include "scan/ArchiveExaminer.h"
 #include "scan/TreeLister.h"
 
 namespace quillery {
 
-// What examining one archive gives: the extraction's result and whether a complete entry
-// matched.
-struct ArchiveVerdict {
-    int result = 0;
-    bool matched = false;
-    bool fromIndex = false;  // given by the index without reading the archive
-};
-
 struct RunIndex;
-
-// Examines one archive with a prepared call: the one step that the workers and the walk
-// share. Safe on any thread; with cancel, stops soon after it is set (between entries and
-// between inflated pieces) with a result that is not 0.
-ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& matcher,
-                               const std::atomic<bool>* cancel = nullptr);
 
 // Lists the tree for a walk and examines its archives ahead of it on a pool of worker
 // threads. The one listing (TreeLister) hands the walk its folders in walk order (enter) and
@@ -48,10 +34,11 @@ ArchiveVerdict ExamineWithCall(const StagingCall& call, const TextMatcher& match
 // worker to end; the listing goes on for the walk alone.
 class ArchivePipeline {
   public:
-    // plan: the call for an archive, with its path left empty. workers: threads to start
-    // (at least one is not needed: without any, the walk's requests list and examine). index:
-    // the run's, or null.
-    ArchivePipeline(const TextMatcher& matcher, StagingCall plan, std::filesystem::path root,
+    // examiners: makes the examiner of each thread that reads archives (the workers', and
+    // the walk's when it examines one itself). plan: the call for an archive, with its path
+    // left empty. workers: threads to start (at least one is not needed: without any, the
+    // walk's requests list and examine). index: the run's, or null.
+    ArchivePipeline(ExaminerFactory examiners, StagingCall plan, std::filesystem::path root,
                     bool includeSubFolders, unsigned workers, RunIndex* index = nullptr);
     ~ArchivePipeline();
     ArchivePipeline(const ArchivePipeline&) = delete;
@@ -72,6 +59,8 @@ class ArchivePipeline {
     void skip(TreeLister::Rest rest);
     // The call for every archive, with its path left empty.
     const StagingCall& plan() const { return plan_; }
+    // The examiner of the walk's thread, for the archives the walk examines itself.
+    ArchiveExaminer& walkExaminer();
     void stop();
 
     // The memory that running examinations may hold together: each reserves what its
@@ -120,17 +109,19 @@ class ArchivePipeline {
     void listForWalk(std::unique_lock<std::mutex>& lock);
     // Runs the first queued job from index first on, if its reservation fits; the lock is
     // released meanwhile. onlyReadWhole: only an archive small enough to be read whole.
-    bool runQueued(std::unique_lock<std::mutex>& lock, std::size_t first,
+    bool runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, std::size_t first,
                    bool onlyReadWhole = false);
     // Examines a queued job; the lock is released meanwhile.
-    void run(std::unique_lock<std::mutex>& lock, Job& job);
+    void run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, Job& job);
+
     bool fits(const Job& job) const;
     void dropFront();
     void wakeWorker();
     void wakeWalk();
     void waitForWalk(std::unique_lock<std::mutex>& lock);
 
-    const TextMatcher& matcher_;
+    const ExaminerFactory examiners_;
+    std::unique_ptr<ArchiveExaminer> walkExaminer_;
     RunIndex* const index_;
     const StagingCall plan_;
     const std::string planKey_;  // the index's key of plan_

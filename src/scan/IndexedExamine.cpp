@@ -35,7 +35,7 @@ void SaveRunIndex(RunIndex& index, RunEvents* events) {
     PassIndexNotices(index, events);
 }
 
-ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
+ArchiveVerdict IndexedExamine(const StagingCall& call, ArchiveExaminer& examiner, RunIndex* index,
                               const std::atomic<bool>* cancel, const ExamineHints& hints) {
     FileIdentity identity;
     const std::string& archive = call.options.zipFileName.native();
@@ -44,7 +44,7 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
     }
     if (index == nullptr || !index->store->usable() ||
         (hints.identity == nullptr && !ReadFileIdentity(call.options.zipFileName, identity))) {
-        return ExamineWithCall(call, matcher, cancel);
+        return examiner.examine(call, false, cancel).verdict;
     }
     const std::string key = hints.callKey != nullptr ? *hints.callKey : CallKey(call);
     const CollectionIndex::Lookup found =
@@ -56,19 +56,15 @@ ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matche
     }
     if (found.found) {
         // The record stays true for this file: read it without summarising it again.
-        return ExamineWithCall(call, matcher, cancel);
+        return examiner.examine(call, false, cancel).verdict;
     }
-    MatchingSink matching(matcher, cancel);
-    SummarySink summary(matching);
-    ArchiveVerdict verdict;
-    verdict.result = RunStagingCall(call, nullptr, nullptr, &summary);
-    verdict.matched = matching.matched();
+    Examination done = examiner.examine(call, true, cancel);
     const bool cancelled = cancel != nullptr && cancel->load();
-    if (verdict.result != kUnzCancelled && !cancelled) {
-        index->store->remember(archive,
-                               ArchiveRecord{identity, key, verdict.result, summary.take()});
+    if (done.verdict.result != kUnzCancelled && !cancelled && done.verdict.failure.empty()) {
+        index->store->remember(
+            archive, ArchiveRecord{identity, key, done.verdict.result, std::move(done.entries)});
     }
-    return verdict;
+    return done.verdict;
 }
 
 }  // namespace quillery

@@ -38,11 +38,11 @@ struct ExamineHints {
     const std::string* callKey = nullptr;  // CallKey of the call
 };
 
-// Examines one archive as ExamineWithCall does, with the same verdict, but through the
-// index: when the index answers, nothing is read; otherwise the archive is read and the
-// record refreshed. What hints leaves out is found out here. Without an index,
-// ExamineWithCall itself. Safe on any thread.
-ArchiveVerdict IndexedExamine(const StagingCall& call, const TextMatcher& matcher, RunIndex* index,
+// Examines one archive with the examiner, through the index: when the index answers,
+// nothing is read; otherwise the archive is read and the record refreshed (an archive that
+// could not be examined at all is not remembered). What hints leaves out is found out here.
+// Without an index, the examiner alone. Safe on any thread with an examiner of its own.
+ArchiveVerdict IndexedExamine(const StagingCall& call, ArchiveExaminer& examiner, RunIndex* index,
                               const std::atomic<bool>* cancel = nullptr,
                               const ExamineHints& hints = {});
 

@@ -45,6 +45,18 @@ struct WalkRun {
     // The pattern text as typed; whether its default has been shown where it was typed.
     QString patternText;
     bool defaultShown = false;
+    // The examiner of a walk without a pipeline.
+    std::unique_ptr<ArchiveExaminer> ownExaminer;
+
+    ArchiveExaminer& examiner() {
+        if (pipeline) {
+            return pipeline->walkExaminer();
+        }
+        if (!ownExaminer) {
+            ownExaminer = std::make_unique<LocalExaminer>(matcher);
+        }
+        return *ownExaminer;
+    }
 };
 
 // Whether the run goes on; when it does not, nothing is examined ahead any more.
@@ -88,9 +100,13 @@ void ExamineArchive(WalkRun& run, const std::string& path, std::uint64_t sequenc
         (verdict.result == kUnzOk && verdict.matched &&
          (!ReadFileIdentity(path, now, folderFd) || now != listed))) {
         // A scan never asks a question (no password prompt), so no state is needed here.
-        verdict = IndexedExamine(run.calls.call(), run.matcher, run.index.get());
+        verdict = IndexedExamine(run.calls.call(), run.examiner(), run.index.get());
     }
     staging.LastUnzipResult = verdict.result;
+    if (!verdict.failure.empty()) {
+        ctx.events.notice(QStringLiteral("quillery: ") + PathText(fs::path(path)) +
+                          QStringLiteral(": ") + QString::fromStdString(verdict.failure));
+    }
     if (verdict.fromIndex) {
         ++ctx.state.IndexAnswers;
     }
@@ -187,8 +203,9 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
                 false, ctx.state.IncludeSubFolders, patternText};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
+    const TextMatcher& matcher = run.matcher;
     run.pipeline = std::make_unique<ArchivePipeline>(
-        run.matcher,
+        [&matcher] { return std::make_unique<LocalExaminer>(matcher); },
         PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
                            ctx.state.WorkFolder, false, true),
         folder, run.includeSubFolders, ctx.state.workerThreads, run.index.get());

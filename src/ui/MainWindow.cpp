@@ -304,6 +304,7 @@ RunRequest MainWindow::runRequest() const {
 void MainWindow::phase(RunPhase phase) {
     switch (phase) {
         case RunPhase::Preparing:
+            runNotices_.clear();
             setInputsEnabled(false, false, false);
             listView_->clear();
             listView_->setSorted(false);
@@ -320,8 +321,21 @@ void MainWindow::phase(RunPhase phase) {
             setInputsEnabled(true, true, true);
             setStartCaption(kStartCaption);
             listView_->setSorted(true);
+            if (!runNotices_.isEmpty()) {
+                rtxtLog_->appendPlainText(runNotices_.join(QLatin1Char('\n')));
+                runNotices_.clear();
+            }
             break;
     }
+}
+
+void MainWindow::notice(const QString& text) {
+    emit noticed(text);
+    QString shown = text;
+    if (shown.startsWith(QStringLiteral("quillery: "))) {
+        shown.remove(0, 10);
+    }
+    runNotices_.push_back(shown);
 }
 
 void MainWindow::counts(std::int64_t checked, std::int64_t found) {

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -86,7 +87,9 @@ class MainWindow : public QWidget, public RunEvents {
     void busyFrame(int frame) override { showBusyFrame(frame); }
     void yieldToEvents() override;
     void patternTextSet(const QString& text) override { setPatternText(text); }
-    void notice(const QString& text) override { emit noticed(text); }
+    // Told on standard error at once, and below the run's entry in the log box once the run
+    // has ended (the log file keeps its layout).
+    void notice(const QString& text) override;
 
     // How often a running walk lets the window repaint and handle events (milliseconds).
     void setRepaintInterval(int milliseconds) { repaintInterval_ = milliseconds; }
@@ -142,6 +145,7 @@ class MainWindow : public QWidget, public RunEvents {
     std::optional<QString> pendingStatus_, pendingChecked_, pendingFound_;
     std::optional<std::string> pendingChecking_;  // a checking status whose text is not made
     std::optional<int> pendingFrame_;
+    QStringList runNotices_;
 };
 
 }  // namespace quillery

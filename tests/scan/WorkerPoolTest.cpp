@@ -187,7 +187,8 @@ TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
     const QString patterns = "*.txt";
     for (const unsigned workers : {8U, 64U}) {
         ArchivePipeline pipeline(
-            matcher, PlannedStagingCall(state.staging, patterns, {}, state.WorkFolder, false, true),
+            [&matcher] { return std::make_unique<LocalExaminer>(matcher); },
+            PlannedStagingCall(state.staging, patterns, {}, state.WorkFolder, false, true),
             root.path(), true, workers);
         const auto folder = pipeline.enter(root.path().native());
         ASSERT_TRUE(folder);

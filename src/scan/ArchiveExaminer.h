@@ -1,0 +1,56 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/Staging.h"
+#include "index/TextSummary.h"
+#include "scan/TextMatcher.h"
+
+namespace quillery {
+
+// What examining one archive gives: the extraction's result and whether a complete entry
+// matched; failure says why an archive could not be examined at all (a reader that crashed,
+// ran out of its limits or its time), and its result is then not 0.
+struct ArchiveVerdict {
+    int result = 0;
+    bool matched = false;
+    bool fromIndex = false;  // given by the index without reading the archive
+    std::string failure;
+};
+
+// One examination: the verdict and, when asked for, each entry's summary for the index.
+struct Examination {
+    ArchiveVerdict verdict;
+    std::vector<EntrySummary> entries;
+};
+
+// Reads archives for a search: where the bytes are parsed is the examiner's business. One
+// examiner serves one thread at a time.
+class ArchiveExaminer {
+  public:
+    virtual ~ArchiveExaminer() = default;
+    // Examines with a prepared call; with summarize, also summarises each entry. With cancel,
+    // stops soon after it is set with a result that is not 0.
+    virtual Examination examine(const StagingCall& call, bool summarize,
+                                const std::atomic<bool>* cancel) = 0;
+};
+
+// Makes an examiner for another thread.
+using ExaminerFactory = std::function<std::unique_ptr<ArchiveExaminer>()>;
+
+// Parses the archive in this thread, with the matcher.
+class LocalExaminer : public ArchiveExaminer {
+  public:
+    explicit LocalExaminer(const TextMatcher& matcher) : matcher_(matcher) {}
+    Examination examine(const StagingCall& call, bool summarize,
+                        const std::atomic<bool>* cancel) override;
+
+  private:
+    const TextMatcher& matcher_;
+};
+
+}  // namespace quillery
