@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <iterator>
@@ -114,6 +115,20 @@ void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
     walkWaits_ = true;
     walkWake_.wait(lock);
     walkWaits_ = false;
+}
+
+bool ArchivePipeline::waitForVerdict(std::unique_lock<std::mutex>& lock) {
+    walkWaits_ = true;
+    const bool woken =
+        walkWake_.wait_for(lock, std::chrono::milliseconds(40)) == std::cv_status::no_timeout;
+    walkWaits_ = false;
+    if (woken || !walkGoesOn_) {
+        return true;
+    }
+    lock.unlock();
+    const bool goOn = walkGoesOn_();
+    lock.lock();
+    return goOn;
 }
 
 std::size_t ArchivePipeline::listingWanted() const {
@@ -421,8 +436,10 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
             continue;
         }
         // A worker is on it: examine a later small one meanwhile, or wait.
-        if (!runQueued(lock, walkExaminer(), 1, true)) {
-            waitForWalk(lock);
+        if (!runQueued(lock, walkExaminer(), 1, true) && !waitForVerdict(lock)) {
+            lock.unlock();
+            stop();  // the run stops while an archive is being read
+            lock.lock();
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,6 +62,9 @@ class ArchivePipeline {
     const StagingCall& plan() const { return plan_; }
     // The examiner of the walk's thread, for the archives the walk examines itself.
     ArchiveExaminer& walkExaminer();
+    // While the walk waits for a verdict it calls goOn every few hundredths of a second; when
+    // that answers false, the pool stops and take answers false.
+    void setWalkWait(std::function<bool()> goOn) { walkGoesOn_ = std::move(goOn); }
     void stop();
 
     // The memory that running examinations may hold together: each reserves what its
@@ -119,9 +123,12 @@ class ArchivePipeline {
     void wakeWorker();
     void wakeWalk();
     void waitForWalk(std::unique_lock<std::mutex>& lock);
+    // waitForWalk for at most a moment; false when the walk's goOn then asks to stop.
+    bool waitForVerdict(std::unique_lock<std::mutex>& lock);
 
     const ExaminerFactory examiners_;
     std::unique_ptr<ArchiveExaminer> walkExaminer_;
+    std::function<bool()> walkGoesOn_;
     RunIndex* const index_;
     const StagingCall plan_;
     const std::string planKey_;  // the index's key of plan_

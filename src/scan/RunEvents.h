@@ -41,6 +41,9 @@ class RunEvents {
     virtual void busyFrame(int frame) { (void)frame; }
     // Lets pending events run (a stop click, a close, ...): the run's yield points.
     virtual void yieldToEvents() {}
+    // The run waits for an archive that takes long to read: pending events may run as at a
+    // yield (a stop then ends the wait), but no yield point is passed.
+    virtual void waiting() { yieldToEvents(); }
     // The run filled in an empty pattern text with this default, as the pattern box should.
     virtual void patternTextSet(const QString& text) { (void)text; }
     // Something the user should know that is not a result: an index rebuilt, a setting that

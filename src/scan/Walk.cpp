@@ -99,8 +99,12 @@ void ExamineArchive(WalkRun& run, const std::string& path, std::uint64_t sequenc
     if (!run.pipeline || !run.pipeline->take(sequence, run.plannedCall, verdict, listed) ||
         (verdict.result == kUnzOk && verdict.matched &&
          (!ReadFileIdentity(path, now, folderFd) || now != listed))) {
-        // A scan never asks a question (no password prompt), so no state is needed here.
-        verdict = IndexedExamine(run.calls.call(), run.examiner(), run.index.get());
+        if (RunGoesOn(run)) {
+            // A scan never asks a question (no password prompt), so no state is needed here.
+            verdict = IndexedExamine(run.calls.call(), run.examiner(), run.index.get());
+        } else {
+            verdict.result = kUnzCancelled;  // stopped while it was being read
+        }
     }
     staging.LastUnzipResult = verdict.result;
     if (!verdict.failure.empty()) {
@@ -209,6 +213,10 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
         PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
                            ctx.state.WorkFolder, false, true),
         folder, run.includeSubFolders, ctx.state.workerThreads, run.index.get());
+    run.pipeline->setWalkWait([&run] {
+        run.ctx.events.waiting();
+        return run.ctx.state.KeepScanning && !run.ctx.state.closing;
+    });
     Walk(run, folder);
     run.pipeline.reset();
     if (run.index) {

@@ -22,7 +22,7 @@ class RecordingEvents : public RunEvents {
     std::vector<RunPhase> phases;
     QStringList patternTexts;  // the default pattern texts the run asked to show
     QStringList notices;
-    int yields = 0;
+    int yields = 0, waits = 0;
     std::function<void(int)> onYield;
 
     void phase(RunPhase phase) override {
@@ -47,6 +47,7 @@ class RecordingEvents : public RunEvents {
             onYield(yields);
         }
     }
+    void waiting() override { ++waits; }  // not a yield point
     void patternTextSet(const QString& text) override { patternTexts.push_back(text); }
     void notice(const QString& text) override { notices.push_back(text); }
 
