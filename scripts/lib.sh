@@ -9,6 +9,7 @@ QUILLERY_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libzip-dev libdeflate-dev libarchive-dev liblzma-dev libgtest-dev
     fonts-dejavu-core zip unzip p7zip-full scdoc
+    clang-format clang-tidy
 )
 
 # What scripts/package needs beside them.

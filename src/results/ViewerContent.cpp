@@ -32,13 +32,13 @@ QString BoxLineBreaks(const QString& text) {
     const auto special = [](char16_t c) {
         return c == u'\r' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
     };
-    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto* in = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
     if (std::none_of(in, in + n, special)) {
         return text;
     }
     QString out(n, Qt::Uninitialized);
-    char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+    auto* dst = reinterpret_cast<char16_t*>(out.data());
     qsizetype length = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = in[i];
