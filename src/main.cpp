@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "cli/CommandLine.h"
 #include "cli/ConsoleRun.h"
@@ -36,7 +37,7 @@ int StartWindows(char** argv) {
         }
     }
     std::fprintf(stderr, "quillery: cannot start the window program quillery-gui: %s\n",
-                 std::strerror(error));
+                 std::generic_category().message(error).c_str());
     return 2;
 }
 

@@ -1,7 +1,7 @@
 #include "index/FileIdentity.h"
 
 #include <sys/stat.h>
-#include <time.h>
+#include <ctime>
 
 #include <algorithm>
 #include <string>

@@ -47,7 +47,7 @@ IndexQuery::IndexQuery(const RequiredLiterals& required) : rule_(required) {
     for (const QString& text : rule_.required().literals) {
         Term term;
         term.units = static_cast<std::size_t>(text.size());
-        const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
+        const auto* u = reinterpret_cast<const char16_t*>(text.utf16());
         for (std::size_t i = 0; i + 2 < term.units; ++i) {
             term.trigrams.push_back(TrigramHash(Units48(u[i], u[i + 1], u[i + 2])));
         }

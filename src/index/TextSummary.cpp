@@ -155,7 +155,7 @@ void TextSummarizer::feedText(const char* data, std::size_t size) {
         }
         const QString upper =
             UpperSimple(QStringView(decoded_.data() + start, static_cast<qsizetype>(end - start)));
-        const char16_t* units = reinterpret_cast<const char16_t*>(upper.utf16());
+        const auto* units = reinterpret_cast<const char16_t*>(upper.utf16());
         for (std::size_t i = start; i < end; ++i) {
             wide = (wide << 16) | units[i - start];
             raw = (raw << 16) | decoded_[i];

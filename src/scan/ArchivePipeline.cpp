@@ -279,7 +279,9 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
     for (std::size_t i = 0; i < claimed.size() && !cancel_; ++i) {
         const Job& job = *claimed[i];
         identified[i] =
-            ReadFileIdentity(job.archive, identities[i], folders[i] ? folders[i]->get() : AT_FDCWD);
+            ReadFileIdentity(job.archive, identities[i], folders[i] ? folders[i]->get() : AT_FDCWD)
+                ? 1
+                : 0;
         if (index_ != nullptr && identified[i]) {
             requests.push_back({&job.archive, identities[i]});
             asked.push_back(i);

@@ -49,11 +49,11 @@ struct CommonnessTable {
         for (int c = '0'; c <= '9'; ++c) {
             rank[static_cast<std::size_t>(c)] = 45;
         }
-        for (const char c : {'\r', '\n', '.', ','}) {
-            rank[static_cast<std::size_t>(c)] = 60;
+        for (const unsigned char c : {'\r', '\n', '.', ','}) {
+            rank[c] = 60;
         }
         for (int i = 0; i < 26; ++i) {
-            rank[static_cast<std::size_t>(kLettersByUse[i])] =
+            rank[static_cast<unsigned char>(kLettersByUse[i])] =
                 static_cast<signed char>(95 - i * 7 / 2);
         }
         rank[' '] = 100;

@@ -39,13 +39,13 @@ W* Make(QWidget* parent, const char* name, QRect geometry) {
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    QLabel* label = Make<QLabel>(parent, name, geometry);
+    auto* label = Make<QLabel>(parent, name, geometry);
     label->setText(text);
     return label;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    QPushButton* button = Make<QPushButton>(parent, name, geometry);
+    auto* button = Make<QPushButton>(parent, name, geometry);
     button->setText(text);
     return button;
 }

@@ -175,7 +175,7 @@ void FitValueFont(QLabel* label) {
     if (!largest.isValid()) {
         return;
     }
-    QFont font = largest.value<QFont>();
+    auto font = largest.value<QFont>();
     const int room = label->contentsRect().width() - 2 * label->margin();
     const QString text = label->text();
     constexpr qreal kSmallest = 5.0;
