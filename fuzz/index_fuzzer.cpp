@@ -37,8 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             stream.feed(text.data() + at, n);
             summarizer.feed(text.data() + at, n);
         }
-        const quillery::IndexQuery query(expression.kind == quillery::SearchExpression::Kind::AllOf,
-                                         expression.terms);
+        const quillery::IndexQuery query(quillery::RequiredLiteralsOf(expression));
         if (query.entryCannotMatch(summarizer.finish(true)) && stream.finish()) {
             std::abort();
         }
