@@ -166,17 +166,21 @@ bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) 
     return true;
 }
 
+void ReaderProcess::forget() {
+    pid_ = 0;
+    socket_.reset();
+    statm_.reset();
+    search_.reset();
+    in_.clear();
+}
+
 int ReaderProcess::kill() {
     if (pid_ == 0) {
         return 0;
     }
     ::kill(pid_, SIGKILL);
     const int status = Reap(pid_);
-    pid_ = 0;
-    socket_.reset();
-    statm_.reset();
-    search_.reset();
-    in_.clear();
+    forget();
     return status;
 }
 
@@ -195,22 +199,14 @@ void ReaderProcess::stop() {
         ::kill(pid_, SIGKILL);
         Reap(pid_);
     }
-    pid_ = 0;
-    socket_.reset();
-    statm_.reset();
-    search_.reset();
-    in_.clear();
+    forget();
 }
 
 std::string ReaderProcess::lost() {
     int status = 0;
     for (int waited = 0; waited < kLostGraceMs; ++waited) {
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = 0;
-            socket_.reset();
-            statm_.reset();
-            search_.reset();
-            in_.clear();
+            forget();
             return DescribeEnd(status);
         }
         std::this_thread::sleep_for(milliseconds(1));
@@ -238,6 +234,25 @@ bool ReaderProcess::overMemory() {
     return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) > limits_.residentBytes;
 }
 
+bool ReaderProcess::stopping(Clock::time_point until, const std::atomic<bool>* cancel,
+                             Event& event) {
+    if (cancel != nullptr && cancel->load()) {
+        event = Event::kCancelled;
+        return true;
+    }
+    if (overMemory()) {
+        kill();
+        failure_ = "reader ran out of its memory limit";
+        event = Event::kLost;
+        return true;
+    }
+    if (Clock::now() >= until) {
+        event = Event::kTimeout;
+        return true;
+    }
+    return false;
+}
+
 ReaderProcess::Event ReaderProcess::next(Clock::time_point until, const std::atomic<bool>* cancel,
                                          std::string_view& payload) {
     for (;;) {
@@ -251,21 +266,15 @@ ReaderProcess::Event ReaderProcess::next(Clock::time_point until, const std::ato
             case FrameBuffer::Next::kIncomplete:
                 break;
         }
-        if (cancel != nullptr && cancel->load()) {
-            return Event::kCancelled;
+        Event stopped;
+        if (stopping(until, cancel, stopped)) {
+            return stopped;
         }
-        if (overMemory()) {
-            kill();
-            failure_ = "reader ran out of its memory limit";
-            return Event::kLost;
-        }
-        const auto now = Clock::now();
-        if (now >= until) {
-            return Event::kTimeout;
-        }
-        const auto left = std::chrono::ceil<milliseconds>(until - now);
+        // Never a negative time: poll would wait for ever.
+        const auto left = std::clamp(std::chrono::ceil<milliseconds>(until - Clock::now()),
+                                     milliseconds(0), kPollStep);
         pollfd watch{socket_.get(), POLLIN, 0};
-        const int ready = ::poll(&watch, 1, static_cast<int>(std::min(left, kPollStep).count()));
+        const int ready = ::poll(&watch, 1, static_cast<int>(left.count()));
         if (ready <= 0) {
             continue;
         }
@@ -294,16 +303,9 @@ ReaderProcess::Event ReaderProcess::send(const std::string& frame, Clock::time_p
             // The reader is gone; what it sent before is still read, then its end.
             return Event::kMessage;
         }
-        if (cancel != nullptr && cancel->load()) {
-            return Event::kCancelled;
-        }
-        if (overMemory()) {
-            kill();
-            failure_ = "reader ran out of its memory limit";
-            return Event::kLost;
-        }
-        if (Clock::now() >= until) {
-            return Event::kTimeout;
+        Event stopped;
+        if (stopping(until, cancel, stopped)) {
+            return stopped;
         }
         // The reader may be sending answers while it does not read: take them in.
         pollfd watch{socket_.get(), POLLIN | POLLOUT, 0};

@@ -115,6 +115,11 @@ class ReaderProcess {
     bool spawn(ReaderMode mode, const std::filesystem::path& folder);
     // Kills the reader at once and reaps it; its wait status.
     int kill();
+    // Lets go of a reader that was reaped.
+    void forget();
+    // Whether a wait until until has to end now (cancelled, over the memory limit, past
+    // until), and with which event.
+    bool stopping(Clock::time_point until, const std::atomic<bool>* cancel, Event& event);
     // The reader closed its socket: why it went (it is reaped).
     std::string lost();
     // Sends frame, taking in what the reader sends meanwhile.
