@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "SilentParts.h"
+#include "scan/ReaderMain.h"
 #include "scan/RunState.h"
 #include "scan/ScanContext.h"
 #include "scan/Walk.h"
@@ -83,6 +84,9 @@ std::uint64_t MakeCollection(const fs::path& root, int archives) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     QCoreApplication app(argc, argv);
     const int archives = argc > 1 ? std::atoi(argv[1]) : 300;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;

@@ -15,6 +15,7 @@
 
 #include "SilentParts.h"
 #include "app/Application.h"
+#include "scan/ReaderMain.h"
 #include "scan/ScanRun.h"
 #include "scan/Walk.h"
 #include "scan/WorkFolder.h"
@@ -29,6 +30,9 @@ using bench::SilentEvents;
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: bench_gui FOLDER TEXT [rounds]\n");
         return 2;

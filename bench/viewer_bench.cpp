@@ -18,6 +18,7 @@
 #include "SilentParts.h"
 #include "archive/Staging.h"
 #include "results/ViewerContent.h"
+#include "scan/ReaderMain.h"
 #include "scan/RunState.h"
 #include "scan/ViewerFiles.h"
 #include "scan/WorkFolder.h"
@@ -38,6 +39,9 @@ void AddEntry(zip_t* za, const std::string& name, const std::string& data) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20;

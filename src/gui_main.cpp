@@ -10,8 +10,12 @@
 #include "cli/CommandLine.h"
 #include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
+#include "scan/ReaderMain.h"
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     const quillery::ProgramArguments program = quillery::StartProgram(argc, argv);
     if (program.exitStatus) {
         return *program.exitStatus;

@@ -19,6 +19,7 @@
 #include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
 #include "cli/Usage.h"
+#include "scan/ReaderMain.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ int StartWindows(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     const quillery::ProgramArguments program = quillery::StartProgram(argc, argv);
     if (program.exitStatus) {
         return *program.exitStatus;

@@ -3,9 +3,13 @@
 
 #include <QCoreApplication>
 
+#include "scan/ReaderMain.h"
 #include "support/IsolatedEnvironment.h"
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     quillery::test::IsolateEnvironment();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

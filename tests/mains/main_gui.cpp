@@ -5,9 +5,13 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "scan/ReaderMain.h"
 #include "support/IsolatedEnvironment.h"
 
 int main(int argc, char** argv) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+        return status;
+    }
     quillery::test::IsolateEnvironment();
     // Offscreen always; a run may give the offscreen platform options (a screen of its own).
     const char* platform = std::getenv("QT_QPA_PLATFORM");

@@ -1,0 +1,368 @@
+#include "scan/ReaderMain.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QString>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <thread>
+
+#include "archive/Questions.h"
+#include "archive/Staging.h"
+#include "archive/UniqueFd.h"
+#include "index/SummarySink.h"
+#include "scan/MatchingSink.h"
+#include "scan/ReaderProtocol.h"
+#include "scan/ReaderSearch.h"
+#include "scan/Sandbox.h"
+
+namespace quillery {
+
+namespace {
+
+constexpr int kBadArguments = 2;
+constexpr int kBadMessage = 3;
+constexpr int kSocketFailed = 4;
+constexpr auto kProgressPeriod = std::chrono::milliseconds(250);
+
+bool ParseNumber(const char* text, int& value) {
+    const std::string_view s(text);
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    return error == std::errc() && end == s.data() + s.size() && value >= 0;
+}
+
+// Standard input and output lead nowhere; no descriptor but the socket and standard error
+// is kept from the parent.
+void PrepareDescriptors(int socket) {
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::close(null);
+    }
+    if (socket > STDERR_FILENO + 1) {
+        ::close_range(STDERR_FILENO + 1, static_cast<unsigned>(socket) - 1, 0);
+    }
+    ::close_range(static_cast<unsigned>(socket) + 1, ~0U, 0);
+    ::fcntl(socket, F_SETFD, FD_CLOEXEC);
+}
+
+class ReaderServer;
+
+// The questions of a stage, asked of the parent.
+class ParentQuestions : public Questions {
+  public:
+    ParentQuestions(ReaderServer& server, std::uint64_t job) : server_(server), job_(job) {}
+    void message(const QString&, const QString&, MessageStyle) override {}
+    QString browseForFolder(const QString&, const QString&) override { return {}; }
+    QString askPassword(const QString& prompt) override;
+    int askReplace(const QString& question, const QString& title) override;
+
+  private:
+    ReaderServer& server_;
+    std::uint64_t job_;
+};
+
+class ReaderServer {
+  public:
+    ReaderServer(int socket, std::uint8_t layers) : socket_(socket), layers_(layers) {}
+
+    int serve();
+    // Sends a question of the job and waits for its answer; an empty answer when the
+    // parent is gone.
+    QuestionReply ask(const QuestionAsked& question);
+    // What this process has read and written on its own account, not the archive's.
+    std::uint64_t ownBytes() const { return ownBytes_.load(); }
+    void countOwnBytes(std::uint64_t bytes) { ownBytes_ += bytes; }
+
+    template <typename Message>
+    bool send(const Message& message) {
+        const std::lock_guard<std::mutex> lock(sendLock_);
+        const std::string& frame = writer_.encode(message);
+        ownBytes_ += frame.size();
+        return SendFrame(socket_.get(), frame);
+    }
+
+  private:
+    // The next message; false at the end of the stream or on a broken one.
+    bool receive(std::string_view& payload);
+    bool handle(std::string_view payload);
+    bool examine(const ExamineRequest& request);
+    bool stage(const StageRequest& request);
+    bool probe(const ProbeRequest& request);
+
+    UniqueFd socket_;
+    const std::uint8_t layers_;
+    FrameBuffer in_;
+    MessageWriter writer_;
+    std::mutex sendLock_;
+    std::atomic<std::uint64_t> ownBytes_{0};
+    bool broken_ = false;  // a message that is none, or a failed send
+    std::optional<ReaderSearch> search_;
+    std::optional<TextMatcher> matcher_;
+};
+
+QString ParentQuestions::askPassword(const QString& prompt) {
+    return server_.ask(QuestionAsked{job_, QuestionKind::kPassword, prompt, {}}).text;
+}
+
+int ParentQuestions::askReplace(const QString& question, const QString& title) {
+    const QuestionReply reply =
+        server_.ask(QuestionAsked{job_, QuestionKind::kReplace, question, title});
+    return reply.choice == 0 ? static_cast<int>(kReplaceCancel) : reply.choice;
+}
+
+// Sends, while it lives, what the process has read and written, each time it has grown.
+class StageProgress {
+  public:
+    StageProgress(ReaderServer& server, std::uint64_t job)
+        : server_(server), job_(job), io_(::open("/proc/self/io", O_RDONLY | O_CLOEXEC)) {
+        if (io_.valid()) {
+            thread_ = std::thread([this] { run(); });
+        }
+    }
+    ~StageProgress() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    StageProgress(const StageProgress&) = delete;
+    StageProgress& operator=(const StageProgress&) = delete;
+
+  private:
+    // rchar and wchar as the kernel counts them, less this process's own traffic.
+    std::uint64_t moved() {
+        char text[512];
+        const ssize_t got = ::pread(io_.get(), text, sizeof text - 1, 0);
+        if (got <= 0) {
+            return 0;
+        }
+        // The reading counts from the next reading on.
+        const std::uint64_t own = server_.ownBytes();
+        server_.countOwnBytes(static_cast<std::uint64_t>(got));
+        text[got] = '\0';
+        std::uint64_t total = 0;
+        for (const char* key : {"rchar: ", "wchar: "}) {
+            if (const char* at = std::strstr(text, key)) {
+                total += std::strtoull(at + std::strlen(key), nullptr, 10);
+            }
+        }
+        return total > own ? total - own : 0;
+    }
+    void run() {
+        std::uint64_t last = 0;
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!wake_.wait_for(lock, kProgressPeriod, [this] { return done_; })) {
+            const std::uint64_t now = moved();
+            if (now > last) {
+                last = now;
+                server_.send(ProgressNote{job_, now});
+            }
+        }
+    }
+
+    ReaderServer& server_;
+    const std::uint64_t job_;
+    UniqueFd io_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+bool ReaderServer::receive(std::string_view& payload) {
+    for (;;) {
+        switch (in_.next(payload)) {
+            case FrameBuffer::Next::kMessage:
+                return true;
+            case FrameBuffer::Next::kTooLarge:
+                broken_ = true;
+                return false;
+            case FrameBuffer::Next::kIncomplete:
+                break;
+        }
+        const ssize_t got = in_.fill(socket_.get());
+        if (got <= 0) {
+            return false;
+        }
+        ownBytes_ += static_cast<std::uint64_t>(got);
+    }
+}
+
+QuestionReply ReaderServer::ask(const QuestionAsked& question) {
+    QuestionReply reply;
+    std::string_view payload;
+    if (!send(question) || !receive(payload)) {
+        return reply;
+    }
+    MessageReader reader(payload);
+    MessageType type{};
+    if (!reader.type(type) || type != MessageType::kQuestionReply || !reader.decode(reply) ||
+        reply.job != question.job) {
+        broken_ = true;
+        return QuestionReply{};
+    }
+    return reply;
+}
+
+// Runs one extraction, turning what it throws into the answer's failure.
+template <typename Run>
+JobAnswer Answered(std::uint64_t job, Run&& run) {
+    JobAnswer answer{job, 0, false, {}};
+    try {
+        run(answer);
+    } catch (const std::bad_alloc&) {
+        answer.failure = "reader ran out of its memory limit";
+    } catch (const std::exception& e) {
+        answer.failure = std::string("reader failed: ") + e.what();
+    }
+    return answer;
+}
+
+bool ReaderServer::examine(const ExamineRequest& request) {
+    if (!matcher_) {
+        return send(JobAnswer{request.job, 0, false, "reader was sent no search"});
+    }
+    std::vector<EntrySummary> summaries;
+    const JobAnswer answer = Answered(request.job, [&](JobAnswer& a) {
+        MatchingSink matching(*matcher_);
+        if (request.summarise) {
+            SummarySink summary(matching);
+            a.result = RunStagingCall(request.call, nullptr, nullptr, &summary);
+            summaries = summary.take();
+        } else {
+            a.result = RunStagingCall(request.call, nullptr, nullptr, &matching);
+        }
+        a.matched = matching.matched();
+    });
+    SummaryNote note{request.job, {}};
+    for (EntrySummary& summary : summaries) {
+        note.summary = std::move(summary);
+        if (!send(note)) {
+            return false;
+        }
+    }
+    return send(answer);
+}
+
+bool ReaderServer::stage(const StageRequest& request) {
+    StagingState state;
+    state.NoPasswordPrompt = request.call.noPasswordPrompt;
+    ParentQuestions questions(*this, request.job);
+    const JobAnswer answer = Answered(request.job, [&](JobAnswer& a) {
+        const StageProgress progress(*this, request.job);
+        a.result = RunStagingCall(request.call, request.hasState ? &state : nullptr,
+                                  request.hasQuestions ? &questions : nullptr, nullptr);
+    });
+    return !broken_ && send(answer);
+}
+
+bool ReaderServer::probe(const ProbeRequest& request) {
+    ProbeReport report{request.job, 0, 0, layers_};
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    report.socketErrno = s < 0 ? errno : 0;
+    if (s >= 0) {
+        ::close(s);
+    }
+    const int f = ::open(request.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    report.openErrno = f < 0 ? errno : 0;
+    if (f >= 0) {
+        ::close(f);
+    }
+    return send(report);
+}
+
+bool ReaderServer::handle(std::string_view payload) {
+    MessageReader reader(payload);
+    MessageType type{};
+    const auto broken = [this] {
+        broken_ = true;
+        return false;
+    };
+    if (!reader.type(type)) {
+        return broken();
+    }
+    switch (type) {
+        case MessageType::kSearch: {
+            ReaderSearch search;
+            if (!reader.decode(search)) {
+                return broken();
+            }
+            if (!search_ || *search_ != search) {
+                matcher_.emplace(MatcherForSearch(search));
+                search_ = std::move(search);
+            }
+            return true;
+        }
+        case MessageType::kExamine: {
+            ExamineRequest request;
+            return reader.decode(request) ? examine(request) : broken();
+        }
+        case MessageType::kStage: {
+            StageRequest request;
+            return reader.decode(request) ? stage(request) : broken();
+        }
+        case MessageType::kProbe: {
+            ProbeRequest request;
+            return reader.decode(request) ? probe(request) : broken();
+        }
+        default:
+            return broken();
+    }
+}
+
+int ReaderServer::serve() {
+    std::string_view payload;
+    while (receive(payload)) {
+        if (!handle(payload)) {
+            return broken_ ? kBadMessage : kSocketFailed;
+        }
+    }
+    return broken_ ? kBadMessage : 0;
+}
+
+}  // namespace
+
+int RunReaderIfAsked(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], kReaderOption) != 0) {
+        return -1;
+    }
+    int socket = -1, parent = -1;
+    if (argc < 5 || !ParseNumber(argv[2], socket) || !ParseNumber(argv[3], parent)) {
+        return kBadArguments;
+    }
+    const std::string_view modeName(argv[4]);
+    ReaderMode mode;
+    std::filesystem::path folder;
+    if (modeName == "scan" && argc == 5) {
+        mode = ReaderMode::kScan;
+    } else if (modeName == "stage" && argc == 6 && argv[5][0] != '\0') {
+        mode = ReaderMode::kStage;
+        folder = argv[5];
+    } else {
+        return kBadArguments;
+    }
+    PrepareDescriptors(socket);
+    const std::uint8_t layers = ApplySandbox(mode, folder, parent);
+    ReaderServer server(socket, layers);
+    return server.serve();
+}
+
+}  // namespace quillery
