@@ -22,8 +22,7 @@
 #include "archive/Questions.h"
 #include "archive/Staging.h"
 #include "archive/UniqueFd.h"
-#include "index/SummarySink.h"
-#include "scan/MatchingSink.h"
+#include "scan/ArchiveExaminer.h"
 #include "scan/ReaderProtocol.h"
 #include "scan/ReaderSearch.h"
 #include "scan/Sandbox.h"
@@ -242,15 +241,11 @@ bool ReaderServer::examine(const ExamineRequest& request) {
     }
     std::vector<EntrySummary> summaries;
     const JobAnswer answer = Answered(request.job, [&](JobAnswer& a) {
-        MatchingSink matching(*matcher_);
-        if (request.summarise) {
-            SummarySink summary(matching);
-            a.result = RunStagingCall(request.call, nullptr, nullptr, &summary);
-            summaries = summary.take();
-        } else {
-            a.result = RunStagingCall(request.call, nullptr, nullptr, &matching);
-        }
-        a.matched = matching.matched();
+        LocalExaminer here(*matcher_);
+        Examination done = here.examine(request.call, request.summarise, nullptr);
+        a.result = done.verdict.result;
+        a.matched = done.verdict.matched;
+        summaries = std::move(done.entries);
     });
     SummaryNote note{request.job, {}};
     for (EntrySummary& summary : summaries) {

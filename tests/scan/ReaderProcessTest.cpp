@@ -13,10 +13,9 @@
 #include <vector>
 
 #include "archive/UnzipResult.h"
-#include "index/SummarySink.h"
+#include "scan/ArchiveExaminer.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/HostileArchives.h"
-#include "scan/MatchingSink.h"
 #include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
@@ -104,15 +103,12 @@ TEST_F(ReaderProcessTest, ExaminedArchivesGiveTheVerdictsAndSummariesOfThisProce
             SCOPED_TRACE(rows[rowOfJob[job]].archive);
             EXPECT_EQ(job, next++);
             ASSERT_TRUE(answer.examined) << answer.failure;
-            const ArchiveVerdict verdict = ExamineWithCall(jobs[job].call, matcher);
-            EXPECT_EQ(answer.result, verdict.result);
-            EXPECT_EQ(answer.matched, verdict.matched);
-            MatchingSink matching(matcher);
-            SummarySink summary(matching);
-            RunStagingCall(jobs[job].call, nullptr, nullptr, &summary);
-            const std::vector<EntrySummary> expected = summary.take();
+            LocalExaminer here(matcher);
+            const Examination expected = here.examine(jobs[job].call, true, nullptr);
+            EXPECT_EQ(answer.result, expected.verdict.result);
+            EXPECT_EQ(answer.matched, expected.verdict.matched);
             if (jobs[job].summarise) {
-                EXPECT_EQ(answer.summaries, expected);
+                EXPECT_EQ(answer.summaries, expected.entries);
             } else {
                 EXPECT_TRUE(answer.summaries.empty());
             }
