@@ -28,6 +28,13 @@ struct Examination {
     std::vector<EntrySummary> entries;
 };
 
+// One archive of a batch: its prepared call, and whether its entries are summarised (as
+// IndexedExamine records them).
+struct ExamineJob {
+    StagingCall call;
+    bool summarise = false;
+};
+
 // Reads archives for a search: where the bytes are parsed is the examiner's business. One
 // examiner serves one thread at a time.
 class ArchiveExaminer {
@@ -37,6 +44,11 @@ class ArchiveExaminer {
     // stops soon after it is set with a result that is not 0.
     virtual Examination examine(const StagingCall& call, bool summarize,
                                 const std::atomic<bool>* cancel) = 0;
+    // Examines each request in turn, handing each examination to done (with its index in
+    // requests) as soon as it is made; an examiner may read ahead of done.
+    using Done = std::function<void(std::size_t request, Examination& examination)>;
+    virtual void examineMany(const std::vector<ExamineJob>& requests, const Done& done,
+                             const std::atomic<bool>* cancel);
 };
 
 // Makes an examiner for another thread.

@@ -31,6 +31,8 @@ constexpr std::size_t kMostListingsAhead = 4096;
 constexpr std::size_t kFoldersPerBatch = 32;
 // Archives the walk lists itself when it finds neither a verdict nor a thread listing.
 constexpr std::size_t kWalkBatch = 16;
+// Queued jobs a worker takes at once, at most.
+constexpr std::size_t kJobsPerRun = 16;
 
 namespace {
 
@@ -147,8 +149,12 @@ std::size_t ArchivePipeline::listingWanted() const {
     return std::min(room, std::max(want - queued_, batch));
 }
 
-bool ArchivePipeline::fits(const Job& job) const {
-    return inFlight_ == 0 || inFlight_ + job.reservation <= kByteBudget;
+bool ArchivePipeline::fits(const Job& job, const std::vector<Job*>& alongside) const {
+    std::uint64_t held = inFlight_;
+    for (const Job* other : alongside) {
+        held += other->reservation;
+    }
+    return held == 0 || held + job.reservation <= kByteBudget;
 }
 
 ArchiveExaminer& ArchivePipeline::walkExaminer() {
@@ -158,61 +164,87 @@ ArchiveExaminer& ArchivePipeline::walkExaminer() {
     return *walkExaminer_;
 }
 
-void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, Job& job) {
-    assert(job.state == JobState::Queued && queued_ > 0);
-    job.state = JobState::Running;
-    --queued_;
-    inFlight_ += job.reservation;
+void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
+                          const std::vector<Job*>& batch) {
+    std::vector<IndexedJob> calls;
+    calls.reserve(batch.size());
+    for (Job* job : batch) {
+        assert(job->state == JobState::Queued && queued_ > 0);
+        job->state = JobState::Running;
+        --queued_;
+        inFlight_ += job->reservation;
+        IndexedJob& call = calls.emplace_back(IndexedJob{plan_, {}});
+        call.call.options.zipFileName = job->archive;
+        call.call.options.memoryLimit = memoryLimit_;
+        call.call.options.listedSize = job->size;
+        call.hints.identity = job->identified ? &job->identity : nullptr;
+        call.hints.lookup = job->looked ? &job->lookup : nullptr;
+        call.hints.callKey = index_ != nullptr ? &planKey_ : nullptr;
+    }
     peak_ = std::max(peak_, inFlight_);
-    StagingCall call = plan_;
-    call.options.zipFileName = job.archive;
-    call.options.memoryLimit = memoryLimit_;
-    call.options.listedSize = job.size;
     lock.unlock();
-    ArchiveVerdict verdict;
-    bool made = true;
+    // Running jobs stay where they are: nothing removes them until they are done (and then
+    // only this thread's own record says which are).
+    std::vector<char> finished(batch.size(), 0);
+    const auto finish = [this, &batch, &finished](std::size_t j, const ArchiveVerdict& verdict,
+                                                  bool made) {
+        finished[j] = 1;
+        const std::lock_guard<std::mutex> relock(mutex_);
+        Job& job = *batch[j];
+        assert(job.state == JobState::Running && inFlight_ >= job.reservation);
+        inFlight_ -= job.reservation;
+        job.verdict = verdict;
+        job.made = made;
+        job.state = JobState::Done;
+        wakeWalk();
+        if (waitsForMemory_) {
+            waitsForMemory_ = false;
+            wakeWorker();  // its reservation is free again
+        }
+    };
     try {
-        ExamineHints hints;
-        hints.identity = job.identified ? &job.identity : nullptr;
-        hints.lookup = job.looked ? &job.lookup : nullptr;
-        hints.callKey = index_ != nullptr ? &planKey_ : nullptr;
-        verdict = IndexedExamine(call, examiner, index_, &cancel_, hints);
+        IndexedExamineMany(
+            calls, examiner, index_, &cancel_,
+            [&finish](std::size_t j, ArchiveVerdict& verdict) { finish(j, verdict, true); });
     } catch (const std::exception&) {
-        made = false;  // out of memory, say: the walk tries again itself
+        // Out of memory, say: the walk tries the ones left again itself.
+    }
+    for (std::size_t j = 0; j < batch.size(); ++j) {
+        if (finished[j] == 0) {
+            finish(j, ArchiveVerdict{}, false);
+        }
     }
     lock.lock();
-    // Running jobs stay where they are: nothing removes them.
-    assert(job.state == JobState::Running && inFlight_ >= job.reservation);
-    inFlight_ -= job.reservation;
-    job.verdict = verdict;
-    job.made = made;
-    job.state = JobState::Done;
-    wakeWalk();
-    if (waitsForMemory_) {
-        waitsForMemory_ = false;
-        wakeWorker();  // its reservation is free again
-    }
 }
 
 bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
                                 std::size_t first, bool onlyReadWhole) {
-    for (std::size_t i = first; i < jobs_.size(); ++i) {
+    // A worker takes a few queued jobs at once, so that an examiner in another process is
+    // handed them together; the walk takes one.
+    const std::size_t most = onlyReadWhole ? 1 : kJobsPerRun;
+    std::vector<Job*> batch;
+    for (std::size_t i = first; i < jobs_.size() && batch.size() < most; ++i) {
         Job& job = jobs_[i];
         if (job.state != JobState::Queued) {
             continue;
         }
         // In order: a job that does not fit waits for running ones to end.
-        if (!fits(job)) {
-            waitsForMemory_ = true;
-            return false;
+        if (!fits(job, batch)) {
+            if (batch.empty()) {
+                waitsForMemory_ = true;
+            }
+            break;
         }
         if (onlyReadWhole && job.size > CapsForLimit(memoryLimit_).wholeArchive) {
-            return false;
+            break;
         }
-        run(lock, examiner, job);
-        return true;
+        batch.push_back(&job);
     }
-    return false;
+    if (batch.empty()) {
+        return false;
+    }
+    run(lock, examiner, batch);
+    return true;
 }
 
 void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t count,
@@ -433,8 +465,8 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
             }
             return sameCall;
         }
-        if (job.state == JobState::Queued && fits(job)) {
-            run(lock, walkExaminer(), job);  // no worker got to it yet
+        if (job.state == JobState::Queued && fits(job, {})) {
+            run(lock, walkExaminer(), {&job});  // no worker got to it yet
             continue;
         }
         // A worker is on it: examine a later small one meanwhile, or wait.

@@ -116,9 +116,13 @@ class ArchivePipeline {
     bool runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, std::size_t first,
                    bool onlyReadWhole = false);
     // Examines a queued job; the lock is released meanwhile.
-    void run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, Job& job);
+    // Examines a batch of queued jobs; the lock is released meanwhile, and each job is done
+    // as soon as its verdict is made.
+    void run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
+             const std::vector<Job*>& batch);
 
-    bool fits(const Job& job) const;
+    // Whether job's reservation fits the budget beside what runs and what alongside takes.
+    bool fits(const Job& job, const std::vector<Job*>& alongside) const;
     void dropFront();
     void wakeWorker();
     void wakeWalk();

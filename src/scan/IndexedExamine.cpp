@@ -35,36 +35,73 @@ void SaveRunIndex(RunIndex& index, RunEvents* events) {
     PassIndexNotices(index, events);
 }
 
+void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& examiner,
+                        RunIndex* index, const std::atomic<bool>* cancel,
+                        const std::function<void(std::size_t job, ArchiveVerdict& verdict)>& done) {
+    // What each archive that is read needs remembered afterwards (a record, when its
+    // summaries are taken), and the job it belongs to.
+    struct Reading {
+        std::size_t job;
+        FileIdentity identity;
+        std::string key;
+    };
+    std::vector<ExamineJob> requests;
+    std::vector<Reading> readings;
+    requests.reserve(jobs.size());
+    readings.reserve(jobs.size());
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        const IndexedJob& job = jobs[j];
+        const ExamineHints& hints = job.hints;
+        Reading reading{j, {}, {}};
+        if (hints.identity != nullptr) {
+            reading.identity = *hints.identity;
+        }
+        if (index == nullptr || !index->store->usable() ||
+            (hints.identity == nullptr &&
+             !ReadFileIdentity(job.call.options.zipFileName, reading.identity))) {
+            requests.push_back({job.call, false});
+            readings.push_back(std::move(reading));
+            continue;
+        }
+        reading.key = hints.callKey != nullptr ? *hints.callKey : CallKey(job.call);
+        const CollectionIndex::Lookup found =
+            hints.identity != nullptr && hints.lookup != nullptr
+                ? *hints.lookup
+                : index->store->look(job.call.options.zipFileName.native(), reading.identity,
+                                     reading.key, index->query);
+        if (found.ruledOut) {
+            ArchiveVerdict verdict{found.result, false, true, {}};
+            done(j, verdict);
+            continue;
+        }
+        // A record that stays true for this file is read without summarising it again.
+        requests.push_back({job.call, !found.found});
+        readings.push_back(std::move(reading));
+    }
+    examiner.examineMany(
+        requests,
+        [&](std::size_t r, Examination& examination) {
+            Reading& reading = readings[r];
+            ArchiveVerdict& verdict = examination.verdict;
+            const bool cancelled = cancel != nullptr && cancel->load();
+            if (requests[r].summarise && verdict.result != kUnzCancelled && !cancelled &&
+                verdict.failure.empty()) {
+                index->store->remember(
+                    requests[r].call.options.zipFileName.native(),
+                    ArchiveRecord{reading.identity, std::move(reading.key), verdict.result,
+                                  std::move(examination.entries)});
+            }
+            done(reading.job, verdict);
+        },
+        cancel);
+}
+
 ArchiveVerdict IndexedExamine(const StagingCall& call, ArchiveExaminer& examiner, RunIndex* index,
                               const std::atomic<bool>* cancel, const ExamineHints& hints) {
-    FileIdentity identity;
-    const std::string& archive = call.options.zipFileName.native();
-    if (hints.identity != nullptr) {
-        identity = *hints.identity;
-    }
-    if (index == nullptr || !index->store->usable() ||
-        (hints.identity == nullptr && !ReadFileIdentity(call.options.zipFileName, identity))) {
-        return examiner.examine(call, false, cancel).verdict;
-    }
-    const std::string key = hints.callKey != nullptr ? *hints.callKey : CallKey(call);
-    const CollectionIndex::Lookup found =
-        hints.identity != nullptr && hints.lookup != nullptr
-            ? *hints.lookup
-            : index->store->look(archive, identity, key, index->query);
-    if (found.ruledOut) {
-        return ArchiveVerdict{found.result, false, true};
-    }
-    if (found.found) {
-        // The record stays true for this file: read it without summarising it again.
-        return examiner.examine(call, false, cancel).verdict;
-    }
-    Examination done = examiner.examine(call, true, cancel);
-    const bool cancelled = cancel != nullptr && cancel->load();
-    if (done.verdict.result != kUnzCancelled && !cancelled && done.verdict.failure.empty()) {
-        index->store->remember(
-            archive, ArchiveRecord{identity, key, done.verdict.result, std::move(done.entries)});
-    }
-    return done.verdict;
+    ArchiveVerdict result;
+    IndexedExamineMany({IndexedJob{call, hints}}, examiner, index, cancel,
+                       [&result](std::size_t, ArchiveVerdict& verdict) { result = verdict; });
+    return result;
 }
 
 }  // namespace quillery

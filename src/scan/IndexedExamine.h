@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,18 @@ struct ExamineHints {
 // nothing is read; otherwise the archive is read and the record refreshed (an archive that
 // could not be examined at all is not remembered). What hints leaves out is found out here.
 // Without an index, the examiner alone. Safe on any thread with an examiner of its own.
+// One archive of IndexedExamineMany.
+struct IndexedJob {
+    StagingCall call;
+    ExamineHints hints;
+};
+
+// IndexedExamine for each job, in order, the archives that need reading read in one batch of
+// the examiner's; done gets each job's verdict (with its index in jobs) as it is made.
+void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& examiner,
+                        RunIndex* index, const std::atomic<bool>* cancel,
+                        const std::function<void(std::size_t job, ArchiveVerdict& verdict)>& done);
+
 ArchiveVerdict IndexedExamine(const StagingCall& call, ArchiveExaminer& examiner, RunIndex* index,
                               const std::atomic<bool>* cancel = nullptr,
                               const ExamineHints& hints = {});

@@ -15,6 +15,7 @@
 #include "archive/Staging.h"
 #include "archive/UniqueFd.h"
 #include "index/TextSummary.h"
+#include "scan/ArchiveExaminer.h"
 #include "scan/ReaderProtocol.h"
 #include "scan/ReaderSearch.h"
 #include "scan/Sandbox.h"
@@ -34,12 +35,6 @@ struct ReaderLimits {
     std::size_t pipelineDepth = 16;
     // How long stop() waits after SIGTERM before SIGKILL.
     std::chrono::milliseconds stopGrace{100};
-};
-
-// One archive to examine in a reader.
-struct ExamineJob {
-    StagingCall call;
-    bool summarise = false;  // also the entries' summaries, as IndexedExamine records them
 };
 
 // What a reader answered for a job. When examined is false the archive was not examined

@@ -19,6 +19,7 @@
 #include "scan/FolderListing.h"
 #include "scan/Formats.h"
 #include "scan/IndexedExamine.h"
+#include "scan/ReaderExaminer.h"
 #include "scan/TreeLister.h"
 #include "text/ShownPath.h"
 
@@ -53,7 +54,7 @@ struct WalkRun {
             return pipeline->walkExaminer();
         }
         if (!ownExaminer) {
-            ownExaminer = std::make_unique<LocalExaminer>(matcher);
+            ownExaminer = std::make_unique<ReaderExaminer>(SearchOfRun(ctx.state));
         }
         return *ownExaminer;
     }
@@ -207,9 +208,8 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
                 false, ctx.state.IncludeSubFolders, patternText};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
-    const TextMatcher& matcher = run.matcher;
     run.pipeline = std::make_unique<ArchivePipeline>(
-        [&matcher] { return std::make_unique<LocalExaminer>(matcher); },
+        [search = SearchOfRun(ctx.state)] { return std::make_unique<ReaderExaminer>(search); },
         PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
                            ctx.state.WorkFolder, false, true),
         folder, run.includeSubFolders, ctx.state.workerThreads, run.index.get());
