@@ -465,12 +465,15 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
             }
             return sameCall;
         }
-        if (job.state == JobState::Queued && fits(job, {})) {
+        // The walk examines archives itself only where that keeps it responsive (see
+        // setWalkExamines), or where no worker would.
+        const bool walkExamines = walkExamines_ || threads_.empty();
+        if (walkExamines && job.state == JobState::Queued && fits(job, {})) {
             run(lock, walkExaminer(), {&job});  // no worker got to it yet
             continue;
         }
         // A worker is on it: examine a later small one meanwhile, or wait.
-        if (!runQueued(lock, walkExaminer(), 1, true) && !waitForVerdict(lock)) {
+        if ((!walkExamines || !runQueued(lock, walkExaminer(), 1, true)) && !waitForVerdict(lock)) {
             lock.unlock();
             stop();  // the run stops while an archive is being read
             lock.lock();

@@ -65,6 +65,10 @@ class ArchivePipeline {
     // While the walk waits for a verdict it calls goOn every few hundredths of a second; when
     // that answers false, the pool stops and take answers false.
     void setWalkWait(std::function<bool()> goOn) { walkGoesOn_ = std::move(goOn); }
+    // Whether the walk, while it waits, examines archives no worker got to yet (the
+    // default). Off where an examination may take long (in a reader that may be stuck):
+    // the walk then only waits, and its waits let events run.
+    void setWalkExamines(bool examines) { walkExamines_ = examines; }
     void stop();
 
     // The memory that running examinations may hold together: each reserves what its
@@ -133,6 +137,7 @@ class ArchivePipeline {
     const ExaminerFactory examiners_;
     std::unique_ptr<ArchiveExaminer> walkExaminer_;
     std::function<bool()> walkGoesOn_;
+    bool walkExamines_ = true;
     RunIndex* const index_;
     const StagingCall plan_;
     const std::string planKey_;  // the index's key of plan_

@@ -76,7 +76,19 @@ class ParentQuestions : public Questions {
 
 class ReaderServer {
   public:
-    ReaderServer(int socket, std::uint8_t layers) : socket_(socket), layers_(layers) {}
+    ReaderServer(int socket, std::uint8_t layers) : socket_(socket), layers_(layers) {
+        flusher_ = std::thread([this] { flushNowAndThen(); });
+    }
+    ~ReaderServer() {
+        {
+            const std::lock_guard<std::mutex> lock(sendLock_);
+            ending_ = true;
+        }
+        flusherWake_.notify_all();
+        flusher_.join();
+    }
+    ReaderServer(const ReaderServer&) = delete;
+    ReaderServer& operator=(const ReaderServer&) = delete;
 
     int serve();
     // Sends a question of the job and waits for its answer; an empty answer when the
@@ -91,10 +103,49 @@ class ReaderServer {
         const std::lock_guard<std::mutex> lock(sendLock_);
         const std::string& frame = writer_.encode(message);
         ownBytes_ += frame.size();
-        return SendFrame(socket_.get(), frame);
+        return flushLocked() && SendFrame(socket_.get(), frame);
+    }
+    // Sends a message of an examination: held back while further requests wait to be read,
+    // so that a batch's answers go out in few writes, but never for long (a later archive may
+    // take a long time, and the parent times the first unanswered one).
+    template <typename Message>
+    bool queue(const Message& message) {
+        const std::lock_guard<std::mutex> lock(sendLock_);
+        if (pending_.empty()) {
+            pendingSince_ = std::chrono::steady_clock::now();
+        }
+        pending_ += writer_.encode(message);
+        return pending_.size() < kMostPending || flushLocked();
+    }
+    bool flush() {
+        const std::lock_guard<std::mutex> lock(sendLock_);
+        return flushLocked();
     }
 
   private:
+    static constexpr std::size_t kMostPending = 64 * 1024;
+    static constexpr std::chrono::milliseconds kMostHeld{2};
+
+    bool flushLocked() {
+        if (pending_.empty()) {
+            return true;
+        }
+        ownBytes_ += pending_.size();
+        const bool sent = SendFrame(socket_.get(), pending_);
+        pending_.clear();
+        return sent;
+    }
+    // Sends what was held back once it has waited kMostHeld.
+    void flushNowAndThen() {
+        std::unique_lock<std::mutex> lock(sendLock_);
+        while (!ending_) {
+            flusherWake_.wait_for(lock, kMostHeld);
+            if (!pending_.empty() &&
+                std::chrono::steady_clock::now() - pendingSince_ >= kMostHeld) {
+                flushLocked();
+            }
+        }
+    }
     // The next message; false at the end of the stream or on a broken one.
     bool receive(std::string_view& payload);
     bool handle(std::string_view payload);
@@ -107,6 +158,11 @@ class ReaderServer {
     FrameBuffer in_;
     MessageWriter writer_;
     std::mutex sendLock_;
+    std::string pending_;  // messages held back, framed
+    std::chrono::steady_clock::time_point pendingSince_;
+    bool ending_ = false;
+    std::condition_variable flusherWake_;
+    std::thread flusher_;
     std::atomic<std::uint64_t> ownBytes_{0};
     bool broken_ = false;  // a message that is none, or a failed send
     std::optional<ReaderSearch> search_;
@@ -197,6 +253,10 @@ bool ReaderServer::receive(std::string_view& payload) {
             case FrameBuffer::Next::kIncomplete:
                 break;
         }
+        // Nothing more to do before more requests come: what is held back goes now.
+        if (!flush()) {
+            return false;
+        }
         const ssize_t got = in_.fill(socket_.get());
         if (got <= 0) {
             return false;
@@ -250,11 +310,11 @@ bool ReaderServer::examine(const ExamineRequest& request) {
     SummaryNote note{request.job, {}};
     for (EntrySummary& summary : summaries) {
         note.summary = std::move(summary);
-        if (!send(note)) {
+        if (!queue(note)) {
             return false;
         }
     }
-    return send(answer);
+    return queue(answer);
 }
 
 bool ReaderServer::stage(const StageRequest& request) {

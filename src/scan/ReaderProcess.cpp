@@ -412,12 +412,17 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
             event = send(out_.encode(search), until, cancel);
             search_ = search;
         }
-        while (event == Event::kMessage && pid_ != 0 && sent < jobs.size() &&
-               sent - answered < depth) {
+        // The jobs that fit the pipeline go in one write, once it is half empty, so that the
+        // reader finds several requests at once and answers them together.
+        batch_.clear();
+        const bool refill = sent - answered <= depth / 2;
+        while (refill && pid_ != 0 && sent < jobs.size() && sent - answered < depth) {
             const ExamineJob& job = jobs[sent];
-            event = send(out_.encode(ExamineRequest{first + sent, job.call, job.summarise}), until,
-                         cancel);
+            batch_ += out_.encode(ExamineRequest{first + sent, job.call, job.summarise});
             ++sent;
+        }
+        if (event == Event::kMessage && !batch_.empty()) {
+            event = send(batch_, until, cancel);
         }
         std::string_view payload;
         if (event == Event::kMessage && pid_ != 0) {

@@ -30,7 +30,7 @@ struct ReaderLimits {
     // A stage may go this long without reading or writing anything.
     std::chrono::milliseconds stageStall{30'000};
     // The most resident memory a reader may hold.
-    std::uint64_t residentBytes = std::uint64_t{384} << 20;
+    std::uint64_t residentBytes = std::uint64_t{192} << 20;
     // Examinations sent ahead of the one being answered (at least 1).
     std::size_t pipelineDepth = 16;
     // How long stop() waits after SIGTERM before SIGKILL.
@@ -144,6 +144,7 @@ class ReaderProcess {
     std::string failure_;  // why the reader was lost or could not start
     FrameBuffer in_;
     MessageWriter out_;
+    std::string batch_;  // the frames of one write
 };
 
 }  // namespace quillery

@@ -29,6 +29,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Where a run's archives are parsed. Every archive type is read with libarchive, whose
+// faults a file can trigger (endless loops, unbounded memory): such runs read every archive
+// in sandboxed reader processes. Zip-only runs read in this process for now, where handing
+// each small archive over would cost more than the reading itself.
+ExaminerFactory ExaminersFor(const RunState& state, const TextMatcher& matcher) {
+    if (state.staging.allArchives) {
+        return [search = SearchOfRun(state)] { return std::make_unique<ReaderExaminer>(search); };
+    }
+    return [&matcher] { return std::make_unique<LocalExaminer>(matcher); };
+}
+
 struct WalkRun {
     ScanContext& ctx;
     const TextMatcher matcher;
@@ -54,7 +65,7 @@ struct WalkRun {
             return pipeline->walkExaminer();
         }
         if (!ownExaminer) {
-            ownExaminer = std::make_unique<ReaderExaminer>(SearchOfRun(ctx.state));
+            ownExaminer = ExaminersFor(ctx.state, matcher)();
         }
         return *ownExaminer;
     }
@@ -209,10 +220,11 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
     run.pipeline = std::make_unique<ArchivePipeline>(
-        [search = SearchOfRun(ctx.state)] { return std::make_unique<ReaderExaminer>(search); },
+        ExaminersFor(ctx.state, run.matcher),
         PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
                            ctx.state.WorkFolder, false, true),
         folder, run.includeSubFolders, ctx.state.workerThreads, run.index.get());
+    run.pipeline->setWalkExamines(!ctx.state.staging.allArchives);
     run.pipeline->setWalkWait([&run] {
         run.ctx.events.waiting();
         return run.ctx.state.KeepScanning && !run.ctx.state.closing;

@@ -2,16 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <sstream>
+#include <tuple>
 
 #include "cli/Usage.h"
+#include "scan/HostileArchives.h"
+#include "support/ArchiveMaker.h"
 
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
@@ -341,6 +349,108 @@ TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
             EXPECT_NE(Log().find("was " + std::to_string(listed) + "\r\n"), std::string::npos);
         }
     }
+}
+
+// The resident memory of a process and all its descendants, in bytes.
+std::uint64_t TreeMemory(pid_t root) {
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, std::uint64_t> resident;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const pid_t pid = std::stoi(name);
+        std::istringstream stat(ReadFileBytes(entry.path() / "stat"));
+        std::istringstream statm(ReadFileBytes(entry.path() / "statm"));
+        std::string skip;
+        pid_t parent = 0;
+        std::uint64_t size = 0, pages = 0;
+        // pid (comm) state ppid: the name has no blank in our processes.
+        if ((stat >> skip >> skip >> skip >> parent) && (statm >> size >> pages)) {
+            parents[pid] = parent;
+            resident[pid] = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+        }
+    }
+    std::uint64_t total = 0;
+    for (const auto& [pid, bytes] : resident) {
+        for (pid_t p = pid; p > 1; p = parents.count(p) != 0 ? parents[p] : 0) {
+            if (p == root) {
+                total += bytes;
+                break;
+            }
+        }
+    }
+    return total;
+}
+
+// Archives that make libarchive loop for ever or grow without bound, beside good archives of
+// every type: with every archive type the search ends, lists exactly the good matches,
+// names the two on standard error, and keeps its processes small; a signal still ends it
+// at once while a reader is stuck.
+TEST_F(BinaryRun, HostileArchivesAreNamedAndNeverTakeTheSearchDown) {
+    const fs::path mixed = root / "mixed";
+    fs::create_directories(mixed);
+    WriteFileBytes(mixed / "loop.iso", std::string(kRockRidgeLoopIso));
+    WriteFileBytes(mixed / "self.xar", std::string(kXarSelfLink));
+    const std::vector<ArchiveFile> found = {{"dir/readme.txt", "the needle is here"}};
+    const std::vector<ArchiveFile> missed = {{"dir/readme.txt", "nothing to see"}};
+    QStringList expected;
+    for (const auto& [name, format, filter] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"a.7z", "7zip", ""},
+             {"b.tar.gz", "pax", "gzip"},
+             {"c.cpio", "cpio", ""},
+             {"d.iso", "iso9660", ""},
+             {"e.xar", "xar", ""},
+             {"f.zip", "zip", ""},
+             {"g.tar.xz", "pax", "xz"}}) {
+        WriteArchive(mixed / name, format, filter, found);
+        WriteArchive(mixed / ("no-" + name), format, filter, missed);
+        expected.push_back(Text(mixed / name));
+    }
+    expected.sort();
+
+    QProcess process;
+    Start(process,
+          {"--folder", Text(mixed), "--search", "needle", "--extensions", "*.*", "--all-archives",
+           "--no-index", "--list"},
+          Environment());
+    ASSERT_TRUE(process.waitForStarted());
+    const auto started = std::chrono::steady_clock::now();
+    std::uint64_t peak = 0;
+    while (!process.waitForFinished(50)) {
+        peak = std::max(peak, TreeMemory(static_cast<pid_t>(process.processId())));
+        ASSERT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+    }
+    EXPECT_LT(peak, std::uint64_t{400} << 20);
+    EXPECT_EQ(process.exitCode(), 0);
+    QStringList listed =
+        QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    listed.sort();
+    EXPECT_EQ(listed, expected);
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(err.contains("quillery: " + Text(mixed / "loop.iso") + ": reader "))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("quillery: " + Text(mixed / "self.xar") + ": reader "))
+        << err.toStdString();
+
+    // A reader that never returns: SIGTERM ends the program within two seconds.
+    const fs::path stuck = root / "stuck";
+    fs::create_directories(stuck);
+    WriteFileBytes(stuck / "self.xar", std::string(kXarSelfLink));
+    QProcess again;
+    Start(again,
+          {"--folder", Text(stuck), "--search", "needle", "--extensions", "*.*", "--all-archives",
+           "--no-index"},
+          Environment());
+    ASSERT_TRUE(again.waitForStarted());
+    QThread::msleep(1500);  // the reader is stuck by now
+    ASSERT_EQ(::kill(static_cast<pid_t>(again.processId()), SIGTERM), 0);
+    const auto signalled = std::chrono::steady_clock::now();
+    ASSERT_TRUE(again.waitForFinished(10000));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(2));
+    EXPECT_EQ(again.exitCode(), 130);
 }
 
 }  // namespace
