@@ -13,6 +13,7 @@
 #include "cli/Usage.h"
 
 #include "cli/CommandLine.h"
+#include "scan/ReaderStaging.h"
 #include "scan/ScanRun.h"
 #include "scan/ViewerFiles.h"
 #include "scan/Walk.h"
@@ -221,8 +222,13 @@ void Application::openResult(const ResultRow& row) {
             if (patterns.isEmpty()) {
                 w.setPatternText(kDefaultPatternText);
             }
-            StageArchive(state_.staging, patterns, questions_, row.archive, state_.WorkFolder,
-                         false);
+            std::string failure;
+            StageInReader(state_.staging, patterns, questions_, row.archive, state_.WorkFolder,
+                          false, &failure);
+            if (!failure.empty()) {
+                PrintNotice(QStringLiteral("quillery: ") + PathText(row.archive) +
+                            QStringLiteral(": ") + QString::fromStdString(failure));
+            }
         }
         content = BuildViewerContent(TakeViewerFiles(state_.WorkFolder), state_.SearchString);
     }

@@ -1,6 +1,7 @@
 #include "scan/WholeArchive.h"
 
 #include "archive/Staging.h"
+#include "scan/ReaderStaging.h"
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
 #include "text/ShownPath.h"
@@ -34,8 +35,13 @@ WholeArchiveOutcome ExtractWholeArchive(ScanContext& ctx, const fs::path& archiv
     if (!MakeFolder(folderText, ctx.questions)) {
         return WholeArchiveOutcome::NotCreated;
     }
+    std::string failure;
     const int result =
-        StageArchive(ctx.state.staging, QString(), ctx.questions, archive, folder, true);
+        StageInReader(ctx.state.staging, QString(), ctx.questions, archive, folder, true, &failure);
+    if (!failure.empty()) {
+        ctx.events.notice(QStringLiteral("quillery: ") + PathText(archive) + QStringLiteral(": ") +
+                          QString::fromStdString(failure));
+    }
     if (result == 0) {
         ctx.questions.message(
             QLatin1Char('"') + archiveText + QStringLiteral("\" was successfully unzipped."),

@@ -2,9 +2,11 @@
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <chrono>
 
 #include "app/AppFixture.h"
 #include "scan/Formats.h"
+#include "scan/HostileArchives.h"
 
 namespace quillery::test {
 namespace {
@@ -190,6 +192,23 @@ TEST_F(MainWindowTest, StopEndsTheRunAndSizesAreShownWhenAskedFor) {
               FormatSizeKB(fs::file_size(root / list->topLevelItem(0)->text(0).toStdString())));
     const std::string log = LogBytes();
     EXPECT_EQ(log.find("Number of files scanned"), log.rfind("Number of files scanned"));
+}
+
+// A reader that never returns does not hold the window: Stop ends the run within a second.
+TEST_F(MainWindowTest, StopEndsARunWhoseReaderIsStuck) {
+    WriteFileBytes(root / "self.xar", std::string(kXarSelfLink));
+    Child<QCheckBox>("chkAllArchives")->setChecked(true);
+    std::chrono::steady_clock::time_point clicked;
+    QTimer::singleShot(1500, &window(), [&] {
+        clicked = std::chrono::steady_clock::now();
+        Click("comCheckFolder");
+    });
+    Run("needle", "*.*");
+    const auto ended = std::chrono::steady_clock::now();
+    ASSERT_NE(clicked, std::chrono::steady_clock::time_point());
+    EXPECT_LT(ended - clicked, std::chrono::seconds(1));
+    EXPECT_EQ(Text("lblChecked"), "     1");
+    EXPECT_EQ(Child<QPushButton>("comCheckFolder")->text(), "&Start Scanning");
 }
 
 }  // namespace
