@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -12,8 +11,10 @@
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "archive/UnzipCallbacks.h"
@@ -114,7 +115,7 @@ bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) 
     assert(pid_ == 0);
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        failure_ = std::string("reader could not be started: ") + std::strerror(errno);
+        failure_ = "reader could not be started: " + std::generic_category().message(errno);
         return false;
     }
     UniqueFd mine(ends[0]);
@@ -149,7 +150,7 @@ bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) 
     const int error = ::posix_spawn(&pid, "/proc/self/exe", &setup.actions, &setup.attributes,
                                     const_cast<char* const*>(argv.data()), environ);
     if (error != 0) {
-        failure_ = std::string("reader could not be started: ") + std::strerror(error);
+        failure_ = "reader could not be started: " + std::generic_category().message(error);
         return false;
     }
     ::fcntl(mine.get(), F_SETFL, ::fcntl(mine.get(), F_GETFL) | O_NONBLOCK);
