@@ -49,6 +49,9 @@ class ArchiveExaminer {
     using Done = std::function<void(std::size_t request, Examination& examination)>;
     virtual void examineMany(const std::vector<ExamineJob>& requests, const Done& done,
                              const std::atomic<bool>* cancel);
+    // How many archives a thread should hand this examiner at once: one where nothing is
+    // gained by more (the other threads can take the rest meanwhile).
+    virtual std::size_t batchSize() const { return 1; }
 };
 
 // Makes an examiner for another thread.

@@ -31,8 +31,6 @@ constexpr std::size_t kMostListingsAhead = 4096;
 constexpr std::size_t kFoldersPerBatch = 32;
 // Archives the walk lists itself when it finds neither a verdict nor a thread listing.
 constexpr std::size_t kWalkBatch = 16;
-// Queued jobs a worker takes at once, at most.
-constexpr std::size_t kJobsPerRun = 16;
 
 namespace {
 
@@ -219,9 +217,9 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
 
 bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
                                 std::size_t first, bool onlyReadWhole) {
-    // A worker takes a few queued jobs at once, so that an examiner in another process is
-    // handed them together; the walk takes one.
-    const std::size_t most = onlyReadWhole ? 1 : kJobsPerRun;
+    // A worker takes as many queued jobs at once as its examiner wants (several for one in
+    // another process); the walk takes one.
+    const std::size_t most = onlyReadWhole ? 1 : std::max<std::size_t>(examiner.batchSize(), 1);
     std::vector<Job*> batch;
     for (std::size_t i = first; i < jobs_.size() && batch.size() < most; ++i) {
         Job& job = jobs_[i];
