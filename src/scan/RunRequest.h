@@ -11,7 +11,7 @@ struct RunRequest {
     QString folder;       // the folder text, as typed or given
     QString searchText;   // the search string (empty in an audit run)
     QString patternText;  // the entry patterns, as typed (empty: the default pattern text)
-    bool audit = false;   // take the strings from the audit file
+    bool audit = false;   // the audit option: the caller loads the strings into the state
     bool subFolders = true;
     bool allArchives = false;
     bool useIndex = true;
