@@ -8,12 +8,14 @@
 
 #include "app/Application.h"
 #include "cli/CommandLine.h"
+#include "cli/Notices.h"
 #include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
 #include "scan/ReaderMain.h"
 
 int main(int argc, char** argv) {
-    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv, quillery::TellLeftOutLayer);
+        status >= 0) {
         return status;
     }
     const quillery::ProgramArguments program = quillery::StartProgram(argc, argv);

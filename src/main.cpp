@@ -16,6 +16,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ConsoleRun.h"
+#include "cli/Notices.h"
 #include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
 #include "cli/Usage.h"
@@ -45,7 +46,8 @@ int StartWindows(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const int status = quillery::RunReaderIfAsked(argc, argv); status >= 0) {
+    if (const int status = quillery::RunReaderIfAsked(argc, argv, quillery::TellLeftOutLayer);
+        status >= 0) {
         return status;
     }
     const quillery::ProgramArguments program = quillery::StartProgram(argc, argv);

@@ -395,7 +395,8 @@ int ReaderServer::serve() {
 
 }  // namespace
 
-int RunReaderIfAsked(int argc, char** argv) {
+int RunReaderIfAsked(int argc, char** argv,
+                     const std::function<void(const std::string&)>& leftOut) {
     if (argc < 2 || std::strcmp(argv[1], kReaderOption) != 0) {
         return -1;
     }
@@ -415,7 +416,13 @@ int RunReaderIfAsked(int argc, char** argv) {
         return kBadArguments;
     }
     PrepareDescriptors(socket);
-    const std::uint8_t layers = ApplySandbox(mode, folder, parent);
+    std::vector<std::string> left;
+    const std::uint8_t layers = ApplySandbox(mode, folder, parent, left);
+    if (leftOut) {
+        for (const std::string& line : left) {
+            leftOut(line);
+        }
+    }
     ReaderServer server(socket, layers);
     return server.serve();
 }

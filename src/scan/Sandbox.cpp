@@ -28,12 +28,6 @@ namespace quillery {
 
 namespace {
 
-void Debug(const char* what) {
-    if (std::getenv("QUILLERY_DEBUG") != nullptr) {
-        std::fprintf(stderr, "quillery reader: %s\n", what);
-    }
-}
-
 #ifndef QUILLERY_ADDRESS_SANITIZER
 // The address space mapped now, in bytes.
 std::uint64_t MappedBytes() {
@@ -49,17 +43,17 @@ std::uint64_t MappedBytes() {
 }
 #endif
 
-bool LimitAddressSpace() {
+bool LimitAddressSpace(std::vector<std::string>& left) {
 #ifdef QUILLERY_ADDRESS_SANITIZER
     // The sanitizer reserves terabytes of shadow memory; the parent's watch on the resident
     // size stands in for the limit.
-    Debug("no address space limit under AddressSanitizer");
+    left.push_back("no address space limit under AddressSanitizer");
     return false;
 #else
     const std::uint64_t bytes = MappedBytes() + kReaderAddressHeadroom;
     const rlimit limit{bytes, bytes};
     if (::setrlimit(RLIMIT_AS, &limit) != 0) {
-        Debug("address space limit refused");
+        left.push_back("address space limit refused");
         return false;
     }
     return true;
@@ -175,7 +169,7 @@ class SeccompFilter {
     scmp_filter_ctx ctx_;
 };
 
-bool ApplySeccomp(ReaderMode mode) {
+bool ApplySeccomp(ReaderMode mode, std::vector<std::string>& left) {
     SeccompFilter filter;
     bool ok = filter.valid();
     for (const char* name : kDeniedAlways) {
@@ -194,7 +188,7 @@ bool ApplySeccomp(ReaderMode mode) {
              filter.denyWithFlags("openat", 2, writing);
     }
     if (!ok || !filter.load()) {
-        Debug("seccomp is not available");
+        left.push_back("seccomp is not available");
         return false;
     }
     return true;
@@ -216,11 +210,12 @@ constexpr std::uint64_t kFsTruncate = 1ULL << 14;  // ABI 3
 constexpr std::uint64_t kNetTcp = 3;               // bind and connect, ABI 4
 constexpr std::uint64_t kScopes = 3;               // abstract sockets and signals, ABI 6
 
-bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder) {
+bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder,
+                   std::vector<std::string>& left) {
     const long abi =
         ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
     if (abi < 1) {
-        Debug("Landlock is not available");
+        left.push_back("Landlock is not available");
         return false;
     }
     std::uint64_t writing = kFsWriting;
@@ -244,7 +239,7 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder) {
     UniqueFd ruleset(
         static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attributes, size, 0)));
     if (!ruleset.valid()) {
-        Debug("Landlock refused the ruleset");
+        left.push_back("Landlock refused the ruleset");
         return false;
     }
     if (mode == ReaderMode::kStage) {
@@ -257,12 +252,12 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder) {
         if (!folder.valid() || ::syscall(SYS_landlock_add_rule, ruleset.get(),
                                          LANDLOCK_RULE_PATH_BENEATH, &beneath, 0) != 0) {
             // Without the rule nothing could be staged: stay without Landlock instead.
-            Debug("Landlock refused the staging folder");
+            left.push_back("Landlock refused the staging folder");
             return false;
         }
     }
     if (::syscall(SYS_landlock_restrict_self, ruleset.get(), 0) != 0) {
-        Debug("Landlock could not be applied");
+        left.push_back("Landlock could not be applied");
         return false;
     }
     return true;
@@ -270,7 +265,8 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder) {
 
 }  // namespace
 
-std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFolder, int parent) {
+std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFolder, int parent,
+                          std::vector<std::string>& left) {
     std::uint8_t layers = 0;
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) {
@@ -278,17 +274,17 @@ std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFol
     }
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
-    if (LimitAddressSpace()) {
+    if (LimitAddressSpace(left)) {
         layers |= kAddressLimit;
     }
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
-        Debug("no_new_privs refused");
+        left.push_back("no_new_privs refused");
         return layers;  // neither Landlock nor seccomp go without it
     }
-    if (ApplyLandlock(mode, stageFolder)) {
+    if (ApplyLandlock(mode, stageFolder, left)) {
         layers |= kLandlock;
     }
-    if (ApplySeccomp(mode)) {
+    if (ApplySeccomp(mode, left)) {
         layers |= kSeccomp;
     }
     return layers;

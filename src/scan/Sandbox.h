@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace quillery {
 
@@ -23,9 +25,10 @@ constexpr std::uint64_t kReaderAddressHeadroom = std::uint64_t{512} << 20;
 // files, a bounded address space, no new privileges, killed when its parent goes, and no
 // network, no programs started, no other process looked into; in scan mode no file or
 // folder created, changed or removed anywhere, in stage mode only beneath stageFolder
-// (which is made when it is missing). A layer the kernel lacks is left out (one line on
-// standard error when QUILLERY_DEBUG is set). parent: the process that started this one;
-// when it is gone already, the process ends here. Returns the SandboxLayer bits in force.
-std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFolder, int parent);
+// (which is made when it is missing). A layer the kernel lacks is left out, and left gets a
+// line saying which and why. parent: the process that started this one; when it is gone
+// already, the process ends here. Returns the SandboxLayer bits in force.
+std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFolder, int parent,
+                          std::vector<std::string>& left);
 
 }  // namespace quillery
