@@ -470,6 +470,9 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
             run(lock, walkExaminer(), {&job});  // no worker got to it yet
             continue;
         }
+        if (!walkExamines && job.state == JobState::Queued) {
+            wakeWorker();  // the walk may have listed it itself: a worker takes it
+        }
         // A worker is on it: examine a later small one meanwhile, or wait.
         if ((!walkExamines || !runQueued(lock, walkExaminer(), 1, true)) && !waitForVerdict(lock)) {
             lock.unlock();

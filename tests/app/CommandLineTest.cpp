@@ -435,6 +435,14 @@ TEST_F(BinaryRun, HostileArchivesAreNamedAndNeverTakeTheSearchDown) {
     EXPECT_TRUE(err.contains("quillery: " + Text(mixed / "self.xar") + ": reader "))
         << err.toStdString();
 
+    // A lone archive, which the walk lists itself, is read by a worker's reader.
+    const fs::path lone = root / "lone";
+    fs::create_directories(lone);
+    WriteArchive(lone / "good.tar", "pax", "", found);
+    const Result alone = Run({"--folder", Text(lone), "--search", "needle", "--extensions", "*.*",
+                              "--all-archives", "--no-index", "--list"});
+    EXPECT_EQ(alone.exitCode, 0) << alone.err.toStdString();
+
     // A reader that never returns: SIGTERM ends the program within two seconds.
     const fs::path stuck = root / "stuck";
     fs::create_directories(stuck);
