@@ -47,13 +47,13 @@ bool LimitAddressSpace(std::vector<std::string>& left) {
 #ifdef QUILLERY_ADDRESS_SANITIZER
     // The sanitizer reserves terabytes of shadow memory; the parent's watch on the resident
     // size stands in for the limit.
-    left.push_back("no address space limit under AddressSanitizer");
+    left.emplace_back("no address space limit under AddressSanitizer");
     return false;
 #else
     const std::uint64_t bytes = MappedBytes() + kReaderAddressHeadroom;
     const rlimit limit{bytes, bytes};
     if (::setrlimit(RLIMIT_AS, &limit) != 0) {
-        left.push_back("address space limit refused");
+        left.emplace_back("address space limit refused");
         return false;
     }
     return true;
@@ -188,7 +188,7 @@ bool ApplySeccomp(ReaderMode mode, std::vector<std::string>& left) {
              filter.denyWithFlags("openat", 2, writing);
     }
     if (!ok || !filter.load()) {
-        left.push_back("seccomp is not available");
+        left.emplace_back("seccomp is not available");
         return false;
     }
     return true;
@@ -215,7 +215,7 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder,
     const long abi =
         ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
     if (abi < 1) {
-        left.push_back("Landlock is not available");
+        left.emplace_back("Landlock is not available");
         return false;
     }
     std::uint64_t writing = kFsWriting;
@@ -239,7 +239,7 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder,
     UniqueFd ruleset(
         static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attributes, size, 0)));
     if (!ruleset.valid()) {
-        left.push_back("Landlock refused the ruleset");
+        left.emplace_back("Landlock refused the ruleset");
         return false;
     }
     if (mode == ReaderMode::kStage) {
@@ -252,12 +252,12 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder,
         if (!folder.valid() || ::syscall(SYS_landlock_add_rule, ruleset.get(),
                                          LANDLOCK_RULE_PATH_BENEATH, &beneath, 0) != 0) {
             // Without the rule nothing could be staged: stay without Landlock instead.
-            left.push_back("Landlock refused the staging folder");
+            left.emplace_back("Landlock refused the staging folder");
             return false;
         }
     }
     if (::syscall(SYS_landlock_restrict_self, ruleset.get(), 0) != 0) {
-        left.push_back("Landlock could not be applied");
+        left.emplace_back("Landlock could not be applied");
         return false;
     }
     return true;
@@ -278,7 +278,7 @@ std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFol
         layers |= kAddressLimit;
     }
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
-        left.push_back("no_new_privs refused");
+        left.emplace_back("no_new_privs refused");
         return layers;  // neither Landlock nor seccomp go without it
     }
     if (ApplyLandlock(mode, stageFolder, left)) {
