@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <string>
 
+#include "archive/FunctionRef.h"
 #include "archive/Outcome.h"
 
 namespace quillery {
@@ -28,7 +28,8 @@ struct ArchiveEntry {
 };
 
 // Receives an entry's bytes piece by piece; returns kOk to go on or the outcome to stop with.
-using ByteConsumer = std::function<Outcome(const char* data, std::size_t size)>;
+// Never kept beyond the call it is passed to.
+using ByteConsumer = FunctionRef<Outcome(const char* data, std::size_t size)>;
 
 // Where the extractions of the formats differ in what they show and when they touch files.
 struct ReaderTraits {

@@ -14,9 +14,7 @@ namespace quillery {
 
 namespace {
 
-Outcome Discard(const char*, std::size_t) {
-    return Outcome::kOk;
-}
+constexpr auto Discard = [](const char*, std::size_t) { return Outcome::kOk; };
 
 }  // namespace
 

@@ -95,7 +95,7 @@ bool LibarchiveReader::next(ArchiveEntry& entry) {
     return true;
 }
 
-Outcome LibarchiveReader::prepare(const ArchiveEntry& entry) {
+Outcome LibarchiveReader::prepare([[maybe_unused]] const ArchiveEntry& entry) {
     assert(entry.index + 1 == headers_);
     return Outcome::kOk;
 }

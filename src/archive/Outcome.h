@@ -23,11 +23,29 @@ constexpr int ResultCode(Outcome outcome) {
     return static_cast<int>(outcome);
 }
 
-// The severity order of the outcomes (see UnzipResult.h); the higher wins.
-int Severity(Outcome outcome);
+// The severity order of the outcomes (see UnzipResult.h); the higher wins. Least severe
+// first; every other outcome ranks below them all.
+constexpr int Severity(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::kWarning:
+            return 1;
+        case Outcome::kEncryptedSkipped:
+            return 2;
+        case Outcome::kCorrupt:
+            return 3;
+        case Outcome::kTooLarge:
+            return 4;
+        case Outcome::kWriteFailed:
+            return 5;
+        case Outcome::kCancelled:
+            return 6;
+        default:
+            return 0;
+    }
+}
 
 // Whether the next entries cannot sensibly go on after this outcome.
-inline bool StopsExtraction(Outcome outcome) {
+constexpr bool StopsExtraction(Outcome outcome) {
     return Severity(outcome) >= Severity(Outcome::kCorrupt);
 }
 

@@ -426,7 +426,7 @@ Outcome ZipReader::readFallback(const ArchiveEntry& entry, const ByteConsumer& c
     }
     // What the consumer stops with is its own to say.
     bool stopped = false;
-    const ByteConsumer watched = [&](const char* data, std::size_t size) {
+    const auto watched = [&](const char* data, std::size_t size) {
         const Outcome outcome = consume(data, size);
         stopped = outcome != Outcome::kOk;
         return outcome;

@@ -19,11 +19,10 @@ std::int64_t Nanoseconds(const struct timespec& time) {
 
 }  // namespace
 
-bool ReadFileIdentity(const std::filesystem::path& path, FileIdentity& identity, int folder) {
-    const std::string& text = path.native();
-    const char* name = text.c_str();
+bool ReadFileIdentity(const std::string& path, FileIdentity& identity, int folder) {
+    const char* name = path.c_str();
     if (folder != AT_FDCWD) {
-        const std::size_t slash = text.rfind('/');
+        const std::size_t slash = path.rfind('/');
         name += slash == std::string::npos ? 0 : slash + 1;
     }
     struct stat info {};

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 namespace quillery {
 
@@ -23,8 +23,7 @@ struct FileIdentity {
 // The identity of the file at path (links followed); false when it cannot be read. folder:
 // an open descriptor of the folder that holds the file, in which only the file's name (what
 // follows path's last "/") is looked up.
-bool ReadFileIdentity(const std::filesystem::path& path, FileIdentity& identity,
-                      int folder = AT_FDCWD);
+bool ReadFileIdentity(const std::string& path, FileIdentity& identity, int folder = AT_FDCWD);
 
 // Whether an identity may be kept: a file changed so recently that a further change could
 // leave its times as they are (file-system clocks tick coarsely) must be read again next time.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/FunctionRef.h"
 #include "archive/Staging.h"
 #include "index/TextSummary.h"
 #include "scan/TextMatcher.h"
@@ -46,7 +47,7 @@ class ArchiveExaminer {
                                 const std::atomic<bool>* cancel) = 0;
     // Examines each request in turn, handing each examination to done (with its index in
     // requests) as soon as it is made; an examiner may read ahead of done.
-    using Done = std::function<void(std::size_t request, Examination& examination)>;
+    using Done = FunctionRef<void(std::size_t request, Examination& examination)>;
     virtual void examineMany(const std::vector<ExamineJob>& requests, const Done& done,
                              const std::atomic<bool>* cancel);
     // How many archives a thread should hand this examiner at once: one where nothing is

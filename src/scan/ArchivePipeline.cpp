@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -184,10 +185,10 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
     // Running jobs stay where they are: nothing removes them until they are done (and then
     // only this thread's own record says which are).
     std::vector<char> finished(batch.size(), 0);
+    // With the lock held.
     const auto finish = [this, &batch, &finished](std::size_t j, const ArchiveVerdict& verdict,
                                                   bool made) {
         finished[j] = 1;
-        const std::lock_guard<std::mutex> relock(mutex_);
         Job& job = *batch[j];
         assert(job.state == JobState::Running && inFlight_ >= job.reservation);
         inFlight_ -= job.reservation;
@@ -200,19 +201,30 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
             wakeWorker();  // its reservation is free again
         }
     };
+    // The last verdict waits for the lock taken back below: one lock the fewer per batch.
+    std::optional<ArchiveVerdict> last;
     try {
-        IndexedExamineMany(
-            calls, examiner, index_, &cancel_,
-            [&finish](std::size_t j, ArchiveVerdict& verdict) { finish(j, verdict, true); });
+        IndexedExamineMany(std::move(calls), examiner, index_, &cancel_,
+                           [&](std::size_t j, ArchiveVerdict& verdict) {
+                               if (j + 1 == batch.size()) {
+                                   last = std::move(verdict);
+                                   return;
+                               }
+                               const std::lock_guard<std::mutex> relock(mutex_);
+                               finish(j, verdict, true);
+                           });
     } catch (const std::exception&) {
         // Out of memory, say: the walk tries the ones left again itself.
+    }
+    lock.lock();
+    if (last) {
+        finish(batch.size() - 1, *last, true);
     }
     for (std::size_t j = 0; j < batch.size(); ++j) {
         if (finished[j] == 0) {
             finish(j, ArchiveVerdict{}, false);
         }
     }
-    lock.lock();
 }
 
 bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
@@ -339,7 +351,7 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
     for (Job* claimedJob : claimed) {
         Job& job = *claimedJob;
         if (job.looked && job.lookup.ruledOut) {
-            job.verdict = ArchiveVerdict{job.lookup.result, false, true};
+            job.verdict = ArchiveVerdict{job.lookup.result, false, true, {}};
             job.state = JobState::Done;
         } else {
             job.state = JobState::Queued;

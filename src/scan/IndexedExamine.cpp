@@ -1,6 +1,7 @@
 #include "scan/IndexedExamine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "archive/UnzipResult.h"
 #include "index/SummarySink.h"
@@ -35,9 +36,9 @@ void SaveRunIndex(RunIndex& index, RunEvents* events) {
     PassIndexNotices(index, events);
 }
 
-void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& examiner,
-                        RunIndex* index, const std::atomic<bool>* cancel,
-                        const std::function<void(std::size_t job, ArchiveVerdict& verdict)>& done) {
+void IndexedExamineMany(std::vector<IndexedJob> jobs, ArchiveExaminer& examiner, RunIndex* index,
+                        const std::atomic<bool>* cancel,
+                        FunctionRef<void(std::size_t job, ArchiveVerdict& verdict)> done) {
     // What each archive that is read needs remembered afterwards (a record, when its
     // summaries are taken), and the job it belongs to.
     struct Reading {
@@ -50,7 +51,7 @@ void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& ex
     requests.reserve(jobs.size());
     readings.reserve(jobs.size());
     for (std::size_t j = 0; j < jobs.size(); ++j) {
-        const IndexedJob& job = jobs[j];
+        IndexedJob& job = jobs[j];
         const ExamineHints& hints = job.hints;
         Reading reading{j, {}, {}};
         if (hints.identity != nullptr) {
@@ -58,8 +59,8 @@ void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& ex
         }
         if (index == nullptr || !index->store->usable() ||
             (hints.identity == nullptr &&
-             !ReadFileIdentity(job.call.options.zipFileName, reading.identity))) {
-            requests.push_back({job.call, false});
+             !ReadFileIdentity(job.call.options.zipFileName.native(), reading.identity))) {
+            requests.push_back({std::move(job.call), false});
             readings.push_back(std::move(reading));
             continue;
         }
@@ -75,7 +76,7 @@ void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& ex
             continue;
         }
         // A record that stays true for this file is read without summarising it again.
-        requests.push_back({job.call, !found.found});
+        requests.push_back({std::move(job.call), !found.found});
         readings.push_back(std::move(reading));
     }
     examiner.examineMany(

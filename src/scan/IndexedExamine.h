@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/FunctionRef.h"
 #include "index/CollectionIndex.h"
 #include "index/IndexQuery.h"
 #include "scan/ArchivePipeline.h"
@@ -50,10 +51,11 @@ struct IndexedJob {
 };
 
 // IndexedExamine for each job, in order, the archives that need reading read in one batch of
-// the examiner's; done gets each job's verdict (with its index in jobs) as it is made.
-void IndexedExamineMany(const std::vector<IndexedJob>& jobs, ArchiveExaminer& examiner,
-                        RunIndex* index, const std::atomic<bool>* cancel,
-                        const std::function<void(std::size_t job, ArchiveVerdict& verdict)>& done);
+// the examiner's; done gets each job's verdict (with its index in jobs) as it is made. The calls
+// move on into the examiner's requests.
+void IndexedExamineMany(std::vector<IndexedJob> jobs, ArchiveExaminer& examiner, RunIndex* index,
+                        const std::atomic<bool>* cancel,
+                        FunctionRef<void(std::size_t job, ArchiveVerdict& verdict)> done);
 
 ArchiveVerdict IndexedExamine(const StagingCall& call, ArchiveExaminer& examiner, RunIndex* index,
                               const std::atomic<bool>* cancel = nullptr,

@@ -215,8 +215,8 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
 }
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
-    WalkRun run{ctx,   MatcherForRun(ctx.state),    nullptr,    nullptr, {},
-                false, ctx.state.IncludeSubFolders, patternText};
+    WalkRun run{ctx,   MatcherForRun(ctx.state),    nullptr,     nullptr, {},
+                false, ctx.state.IncludeSubFolders, patternText, false,   nullptr};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
     run.pipeline = std::make_unique<ArchivePipeline>(
@@ -237,7 +237,9 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
-    WalkRun run{ctx, MatcherForRun(ctx.state), nullptr, nullptr, {}, false, false, patternText};
+    WalkRun run{
+        ctx,    MatcherForRun(ctx.state), nullptr, nullptr, {}, false, false, patternText, false,
+        nullptr};
     ScanArchivesOf(run, folder);
 }
 

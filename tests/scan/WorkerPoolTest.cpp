@@ -203,7 +203,7 @@ TEST_F(WorkerPoolTest, LargeEntriesKeepTheBytesInFlightWithinTheBudget) {
             planned.options.zipFileName = archive;
             ASSERT_TRUE(pipeline.take(folder->firstArchive + i, planned == call, verdict, listed))
                 << archive;
-            ASSERT_TRUE(ReadFileIdentity(archive, now));
+            ASSERT_TRUE(ReadFileIdentity(archive.native(), now));
             EXPECT_EQ(listed, now);
             EXPECT_EQ(verdict.result, 0) << archive;
             EXPECT_EQ(verdict.matched, expected.at(archive)) << archive;
