@@ -53,6 +53,9 @@ class ArchiveExaminer {
     // How many archives a thread should hand this examiner at once: one where nothing is
     // gained by more (the other threads can take the rest meanwhile).
     virtual std::size_t batchSize() const { return 1; }
+    // For an examiner that waits on another process: goOn is called about every 40 ms while it
+    // waits, and false from it cancels what is being examined (see examine's cancel).
+    virtual void whileWaiting(std::function<bool()> goOn) { static_cast<void>(goOn); }
 };
 
 // Makes an examiner for another thread.

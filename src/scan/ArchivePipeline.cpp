@@ -30,6 +30,8 @@ constexpr std::size_t kMostListingsAhead = 4096;
 // Folders listed in one batch, at most: the walk, when it waits for its next folder, waits
 // for no more than these.
 constexpr std::size_t kFoldersPerBatch = 32;
+// The least time between two wakes of the walk for verdicts of one batch.
+constexpr std::chrono::milliseconds kWalkWakeGap{2};
 // Archives the walk lists itself when it finds neither a verdict nor a thread listing.
 constexpr std::size_t kWalkBatch = 16;
 
@@ -112,6 +114,20 @@ void ArchivePipeline::wakeWalk() {
     }
 }
 
+void ArchivePipeline::wakeWalkSoon() {
+    if (!walkWaits_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - walkWoken_ >= kWalkWakeGap) {
+        walkWoken_ = now;
+        walkWakeOwed_ = false;
+        walkWake_.notify_one();
+    } else {
+        walkWakeOwed_ = true;
+    }
+}
+
 void ArchivePipeline::waitForWalk(std::unique_lock<std::mutex>& lock) {
     walkWaits_ = true;
     walkWake_.wait(lock);
@@ -149,11 +165,11 @@ std::size_t ArchivePipeline::listingWanted() const {
 }
 
 bool ArchivePipeline::fits(const Job& job, const std::vector<Job*>& alongside) const {
-    std::uint64_t held = inFlight_;
+    std::uint64_t batch = job.reservation;
     for (const Job* other : alongside) {
-        held += other->reservation;
+        batch = std::max(batch, other->reservation);
     }
-    return held == 0 || held + job.reservation <= kByteBudget;
+    return inFlight_ == 0 || inFlight_ + batch <= kByteBudget;
 }
 
 ArchiveExaminer& ArchivePipeline::walkExaminer() {
@@ -167,11 +183,19 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
                           const std::vector<Job*>& batch) {
     std::vector<IndexedJob> calls;
     calls.reserve(batch.size());
+    // The batch's reservation is held until its last job is done.
+    std::uint64_t reserved = 0;
+    for (Job* job : batch) {
+        reserved = std::max(reserved, job->reservation);
+        job->charged = 0;
+    }
+    assert(!batch.empty());
+    batch.back()->charged = reserved;
+    inFlight_ += reserved;
     for (Job* job : batch) {
         assert(job->state == JobState::Queued && queued_ > 0);
         job->state = JobState::Running;
         --queued_;
-        inFlight_ += job->reservation;
         IndexedJob& call = calls.emplace_back(IndexedJob{plan_, {}});
         call.call.options.zipFileName = job->archive;
         call.call.options.memoryLimit = memoryLimit_;
@@ -187,15 +211,19 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
     std::vector<char> finished(batch.size(), 0);
     // With the lock held.
     const auto finish = [this, &batch, &finished](std::size_t j, const ArchiveVerdict& verdict,
-                                                  bool made) {
+                                                  bool made, bool wakeAtOnce) {
         finished[j] = 1;
         Job& job = *batch[j];
-        assert(job.state == JobState::Running && inFlight_ >= job.reservation);
-        inFlight_ -= job.reservation;
+        assert(job.state == JobState::Running && inFlight_ >= job.charged);
+        inFlight_ -= job.charged;
         job.verdict = verdict;
         job.made = made;
         job.state = JobState::Done;
-        wakeWalk();
+        if (wakeAtOnce) {
+            wakeWalk();
+        } else {
+            wakeWalkSoon();
+        }
         if (waitsForMemory_) {
             waitsForMemory_ = false;
             wakeWorker();  // its reservation is free again
@@ -211,19 +239,23 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
                                    return;
                                }
                                const std::lock_guard<std::mutex> relock(mutex_);
-                               finish(j, verdict, true);
+                               finish(j, verdict, true, false);
                            });
     } catch (const std::exception&) {
         // Out of memory, say: the walk tries the ones left again itself.
     }
     lock.lock();
     if (last) {
-        finish(batch.size() - 1, *last, true);
+        finish(batch.size() - 1, *last, true, true);
     }
     for (std::size_t j = 0; j < batch.size(); ++j) {
         if (finished[j] == 0) {
-            finish(j, ArchiveVerdict{}, false);
+            finish(j, ArchiveVerdict{}, false, true);
         }
+    }
+    if (walkWakeOwed_) {
+        walkWakeOwed_ = false;
+        wakeWalk();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -74,7 +75,8 @@ class ArchivePipeline {
     // The memory that running examinations may hold together: each reserves what its
     // extraction may keep in memory (its archive when read whole, an entry's compressed and
     // inflated bytes) before it starts, and one starts only when its reservation fits, or
-    // when nothing else runs.
+    // when nothing else runs. A batch, read one archive after the other, reserves what its
+    // largest archive needs.
     static constexpr std::uint64_t kByteBudget = std::uint64_t{64} << 20;
     std::uint64_t bytesInFlight() const;
     std::uint64_t peakBytesInFlight() const;
@@ -93,6 +95,7 @@ class ArchivePipeline {
         FileIdentity identity;
         std::uint64_t size = 0;  // of the archive's file (0 when not identified)
         std::uint64_t reservation = 0;
+        std::uint64_t charged = 0;  // what bytesInFlight holds for it while it runs
         JobState state = JobState::Settling;
         ArchiveVerdict verdict;
         bool made = true;  // false: the examination failed and the verdict means nothing
@@ -119,17 +122,21 @@ class ArchivePipeline {
     // released meanwhile. onlyReadWhole: only an archive small enough to be read whole.
     bool runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner, std::size_t first,
                    bool onlyReadWhole = false);
-    // Examines a queued job; the lock is released meanwhile.
     // Examines a batch of queued jobs; the lock is released meanwhile, and each job is done
     // as soon as its verdict is made.
     void run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
              const std::vector<Job*>& batch);
 
-    // Whether job's reservation fits the budget beside what runs and what alongside takes.
+    // Whether job's reservation fits the budget beside what runs, when it is examined after
+    // alongside by the same examiner (which reads one archive at a time: a batch holds what
+    // its largest reservation says).
     bool fits(const Job& job, const std::vector<Job*>& alongside) const;
     void dropFront();
     void wakeWorker();
     void wakeWalk();
+    // wakeWalk, unless the walk was woken a moment ago: verdicts of a batch that come in a
+    // quick row then wake it once, at the batch's end (or when it looks again by itself).
+    void wakeWalkSoon();
     void waitForWalk(std::unique_lock<std::mutex>& lock);
     // waitForWalk for at most a moment; false when the walk's goOn then asks to stop.
     bool waitForVerdict(std::unique_lock<std::mutex>& lock);
@@ -152,6 +159,10 @@ class ArchivePipeline {
     std::condition_variable walkWake_;    // the walk waits here for a verdict or a listing
     std::size_t idleWorkers_ = 0;
     bool walkWaits_ = false;
+    // When the walk was last woken for a verdict, and whether a wake was put off (see
+    // wakeWalkSoon).
+    std::chrono::steady_clock::time_point walkWoken_;
+    bool walkWakeOwed_ = false;
     bool waitsForMemory_ = false;  // a queued job did not fit the budget
     // The window's jobs in walk order, in slots that are reused: a job stays where it is
     // (its thread may hold it while the lock is released) until it leaves the front.

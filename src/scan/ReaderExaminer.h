@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include "scan/ArchiveExaminer.h"
 #include "scan/ReaderProcess.h"
 #include "scan/ReaderSearch.h"
@@ -18,8 +21,12 @@ class ReaderExaminer : public ArchiveExaminer {
                         const std::atomic<bool>* cancel) override;
     void examineMany(const std::vector<ExamineJob>& requests, const Done& done,
                      const std::atomic<bool>* cancel) override;
-    // Handing archives over costs per message: several go together.
-    std::size_t batchSize() const override { return 16; }
+    // Handing archives over costs a few wake-ups of both processes per batch: many go
+    // together.
+    std::size_t batchSize() const override { return 64; }
+    void whileWaiting(std::function<bool()> goOn) override {
+        reader_.whileWaiting(std::move(goOn));
+    }
 
   private:
     const ReaderSearch search_;

@@ -29,8 +29,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kPollStep{50};
+constexpr milliseconds kPollStep{40};
 constexpr milliseconds kMemoryCheckStep{20};
+constexpr milliseconds kGoOnStep{40};
 constexpr milliseconds kProbeDeadline{10'000};
 // How long a reader that closed its socket is given to end by itself.
 constexpr int kLostGraceMs = 50;
@@ -113,6 +114,7 @@ bool ReaderProcess::ensure(ReaderMode mode, const std::filesystem::path& folder)
 
 bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) {
     assert(pid_ == 0);
+    endedByItself_ = false;
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         failure_ = "reader could not be started: " + std::generic_category().message(errno);
@@ -208,6 +210,7 @@ std::string ReaderProcess::lost() {
     for (int waited = 0; waited < kLostGraceMs; ++waited) {
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             forget();
+            endedByItself_ = true;
             return DescribeEnd(status);
         }
         std::this_thread::sleep_for(milliseconds(1));
@@ -240,6 +243,15 @@ bool ReaderProcess::stopping(Clock::time_point until, const std::atomic<bool>* c
     if (cancel != nullptr && cancel->load()) {
         event = Event::kCancelled;
         return true;
+    }
+    if (goOn_) {
+        if (const auto now = Clock::now(); now - lastGoOn_ >= kGoOnStep) {
+            lastGoOn_ = now;
+            if (!goOn_()) {
+                event = Event::kCancelled;
+                return true;
+            }
+        }
     }
     if (overMemory()) {
         kill();
@@ -371,6 +383,9 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
     std::uint64_t startsSeen = 0;
     std::uint64_t summaryBytes = 0;
     ReaderAnswer head;
+    // A job whose reader ended by itself goes to a fresh one once: what killed the reader may
+    // have been something else (the system short of memory, a signal from outside).
+    std::optional<std::size_t> retried;
     // The head job's time: it runs from when the reader got to it.
     auto headSince = Clock::now();
     milliseconds headTime = jobs.empty() ? milliseconds{} : deadlineFor(jobs.front().call);
@@ -460,6 +475,12 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
                 }
             }
             event = Event::kLost;
+        }
+        if (event == Event::kLost && endedByItself_ && retried != answered) {
+            retried = answered;
+            head = ReaderAnswer();
+            summaryBytes = 0;
+            continue;
         }
         ReaderAnswer a = failed(event, "reader took longer than " + SecondsText(headTime));
         answer(a);

@@ -32,7 +32,7 @@ struct ReaderLimits {
     // The most resident memory a reader may hold.
     std::uint64_t residentBytes = std::uint64_t{192} << 20;
     // Examinations sent ahead of the one being answered (at least 1).
-    std::size_t pipelineDepth = 16;
+    std::size_t pipelineDepth = 64;
     // How long stop() waits after SIGTERM before SIGKILL.
     std::chrono::milliseconds stopGrace{100};
 };
@@ -94,6 +94,10 @@ class ReaderProcess {
     ProbeAnswer probe(const std::filesystem::path& path,
                       const std::filesystem::path& stageFolder = {});
 
+    // goOn is called about every 40 ms while an examination or a stage waits for the reader;
+    // when it returns false, what runs is cancelled.
+    void whileWaiting(std::function<bool()> goOn) { goOn_ = std::move(goOn); }
+
     // Ends the reader: SIGTERM, then SIGKILL after the grace time; reaped.
     void stop();
     // The reader's process id; 0 when none runs.
@@ -139,9 +143,14 @@ class ReaderProcess {
     UniqueFd statm_;
     std::optional<ReaderSearch> search_;  // what the reader was last sent
     Clock::time_point lastMemoryCheck_{};
+    std::function<bool()> goOn_;
+    Clock::time_point lastGoOn_{};
     std::uint64_t nextJob_ = 1;
     std::uint64_t starts_ = 0;
     std::string failure_;  // why the reader was lost or could not start
+    // Whether the reader last lost ended by itself (crashed, or was killed from outside)
+    // rather than being ended here.
+    bool endedByItself_ = false;
     FrameBuffer in_;
     MessageWriter out_;
     std::string batch_;  // the frames of one write

@@ -210,7 +210,10 @@ constexpr std::uint64_t kFsTruncate = 1ULL << 14;  // ABI 3
 constexpr std::uint64_t kNetTcp = 3;               // bind and connect, ABI 4
 constexpr std::uint64_t kScopes = 3;               // abstract sockets and signals, ABI 6
 
-bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder,
+// checkTruncation: whether Landlock is to refuse truncation too. It then looks up the path of
+// every file opened, even for reading, which costs a scan a few per cent; a scan's
+// seccomp filter refuses truncation already.
+bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder, bool checkTruncation,
                    std::vector<std::string>& left) {
     const long abi =
         ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
@@ -222,7 +225,7 @@ bool ApplyLandlock(ReaderMode mode, const std::filesystem::path& stageFolder,
     if (abi >= 2) {
         writing |= kFsRefer;
     }
-    if (abi >= 3) {
+    if (abi >= 3 && checkTruncation) {
         writing |= kFsTruncate;
     }
     LandlockRulesetAttributes attributes;
@@ -281,11 +284,12 @@ std::uint8_t ApplySandbox(ReaderMode mode, const std::filesystem::path& stageFol
         left.emplace_back("no_new_privs refused");
         return layers;  // neither Landlock nor seccomp go without it
     }
-    if (ApplyLandlock(mode, stageFolder, left)) {
-        layers |= kLandlock;
-    }
     if (ApplySeccomp(mode, left)) {
         layers |= kSeccomp;
+    }
+    const bool truncationRefused = (layers & kSeccomp) != 0 && mode == ReaderMode::kScan;
+    if (ApplyLandlock(mode, stageFolder, !truncationRefused, left)) {
+        layers |= kLandlock;
     }
     return layers;
 }

@@ -29,15 +29,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where a run's archives are parsed. Every archive type is read with libarchive, whose
-// faults a file can trigger (endless loops, unbounded memory): such runs read every archive
-// in sandboxed reader processes. Zip-only runs read in this process for now, where handing
-// each small archive over would cost more than the reading itself.
-ExaminerFactory ExaminersFor(const RunState& state, const TextMatcher& matcher) {
-    if (state.staging.allArchives) {
-        return [search = SearchOfRun(state)] { return std::make_unique<ReaderExaminer>(search); };
-    }
-    return [&matcher] { return std::make_unique<LocalExaminer>(matcher); };
+// Archives are parsed in sandboxed reader processes, never in this one: no file, however it
+// was made, can take the search down (see HACKING.md).
+ExaminerFactory ExaminersFor(const RunState& state) {
+    return [search = SearchOfRun(state)] { return std::make_unique<ReaderExaminer>(search); };
+}
+
+// What the walk does while it waits for a verdict: lets events run; false once the run stops.
+bool WaitingGoesOn(ScanContext& ctx) {
+    ctx.events.waiting();
+    return ctx.state.KeepScanning && !ctx.state.closing;
 }
 
 struct WalkRun {
@@ -59,15 +60,18 @@ struct WalkRun {
     bool defaultShown = false;
     // The examiner of a walk without a pipeline.
     std::unique_ptr<ArchiveExaminer> ownExaminer;
+    bool examinerWaits = false;  // whether the walk's examiner lets events run as it waits
 
     ArchiveExaminer& examiner() {
-        if (pipeline) {
-            return pipeline->walkExaminer();
+        if (!pipeline && !ownExaminer) {
+            ownExaminer = ExaminersFor(ctx.state)();
         }
-        if (!ownExaminer) {
-            ownExaminer = ExaminersFor(ctx.state, matcher)();
+        ArchiveExaminer& chosen = pipeline ? pipeline->walkExaminer() : *ownExaminer;
+        if (!examinerWaits) {
+            chosen.whileWaiting([this] { return WaitingGoesOn(ctx); });
+            examinerWaits = true;
         }
-        return *ownExaminer;
+        return chosen;
     }
 };
 
@@ -216,19 +220,18 @@ bool IsArchiveName(const std::string& name, bool allArchives) {
 
 void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
     WalkRun run{ctx,   MatcherForRun(ctx.state),    nullptr,     nullptr, {},
-                false, ctx.state.IncludeSubFolders, patternText, false,   nullptr};
+                false, ctx.state.IncludeSubFolders, patternText, false,   nullptr,
+                false};
     run.index = IndexForRun(ctx.state, run.matcher);
     ctx.state.IndexAnswers = 0;
     run.pipeline = std::make_unique<ArchivePipeline>(
-        ExaminersFor(ctx.state, run.matcher),
+        ExaminersFor(ctx.state),
         PlannedStagingCall(ctx.state.staging, EffectivePatternText(patternText), {},
                            ctx.state.WorkFolder, false, true),
         folder, run.includeSubFolders, ctx.state.workerThreads, run.index.get());
-    run.pipeline->setWalkExamines(!ctx.state.staging.allArchives);
-    run.pipeline->setWalkWait([&run] {
-        run.ctx.events.waiting();
-        return run.ctx.state.KeepScanning && !run.ctx.state.closing;
-    });
+    // The walk only waits for verdicts, letting events run meanwhile.
+    run.pipeline->setWalkExamines(false);
+    run.pipeline->setWalkWait([&ctx] { return WaitingGoesOn(ctx); });
     Walk(run, folder);
     run.pipeline.reset();
     if (run.index) {
@@ -237,9 +240,12 @@ void ScanFolder(ScanContext& ctx, const fs::path& folder, const QString& pattern
 }
 
 void ScanArchives(ScanContext& ctx, const fs::path& folder, const QString& patternText) {
-    WalkRun run{
-        ctx,    MatcherForRun(ctx.state), nullptr, nullptr, {}, false, false, patternText, false,
-        nullptr};
+    WalkRun run{ctx,     MatcherForRun(ctx.state),
+                nullptr, nullptr,
+                {},      false,
+                false,   patternText,
+                false,   nullptr,
+                false};
     ScanArchivesOf(run, folder);
 }
 

@@ -1,8 +1,12 @@
 #include "scan/ScanRun.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <zip.h>
+
+#include <fstream>
+#include <utility>
 
 #include "archive/UnzipResult.h"
 #include "scan/Formats.h"
@@ -34,6 +38,18 @@ void ExpectedOrder(const fs::path& folder, bool recurse, QStringList& out) {
     }
 }
 
+// Kills every child process of this one (the readers of a run) at once.
+int KillChildren() {
+    int killed = 0;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t pid = 0; children >> pid;) {
+            killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
+        }
+    }
+    return killed;
+}
+
 QStringList Sorted(QStringList names) {
     names.sort();
     return names;
@@ -41,15 +57,28 @@ QStringList Sorted(QStringList names) {
 
 using ScanRunTest = ScanFixture;
 
-// Archives are examined ahead of the walk on a second thread; what the user sees must not
-// change: every archive checked in walk order, rows in walk order, damaged ones never listed.
+// Archives are examined ahead of the walk in reader processes; what the user sees must not
+// change: every archive checked in walk order, rows in walk order, damaged ones never listed,
+// also when readers are killed from outside as the run goes.
 TEST_F(ScanRunTest, ArchivesAreCheckedAndListedInWalkOrder) {
     const std::set<std::string> matching = MakeMixedTree();
-    for (const bool subFolders : {true, false}) {
+    for (const auto& [subFolders, killReaders] :
+         {std::pair{true, false}, std::pair{false, false}, std::pair{true, true}}) {
         SCOPED_TRACE(subFolders ? "with subfolders" : "without");
+        SCOPED_TRACE(killReaders ? "readers killed" : "");
         request.subFolders = subFolders;
         logger.entries = 0;
+        events.notices.clear();
+        int kills = 0;
+        events.onYield = [&](int yield) {
+            if (killReaders && yield % 4 == 1) {
+                kills += KillChildren();
+            }
+        };
         Search("needle", "*.nfo *.diz *.txt");
+        events.onYield = nullptr;
+        EXPECT_TRUE(events.notices.isEmpty()) << events.notices.join('\n').toStdString();
+        EXPECT_EQ(kills > 0, killReaders);
         QStringList expected, expectedRows;
         ExpectedOrder(root.path(), subFolders, expected);
         for (const QString& path : expected) {
