@@ -1,6 +1,7 @@
 // Arbitrary bytes as an archive: extracted to a sink and into a folder. Nothing may crash,
-// leak or be written outside the folder. Inputs whose first byte is odd are named .7z, so
-// that libarchive reads them (whatever format they are); the scan opens inner archives.
+// leak or be written outside the folder. Inputs that do not start as a zip file does ("PK")
+// are named .7z, so that libarchive reads them (whatever format they are); the scan opens
+// inner archives.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,7 +43,7 @@ const fs::path& Scratch() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const bool other = size > 0 && (data[0] & 1) != 0;
+    const bool other = size < 2 || data[0] != 'P' || data[1] != 'K';
     const fs::path zip = Scratch() / (other ? "input.7z" : "input.zip");
     std::error_code removed;
     fs::remove(Scratch() / (other ? "input.zip" : "input.7z"), removed);

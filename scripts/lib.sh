@@ -45,7 +45,7 @@ configure_and_build() {
 }
 
 # The fuzz targets, their build (clang with libFuzzer) and one run of a target.
-QUILLERY_FUZZERS=(unzip matcher command_line audit patterns index)
+QUILLERY_FUZZERS=(unzip matcher command_line audit patterns index reader)
 QUILLERY_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 build_fuzzers() {
@@ -56,7 +56,10 @@ build_fuzzers() {
 }
 
 # run_fuzzer TARGET NEW_INPUTS_DIR [libFuzzer options...]: runs one target over its corpus and
-# seeds; inputs that reach new code are written to NEW_INPUTS_DIR.
+# seeds; inputs that reach new code are written to NEW_INPUTS_DIR. The archive targets (unzip,
+# reader) also start from the archives of every format that the tests write into
+# QUILLERY_FUZZ_SEEDS (see KeepAsFuzzSeed), when it names a folder. A library's allocation that
+# the malloc limit refuses returns null to the library instead of ending the run.
 run_fuzzer() {
     local target="$1"
     local found="$2"
@@ -70,8 +73,12 @@ run_fuzzer() {
         dirs+=("$corpus")
     fi
     dirs+=("$seeds")
-    (cd "$REPO_ROOT/fuzz" && ASAN_OPTIONS="detect_leaks=1" \
+    if [[ ("$target" == unzip || "$target" == reader) && -d "${QUILLERY_FUZZ_SEEDS:-}" ]]; then
+        dirs+=("$QUILLERY_FUZZ_SEEDS")
+    fi
+    (cd "$REPO_ROOT/fuzz" && ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
         "$REPO_ROOT/build/fuzz/fuzz/fuzz_$target" -timeout=20 -rss_limit_mb=3000 \
+        -malloc_limit_mb=1024 \
         -print_final_stats=1 "$@" "${dirs[@]}" 2>&1 |
         grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|INFO: seed|==[0-9]+==|SUMMARY|Done)" || true)
     if ls "$REPO_ROOT"/fuzz/crash-* "$REPO_ROOT"/fuzz/timeout-* "$REPO_ROOT"/fuzz/leak-* \

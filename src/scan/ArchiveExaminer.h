@@ -55,7 +55,7 @@ class ArchiveExaminer {
     virtual std::size_t batchSize() const { return 1; }
     // For an examiner that waits on another process: goOn is called about every 40 ms while it
     // waits, and false from it cancels what is being examined (see examine's cancel).
-    virtual void whileWaiting(std::function<bool()> goOn) { static_cast<void>(goOn); }
+    virtual void whileWaiting(const std::function<bool()>& /*goOn*/) {}
 };
 
 // Makes an examiner for another thread.

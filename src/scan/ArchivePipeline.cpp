@@ -396,12 +396,26 @@ void ArchivePipeline::work() {
 #ifdef __linux__
     pthread_setname_np(pthread_self(), "quillery-work");  // for profilers and top
 #endif
-    const std::unique_ptr<ArchiveExaminer> examiner = examiners_();
     std::unique_lock<std::mutex> lock(mutex_);
     while (!cancel_) {
         if (const std::size_t count = listingWanted(); count > 0) {
             listSome(lock, count, kFoldersPerBatch);
-        } else if (!runQueued(lock, *examiner, 0)) {
+            continue;
+        }
+        PooledExaminer pooled;
+        if (idleExaminers_.empty()) {
+            // Cheap: a reader process starts with the examiner's first archive.
+            pooled = PooledExaminer{examinersMade_++, examiners_()};
+        } else {
+            pooled = std::move(idleExaminers_.front());
+            idleExaminers_.erase(idleExaminers_.begin());
+        }
+        const bool ran = runQueued(lock, *pooled.examiner, 0);
+        const auto place = std::find_if(
+            idleExaminers_.begin(), idleExaminers_.end(),
+            [&pooled](const PooledExaminer& other) { return other.made > pooled.made; });
+        idleExaminers_.insert(place, std::move(pooled));
+        if (!ran) {
             ++idleWorkers_;
             workerWake_.wait(lock);
             --idleWorkers_;

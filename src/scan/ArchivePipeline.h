@@ -143,6 +143,14 @@ class ArchivePipeline {
 
     const ExaminerFactory examiners_;
     std::unique_ptr<ArchiveExaminer> walkExaminer_;
+    // The workers' examiners not in use, oldest first: a worker takes the oldest, so that a
+    // run that reads little keeps to one examiner (one reader process) instead of one each.
+    struct PooledExaminer {
+        std::uint64_t made = 0;  // the how-manieth examiner made
+        std::unique_ptr<ArchiveExaminer> examiner;
+    };
+    std::vector<PooledExaminer> idleExaminers_;
+    std::uint64_t examinersMade_ = 0;
     std::function<bool()> walkGoesOn_;
     bool walkExamines_ = true;
     RunIndex* const index_;

@@ -24,9 +24,7 @@ class ReaderExaminer : public ArchiveExaminer {
     // Handing archives over costs a few wake-ups of both processes per batch: many go
     // together.
     std::size_t batchSize() const override { return 64; }
-    void whileWaiting(std::function<bool()> goOn) override {
-        reader_.whileWaiting(std::move(goOn));
-    }
+    void whileWaiting(const std::function<bool()>& goOn) override { reader_.whileWaiting(goOn); }
 
   private:
     const ReaderSearch search_;

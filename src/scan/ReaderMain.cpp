@@ -1,6 +1,7 @@
 #include "scan/ReaderMain.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include "archive/Staging.h"
 #include "archive/UniqueFd.h"
 #include "scan/ArchiveExaminer.h"
+#include "scan/ReaderLauncher.h"
 #include "scan/ReaderProtocol.h"
 #include "scan/ReaderSearch.h"
 #include "scan/Sandbox.h"
@@ -395,9 +397,39 @@ int ReaderServer::serve() {
 
 }  // namespace
 
+namespace {
+
+int ServeReader(int socket, ReaderMode mode, const std::filesystem::path& folder, pid_t parent,
+                const std::function<void(const std::string&)>& leftOut) {
+    PrepareDescriptors(socket);
+    ::prctl(PR_SET_NAME, "quillery-reader");  // for top and ps
+    // As the program does when it starts (a forked reader comes from before that): with TZ
+    // unset, every conversion to local time looks at /etc/localtime again.
+    const char* zone = std::getenv("TZ");
+    if ((zone == nullptr || *zone == '\0') && ::access("/etc/localtime", R_OK) == 0) {
+        ::setenv("TZ", ":/etc/localtime", 1);  // NOLINT(concurrency-mt-unsafe): one thread yet
+    }
+    std::vector<std::string> left;
+    const std::uint8_t layers = ApplySandbox(mode, folder, parent, left);
+    if (leftOut) {
+        for (const std::string& line : left) {
+            leftOut(line);
+        }
+    }
+    ReaderServer server(socket, layers);
+    return server.serve();
+}
+
+}  // namespace
+
 int RunReaderIfAsked(int argc, char** argv,
                      const std::function<void(const std::string&)>& leftOut) {
     if (argc < 2 || std::strcmp(argv[1], kReaderOption) != 0) {
+        // Not a reader: the readers of this program are forked from here on (while it has
+        // one thread) instead of being started as programs.
+        ReaderLauncher::Start(
+            [leftOut](int socket, ReaderMode mode, const std::filesystem::path& folder,
+                      pid_t parent) { return ServeReader(socket, mode, folder, parent, leftOut); });
         return -1;
     }
     int socket = -1, parent = -1;
@@ -415,16 +447,7 @@ int RunReaderIfAsked(int argc, char** argv,
     } else {
         return kBadArguments;
     }
-    PrepareDescriptors(socket);
-    std::vector<std::string> left;
-    const std::uint8_t layers = ApplySandbox(mode, folder, parent, left);
-    if (leftOut) {
-        for (const std::string& line : left) {
-            leftOut(line);
-        }
-    }
-    ReaderServer server(socket, layers);
-    return server.serve();
+    return ServeReader(socket, mode, folder, parent, leftOut);
 }
 
 }  // namespace quillery

@@ -19,6 +19,7 @@
 
 #include "archive/UnzipCallbacks.h"
 #include "archive/UnzipResult.h"
+#include "scan/ReaderLauncher.h"
 #include "scan/ReaderMain.h"
 
 extern char** environ;
@@ -34,7 +35,7 @@ constexpr milliseconds kMemoryCheckStep{20};
 constexpr milliseconds kGoOnStep{40};
 constexpr milliseconds kProbeDeadline{10'000};
 // How long a reader that closed its socket is given to end by itself.
-constexpr int kLostGraceMs = 50;
+constexpr milliseconds kLostGrace{50};
 // The most summary bytes one examination may send.
 constexpr std::uint64_t kMaxSummaryBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t kBytesPerStep = 10'000'000;
@@ -61,12 +62,8 @@ std::string DescribeEnd(int status) {
     return text;
 }
 
-int Reap(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
-}
+// Long enough for any process that got SIGKILL to be gone.
+constexpr milliseconds kKilledWait{10'000};
 
 ReaderAnswer NotExamined(std::string why, int result = kUnzCorrupt) {
     ReaderAnswer answer;
@@ -115,6 +112,15 @@ bool ReaderProcess::ensure(ReaderMode mode, const std::filesystem::path& folder)
 bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) {
     assert(pid_ == 0);
     endedByItself_ = false;
+    if (ReaderLauncher* launcher = ReaderLauncher::Get();
+        launcher != nullptr && limits_.fromLauncher) {
+        std::string why;
+        if (std::optional<LaunchedReader> launched = launcher->launch(mode, folder, why)) {
+            process_ = std::move(launched->process);
+            return started(launched->pid, std::move(launched->socket), mode, folder);
+        }
+        // Started as a program of its own instead.
+    }
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         failure_ = "reader could not be started: " + std::generic_category().message(errno);
@@ -155,11 +161,16 @@ bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) 
         failure_ = "reader could not be started: " + std::generic_category().message(error);
         return false;
     }
-    ::fcntl(mine.get(), F_SETFL, ::fcntl(mine.get(), F_GETFL) | O_NONBLOCK);
+    return started(pid, std::move(mine), mode, folder);
+}
+
+bool ReaderProcess::started(pid_t pid, UniqueFd socket, ReaderMode mode,
+                            const std::filesystem::path& folder) {
+    ::fcntl(socket.get(), F_SETFL, ::fcntl(socket.get(), F_GETFL) | O_NONBLOCK);
     pid_ = pid;
     mode_ = mode;
     folder_ = folder;
-    socket_ = std::move(mine);
+    socket_ = std::move(socket);
     const std::string statm = "/proc/" + std::to_string(pid) + "/statm";
     statm_ = UniqueFd(::open(statm.c_str(), O_RDONLY | O_CLOEXEC));
     search_.reset();
@@ -171,18 +182,46 @@ bool ReaderProcess::spawn(ReaderMode mode, const std::filesystem::path& folder) 
 
 void ReaderProcess::forget() {
     pid_ = 0;
+    process_.reset();
     socket_.reset();
     statm_.reset();
     search_.reset();
     in_.clear();
 }
 
+void ReaderProcess::signal(int number) {
+    if (process_.valid()) {
+        SignalThroughDescriptor(process_.get(), number);
+    } else {
+        ::kill(pid_, number);
+    }
+}
+
+std::optional<int> ReaderProcess::ended(milliseconds wait) {
+    if (process_.valid()) {
+        ReaderLauncher* launcher = ReaderLauncher::Get();
+        return launcher != nullptr ? launcher->endOf(pid_, wait) : std::nullopt;
+    }
+    const auto until = Clock::now() + wait;
+    int status = 0;
+    for (;;) {
+        const pid_t got = ::waitpid(pid_, &status, WNOHANG);
+        if (got == pid_) {
+            return status;
+        }
+        if ((got < 0 && errno != EINTR) || Clock::now() >= until) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+}
+
 int ReaderProcess::kill() {
     if (pid_ == 0) {
         return 0;
     }
-    ::kill(pid_, SIGKILL);
-    const int status = Reap(pid_);
+    signal(SIGKILL);
+    const int status = ended(kKilledWait).value_or(0);
     forget();
     return status;
 }
@@ -191,29 +230,19 @@ void ReaderProcess::stop() {
     if (pid_ == 0) {
         return;
     }
-    ::kill(pid_, SIGTERM);
-    const auto until = Clock::now() + limits_.stopGrace;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0 && Clock::now() < until) {
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    // Reaped already, SIGKILL reaches nobody and waitpid fails at once.
-    if (::waitpid(pid_, &status, WNOHANG) == 0) {
-        ::kill(pid_, SIGKILL);
-        Reap(pid_);
+    signal(SIGTERM);
+    if (!ended(limits_.stopGrace)) {
+        signal(SIGKILL);
+        ended(kKilledWait);
     }
     forget();
 }
 
 std::string ReaderProcess::lost() {
-    int status = 0;
-    for (int waited = 0; waited < kLostGraceMs; ++waited) {
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            forget();
-            endedByItself_ = true;
-            return DescribeEnd(status);
-        }
-        std::this_thread::sleep_for(milliseconds(1));
+    if (const std::optional<int> status = ended(kLostGrace)) {
+        forget();
+        endedByItself_ = true;
+        return DescribeEnd(*status);
     }
     kill();
     return "reader closed its connection";

@@ -35,6 +35,9 @@ struct ReaderLimits {
     std::size_t pipelineDepth = 64;
     // How long stop() waits after SIGTERM before SIGKILL.
     std::chrono::milliseconds stopGrace{100};
+    // Whether readers are forked by the launcher when there is one (ReaderLauncher), rather
+    // than started as this program run again.
+    bool fromLauncher = true;
 };
 
 // What a reader answered for a job. When examined is false the archive was not examined
@@ -96,7 +99,7 @@ class ReaderProcess {
 
     // goOn is called about every 40 ms while an examination or a stage waits for the reader;
     // when it returns false, what runs is cancelled.
-    void whileWaiting(std::function<bool()> goOn) { goOn_ = std::move(goOn); }
+    void whileWaiting(const std::function<bool()>& goOn) { goOn_ = goOn; }
 
     // Ends the reader: SIGTERM, then SIGKILL after the grace time; reaped.
     void stop();
@@ -112,8 +115,14 @@ class ReaderProcess {
     // A reader in mode (and for folder) runs; false with failure_ when none could start.
     bool ensure(ReaderMode mode, const std::filesystem::path& folder);
     bool spawn(ReaderMode mode, const std::filesystem::path& folder);
+    // Takes on a reader just started; true.
+    bool started(pid_t pid, UniqueFd socket, ReaderMode mode, const std::filesystem::path& folder);
     // Kills the reader at once and reaps it; its wait status.
     int kill();
+    // Sends the reader a signal.
+    void signal(int number);
+    // The reader's wait status once it has ended, waiting up to wait; nullopt if it runs on.
+    std::optional<int> ended(std::chrono::milliseconds wait);
     // Lets go of a reader that was reaped.
     void forget();
     // Whether a wait until until has to end now (cancelled, over the memory limit, past
@@ -137,6 +146,9 @@ class ReaderProcess {
 
     const ReaderLimits limits_;
     pid_t pid_ = 0;
+    // For a reader the launcher forked (see ReaderLauncher): its process descriptor; the
+    // launcher reaps it. Otherwise this process's own child.
+    UniqueFd process_;
     ReaderMode mode_ = ReaderMode::kScan;
     std::filesystem::path folder_;
     UniqueFd socket_;

@@ -86,10 +86,12 @@ TEST_F(FormatsTest, EveryWritableFormatIsSearchedAndUnpackedSafely) {
         bool escape;  // its writer keeps a name that climbs out
     };
     const Row rows[] = {
-        {"a.7z", "7zip", "", true, true},      {"a.tar", "pax", "", true, true},
-        {"a.tgz", "pax", "gzip", true, true},  {"a.TAR.XZ", "pax", "xz", true, true},
-        {"a.tzst", "pax", "zstd", true, true}, {"a.cpio", "cpio", "", true, true},
-        {"a.iso", "iso9660", "", false, true}, {"a.xar", "xar", "", true, false},
+        {"a.7z", "7zip", "", true, true},       {"a.tar", "pax", "", true, true},
+        {"a.tgz", "pax", "gzip", true, true},   {"a.TAR.XZ", "pax", "xz", true, true},
+        {"a.tzst", "pax", "zstd", true, true},  {"a.cpio", "cpio", "", true, true},
+        {"a.iso", "iso9660", "", false, true},  {"a.xar", "xar", "", true, false},
+        {"a.tbz2", "pax", "bzip2", true, true}, {"a.tar.lz", "pax", "lzip", true, true},
+        {"a.zip", "zip", "", true, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -102,6 +104,7 @@ TEST_F(FormatsTest, EveryWritableFormatIsSearchedAndUnpackedSafely) {
             content.erase(content.begin() + 3);
         }
         WriteArchive(archive, row.format, row.filter, content);
+        test::KeepAsFuzzSeed(archive);
 
         ASSERT_EQ(Scan(archive, {"*.txt", "*.NFO"}), kUnzOk);
         std::map<std::string, std::string> expected = {{"docs/readme.txt", "find the needle here"},
@@ -151,6 +154,7 @@ TEST_F(FormatsTest, DamagedJunkAndEncryptedArchivesFailWithoutAsking) {
     if (!test::Run7z({"a", "-bd", "-y", "-pSesame", locked.string(), plain.string()})) {
         GTEST_SKIP() << "the 7z tool is needed to make an encrypted 7z archive";
     }
+    test::KeepAsFuzzSeed(locked);
     EXPECT_EQ(Scan(locked, {"*.txt"}), kUnzEncryptedSkipped);
     EXPECT_TRUE(sink.entries.empty());
     // libarchive cannot decrypt 7z: unpacking fails without a useless question.
@@ -170,6 +174,8 @@ TEST_F(FormatsTest, ZipEntriesInMethodsLibzipLacksAreReadInEveryMode) {
             {"a", "-bd", "-y", "-tzip", "-mm=LZMA", "-pSesame", locked.string(), text.string()})) {
         GTEST_SKIP() << "the 7z tool is needed to make LZMA zips";
     }
+    test::KeepAsFuzzSeed(lzma);
+    test::KeepAsFuzzSeed(locked);
     ASSERT_EQ(Scan(lzma, {"*.txt"}, false), kUnzOk);
     EXPECT_EQ(sink.entries["lzma.txt"], content);
     options.zipFileName = lzma;

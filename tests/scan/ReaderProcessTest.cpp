@@ -16,6 +16,7 @@
 #include "scan/ArchiveExaminer.h"
 #include "scan/ArchivePipeline.h"
 #include "scan/HostileArchives.h"
+#include "scan/ReaderLauncher.h"
 #include "support/FakeQuestions.h"
 #include "support/TempDir.h"
 #include "support/ZipMaker.h"
@@ -38,8 +39,21 @@ long PeakResidentKiB() {
     return usage.ru_maxrss;
 }
 
-class ReaderProcessTest : public ::testing::Test {
+// Every case runs with readers forked by the launcher and with readers started as the
+// program run again.
+class ReaderProcessTest : public ::testing::TestWithParam<bool> {
   protected:
+    void SetUp() override {
+        if (GetParam()) {
+            ASSERT_NE(ReaderLauncher::Get(), nullptr) << "the test program starts no launcher";
+        }
+    }
+    // The limits of a reader of this case: the given ones, started the case's way.
+    ReaderLimits Way(ReaderLimits limits = {}) const {
+        limits.fromLauncher = GetParam();
+        return limits;
+    }
+
     // The call a scan makes for the archive, selecting *.txt (every entry for other formats).
     StagingCall ScanCall(const fs::path& archive, bool allArchives = false) const {
         StagingState staging;
@@ -57,7 +71,7 @@ class ReaderProcessTest : public ::testing::Test {
     ReaderSearch search{QStringLiteral("needle"), false, false, {}};
 };
 
-TEST_F(ReaderProcessTest, ExaminedArchivesGiveTheVerdictsAndSummariesOfThisProcess) {
+TEST_P(ReaderProcessTest, ExaminedArchivesGiveTheVerdictsAndSummariesOfThisProcess) {
     std::string filler;
     while (filler.size() < 300 * 1024) {
         filler += "filler text that goes on\n";
@@ -84,7 +98,7 @@ TEST_F(ReaderProcessTest, ExaminedArchivesGiveTheVerdictsAndSummariesOfThisProce
     };
     ReaderLimits limits;
     limits.pipelineDepth = 3;
-    ReaderProcess reader(limits);
+    ReaderProcess reader(Way(limits));
     // Each search is one batch; each archive with and without its summaries.
     for (const ReaderSearch* batch : {static_cast<const ReaderSearch*>(&search), &audit}) {
         std::vector<ExamineJob> jobs;
@@ -118,7 +132,7 @@ TEST_F(ReaderProcessTest, ExaminedArchivesGiveTheVerdictsAndSummariesOfThisProce
     EXPECT_EQ(reader.starts(), 1U);
 }
 
-TEST_F(ReaderProcessTest, ArchivesThatNeverEndAreStoppedAndNamedWhileThisProcessStaysSmall) {
+TEST_P(ReaderProcessTest, ArchivesThatNeverEndAreStoppedAndNamedWhileThisProcessStaysSmall) {
     const fs::path iso = Hostile("loop.iso", kRockRidgeLoopIso);
     const fs::path xar = Hostile("self.xar", kXarSelfLink);
     ReaderLimits limits;
@@ -139,7 +153,7 @@ TEST_F(ReaderProcessTest, ArchivesThatNeverEndAreStoppedAndNamedWhileThisProcess
     const long peakBefore = PeakResidentKiB();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ReaderProcess reader(limits);
+        ReaderProcess reader(Way(limits));
         // A reader that is known to run, so that its end can be seen.
         const ProbeAnswer probe =
             reader.probe(root / "probe", row.stage ? root / "staged" : fs::path());
@@ -168,12 +182,12 @@ TEST_F(ReaderProcessTest, ArchivesThatNeverEndAreStoppedAndNamedWhileThisProcess
 
 // A reader killed from outside gets its job again in a fresh reader; killed a second time on
 // the same job, the job fails and the rest go on.
-TEST_F(ReaderProcessTest, AKilledReaderIsReplacedAndItsJobTriedOnceMore) {
+TEST_P(ReaderProcessTest, AKilledReaderIsReplacedAndItsJobTriedOnceMore) {
     for (const char* name : {"a.zip", "b.zip", "c.zip"}) {
         MakeZip(root / name, {{"x.txt", std::string("needle in ") + name}});
     }
     const fs::path xar = Hostile("self.xar", kXarSelfLink);
-    ReaderProcess reader;  // deadlines far beyond the test
+    ReaderProcess reader(Way());  // deadlines far beyond the test
     const std::vector<ExamineJob> jobs = {{ScanCall(root / "a.zip")},
                                           {ScanCall(xar, true)},
                                           {ScanCall(root / "b.zip")},
@@ -210,10 +224,10 @@ TEST_F(ReaderProcessTest, AKilledReaderIsReplacedAndItsJobTriedOnceMore) {
     EXPECT_TRUE(Gone(last));
 }
 
-TEST_F(ReaderProcessTest, CancellingAStuckReaderReturnsAtOnce) {
+TEST_P(ReaderProcessTest, CancellingAStuckReaderReturnsAtOnce) {
     const fs::path xar = Hostile("self.xar", kXarSelfLink);
     MakeZip(root / "a.zip", {{"x.txt", "needle"}});
-    ReaderProcess reader;
+    ReaderProcess reader(Way());
     std::atomic<bool> cancel{false};
     Clock::time_point cancelledAt;
     std::thread canceller([&] {
@@ -237,8 +251,8 @@ TEST_F(ReaderProcessTest, CancellingAStuckReaderReturnsAtOnce) {
     EXPECT_EQ(reader.pid(), 0);
 }
 
-TEST_F(ReaderProcessTest, AScanningReaderCannotConnectOrWriteAndAStagingOneWritesOnlyItsFolder) {
-    ReaderProcess reader;
+TEST_P(ReaderProcessTest, AScanningReaderCannotConnectOrWriteAndAStagingOneWritesOnlyItsFolder) {
+    ReaderProcess reader(Way());
     const ProbeAnswer scan = reader.probe(root / "written-by-scan");
     ASSERT_TRUE(scan.answered) << scan.failure;
     EXPECT_FALSE(fs::exists(root / "written-by-scan"));
@@ -284,6 +298,11 @@ TEST_F(ReaderProcessTest, AScanningReaderCannotConnectOrWriteAndAStagingOneWrite
     EXPECT_EQ(beside.openErrno, EACCES);
     EXPECT_FALSE(fs::exists(root / "beside"));
 }
+
+INSTANTIATE_TEST_SUITE_P(StartedEitherWay, ReaderProcessTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Forked" : "Run";
+                         });
 
 }  // namespace
 }  // namespace quillery::test

@@ -4,6 +4,9 @@
 #include <archive_entry.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <system_error>
+
 #include <QProcess>
 #include <QStringList>
 
@@ -44,6 +47,17 @@ void WriteArchive(const std::filesystem::path& path, const std::string& format,
     }
     EXPECT_EQ(archive_write_close(a), ARCHIVE_OK) << archive_error_string(a);
     archive_write_free(a);
+}
+
+void KeepAsFuzzSeed(const std::filesystem::path& archive) {
+    const char* folder = std::getenv("QUILLERY_FUZZ_SEEDS");
+    if (folder == nullptr || *folder == '\0') {
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::copy_file(archive, std::filesystem::path(folder) / archive.filename(),
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    EXPECT_FALSE(ec) << archive << ": " << ec.message();
 }
 
 bool Run7z(const std::vector<std::string>& arguments) {

@@ -20,6 +20,10 @@ struct ArchiveFile {
 void WriteArchive(const std::filesystem::path& path, const std::string& format,
                   const std::string& filter, const std::vector<ArchiveFile>& entries);
 
+// Copies a test archive into the folder QUILLERY_FUZZ_SEEDS names, when it is set (scripts/test
+// sets it), as a seed for the fuzz targets that read archives.
+void KeepAsFuzzSeed(const std::filesystem::path& archive);
+
 // Runs the 7z tool with the arguments, quietly; false when it is missing or fails.
 bool Run7z(const std::vector<std::string>& arguments);
 
