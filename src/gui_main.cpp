@@ -14,6 +14,7 @@
 #include "scan/ReaderMain.h"
 
 int main(int argc, char** argv) {
+    quillery::HoldStandardDescriptors();
     if (const int status = quillery::RunReaderIfAsked(argc, argv, quillery::TellLeftOutLayer);
         status >= 0) {
         return status;

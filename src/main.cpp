@@ -46,6 +46,7 @@ int StartWindows(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    quillery::HoldStandardDescriptors();
     if (const int status = quillery::RunReaderIfAsked(argc, argv, quillery::TellLeftOutLayer);
         status >= 0) {
         return status;

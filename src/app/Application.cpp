@@ -92,11 +92,13 @@ int Application::start(const QString& argumentText, const CommandLineRequest& re
     StartUp(state_, form_, questions_);
 
     questions_.setUnattended(true);
-    if (RunCommandLine(context_, form_, questions_.unattended(), argumentText, request)) {
+    std::string writeError;
+    if (RunCommandLine(context_, form_, questions_.unattended(), argumentText, request,
+                       writeError)) {
         if (interrupted_) {
             return kInterruptedStatus;  // shut down already, for the signal
         }
-        const int status = FinishCommandLine(state_, w.statusText(), request);
+        const int status = FinishCommandLine(state_, w.statusText(), request, writeError);
         shutdown();
         return status;
     }

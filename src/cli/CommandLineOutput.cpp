@@ -3,7 +3,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 #include "text/ShownPath.h"
 
@@ -36,10 +38,14 @@ void CommandLineOutput::archiveDecided(const std::string& archive, bool matched)
         erase();  // standard output may share the terminal
         const std::string& bytes = archive;
         const char end = choice_.nullEnds ? '\0' : '\n';
+        errno = 0;
         if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
             std::fputc(end, stdout) == EOF || std::fflush(stdout) != 0) {
-            // Nobody reads the list any more (the reader of a pipe has ended): the run stops
-            // at the next archive and ends as a stopped run does.
+            // The run stops at the next archive and ends as a stopped run does. When the
+            // reader of a pipe has ended, that is all: nobody reads the list any more.
+            if (errno != EPIPE) {
+                writeError_ = std::generic_category().message(errno != 0 ? errno : EIO);
+            }
             outputClosed_ = true;
             state_.KeepScanning = false;
         }

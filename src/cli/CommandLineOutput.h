@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <filesystem>
+#include <string>
 
 #include "scan/RunState.h"
 #include "scan/ScanContext.h"
@@ -28,6 +29,8 @@ class CommandLineOutput : public RunListener {
     void archiveDecided(const std::string& archive, bool matched) override;
     // Takes the status line off the terminal (before other text goes there, and at the end).
     void erase();
+    // Why the list could not be written (empty when it could, or when only its reader left).
+    const std::string& writeError() const { return writeError_; }
 
   private:
     void drawWhenDue();
@@ -38,6 +41,7 @@ class CommandLineOutput : public RunListener {
     QElapsedTimer sinceDraw_;
     bool shown_ = false;
     bool outputClosed_ = false;
+    std::string writeError_;
 };
 
 }  // namespace quillery

@@ -3,7 +3,9 @@
 #include <unistd.h>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 #include "cli/CommandLineOutput.h"
 #include "scan/ScanRun.h"
@@ -36,7 +38,8 @@ void StartUp(RunState& state, FormBoxes& view, Questions& questions) {
 }
 
 bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
-                    const QString& argumentText, const CommandLineRequest& request) {
+                    const QString& argumentText, const CommandLineRequest& request,
+                    std::string& writeError) {
     CommandLineOutput output(ctx.state,
                              {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1});
     ctx.listener = &output;
@@ -44,16 +47,25 @@ bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answ
     const bool ran = ProcessCommandLine(ctx, form, argumentText, request);
     answers.setBeforeMessage({});
     ctx.listener = nullptr;
+    writeError = output.writeError();
     return ran;
 }
 
 int FinishCommandLine(const RunState& state, const QString& statusText,
-                      const CommandLineRequest& request) {
+                      const CommandLineRequest& request, std::string writeError) {
     if (state.lastRun != RunOutcome::Refused) {
         // With the list on standard output, the summary goes beside it.
         std::FILE* summary = request.list ? stderr : stdout;
-        std::fprintf(summary, "%s\n", statusText.toLocal8Bit().constData());
-        std::fflush(summary);
+        errno = 0;
+        if ((std::fprintf(summary, "%s\n", statusText.toLocal8Bit().constData()) < 0 ||
+             std::fflush(summary) != 0) &&
+            summary == stdout && errno != EPIPE && writeError.empty()) {
+            writeError = std::generic_category().message(errno != 0 ? errno : EIO);
+        }
+    }
+    if (!writeError.empty()) {
+        std::fprintf(stderr, "quillery: write error: %s\n", writeError.c_str());
+        return 2;
     }
     switch (state.lastRun) {
         case RunOutcome::Matched:

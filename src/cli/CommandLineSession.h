@@ -19,14 +19,18 @@ void StartUp(RunState& state, FormBoxes& form, Questions& questions);
 
 // Runs what the arguments ask for, unattended: answers' messages first take the status line
 // off the terminal, and the matches are listed as the request says. True when a run took
-// place (or was refused); the program then ends.
+// place (or was refused); the program then ends. writeError gets why the list could not be
+// written to standard output, if it could not (a closed pipe is no error).
 bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
-                    const QString& argumentText, const CommandLineRequest& request);
+                    const QString& argumentText, const CommandLineRequest& request,
+                    std::string& writeError);
 
 // Writes the summary line of a run from the command line (to standard error when the list
-// takes standard output), unless it was refused, and gives the program's exit status.
+// takes standard output), unless it was refused, and gives the program's exit status: 2
+// after "quillery: write error: ..." when the output could not be written (writeError, or
+// the summary itself).
 int FinishCommandLine(const RunState& state, const QString& statusText,
-                      const CommandLineRequest& request);
+                      const CommandLineRequest& request, std::string writeError);
 
 // What the log records of the last run, from the state, the pattern text and the result
 // list's rows.

@@ -15,7 +15,8 @@ ConsoleRun::ConsoleRun() : context_{state_, form_, questions_, this} {
 
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
     StartUp(state_, form_, questions_);
-    if (!RunCommandLine(context_, form_, questions_, argumentText, request)) {
+    std::string writeError;
+    if (!RunCommandLine(context_, form_, questions_, argumentText, request, writeError)) {
         // Only a request that RunsASearch takes comes here, so this does not happen; if it
         // did, nothing was run and the stored settings stay as they are.
         std::fputs("quillery: the arguments start no search. See quillery --help.\n", stderr);
@@ -25,7 +26,7 @@ int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& reque
     if (interrupted_) {
         return kInterruptedStatus;  // shut down already, for the signal
     }
-    const int status = FinishCommandLine(state_, form_.statusText(), request);
+    const int status = FinishCommandLine(state_, form_.statusText(), request, writeError);
     shutdown(true);
     return status;
 }

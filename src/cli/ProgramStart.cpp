@@ -4,6 +4,10 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "cli/Usage.h"
@@ -23,6 +27,19 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 }
 
 }  // namespace
+
+void HoldStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // Read-only: a write through it fails with EBADF, as it does on a closed one.
+            const int held = ::open("/dev/null", O_RDONLY);
+            if (held >= 0 && held != fd) {
+                ::dup2(held, fd);
+                ::close(held);
+            }
+        }
+    }
+}
 
 ProgramArguments StartProgram(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(FilterMessages);

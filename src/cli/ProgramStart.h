@@ -21,6 +21,11 @@ struct ProgramArguments {
 // with --help, --version and wrong options answered at once.
 ProgramArguments StartProgram(int argc, char** argv);
 
+// Call first in main: a standard stream that is closed gets a descriptor that cannot be
+// written (so that writing to it fails, and is reported, instead of landing in whatever file
+// the program opens first under its number).
+void HoldStandardDescriptors();
+
 // Whether a window could be shown (DISPLAY or WAYLAND_DISPLAY is set).
 bool HasDisplay();
 

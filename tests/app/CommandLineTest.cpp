@@ -301,6 +301,46 @@ TEST_F(BinaryRun, ListedPathsAreTheLoggedMatchesInWalkOrder) {
     EXPECT_EQ(r.out, QString(lines).replace('\n', QChar(0)));
 }
 
+// Output that cannot be written ends the run with a message and status 2; a pipe whose
+// reader has gone only stops it, quietly.
+TEST_F(BinaryRun, OutputThatCannotBeWrittenIsAWriteError) {
+    const struct {
+        const char* name;
+        const char* list;   // "--list" or ""
+        const char* shell;  // how the program's standard output is set up
+        const char* error;  // the message ending standard error, or nullptr for none
+    } rows[] = {
+        {"the list on a full disk", "--list", R"(exec "$0" "$@" >/dev/full)",
+         "quillery: write error: No space left on device\n"},
+        {"the summary on a full disk", "", R"(exec "$0" "$@" >/dev/full)",
+         "quillery: write error: No space left on device\n"},
+        {"a closed standard output", "--list", R"(exec "$0" "$@" >&-)",
+         "quillery: write error: Bad file descriptor\n"},
+        {"a pipe nobody reads", "--list", R"("$0" "$@" | true; exit "${PIPESTATUS[0]}")", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QStringList arguments = {"-c",       row.shell,  QStringLiteral(QUILLERY_BINARY),
+                                 "--folder", Text(zips), "--search",
+                                 "hello"};
+        if (*row.list != '\0') {
+            arguments.push_back(row.list);
+        }
+        QProcess process;
+        process.setProcessEnvironment(Environment());
+        process.setWorkingDirectory(Text(work));
+        process.start(QStringLiteral("bash"), arguments);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        if (row.error != nullptr) {
+            EXPECT_EQ(process.exitCode(), 2);
+            EXPECT_TRUE(err.endsWith(row.error)) << err.toStdString();
+        } else {
+            EXPECT_FALSE(err.contains("write error")) << err.toStdString();
+        }
+    }
+}
+
 // A signal ends a run at the next archive and the program as closing its window does.
 TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
     // So many long matching paths that they fill the pipe: the program waits to write until
