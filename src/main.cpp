@@ -16,6 +16,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ConsoleRun.h"
+#include "cli/FolderCheck.h"
 #include "cli/Notices.h"
 #include "cli/ProgramStart.h"
 #include "cli/SignalWatcher.h"
@@ -64,6 +65,15 @@ int main(int argc, char** argv) {
             return 2;
         }
         return StartWindows(argv);
+    }
+    // Options and values name the folder as given: one that is not there is refused before
+    // anything runs (the switch line leaves that to the run, as it always has).
+    if (parsed.request.separateWords) {
+        if (const QString problem = quillery::FolderProblem(*parsed.request.switches.folder);
+            !problem.isEmpty()) {
+            std::fprintf(stderr, "quillery: %s\n", problem.toLocal8Bit().constData());
+            return 2;
+        }
     }
     // Closing the pipe that a list goes to is reported by the write, not by a signal.
     std::signal(SIGPIPE, SIG_IGN);

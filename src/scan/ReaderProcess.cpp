@@ -245,6 +245,7 @@ std::string ReaderProcess::lost() {
         return DescribeEnd(*status);
     }
     kill();
+    endedByItself_ = true;  // it went without being asked to
     return "reader closed its connection";
 }
 

@@ -241,6 +241,20 @@ TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatchedOrWhyNothingRanAndLeavesTh
         {{}, 2, "", "no display"},
         {{"-search=hello"}, 2, "", "no display"},
         {{"-folder=" + Text(zips)}, 2, "", "no display"},
+        // Options and values: a folder that cannot be searched is refused, naming it.
+        {{"--folder", Text(zips / "none"), "--search", "hello"},
+         2,
+         "",
+         "quillery: " + Text(zips / "none") + ": No such file or directory\n"},
+        {{"--folder", Text(zips / "a.zip"), "--search", "hello"},
+         2,
+         "",
+         "quillery: " + Text(zips / "a.zip") + ": Not a directory\n"},
+        {{"--folder=~/zips", "--search=hello"},
+         2,
+         "",
+         "quillery: ~/zips: No such file or directory (the shell does not expand ~ after =: "
+         "write --folder ~/...)\n"},
         {{"-folder=" + Text(zips), "-audit"},
          2,
          "",
@@ -266,7 +280,7 @@ TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatchedOrWhyNothingRanAndLeavesTh
         EXPECT_EQ(r.out, c.out);
         EXPECT_TRUE(c.exitCode == 0 ? r.err.isEmpty() : r.err.contains(c.err))
             << r.err.toStdString();
-        if (c.exitCode == 0 || c.err == "no display") {
+        if (c.exitCode == 0 || c.err == "no display" || c.err.startsWith("quillery: ")) {
             EXPECT_EQ(Settings(), stored);
             EXPECT_FALSE(fs::exists(work / "Quillery 0.67 .Log"));
         }
