@@ -70,6 +70,8 @@ constexpr LongOption kLongOptions[] = {
     {"all-archives", nullptr, "every archive type, not only zip"},
     {"no-index", nullptr, "read every archive, without the index"},
     {"list", nullptr, "matching archives' paths on standard output"},
+    {"log", "FILE", "append the run's log entry to FILE instead of the working folder's log"},
+    {"no-log", nullptr, "write no log entry"},
     {"null", nullptr, "end each listed path with a NUL byte"},
     {"help", nullptr, "the usage text"},
     {"version", nullptr, "the version"},
@@ -149,6 +151,8 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     request.switches.noIndex = parser.isSet(QStringLiteral("no-index"));
     request.list = parser.isSet(QStringLiteral("list"));
     request.nullEnds = parser.isSet(QStringLiteral("null"));
+    request.logFile = value("log");
+    request.noLog = parser.isSet(QStringLiteral("no-log"));
     return parsed;
 }
 

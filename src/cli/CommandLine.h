@@ -38,6 +38,8 @@ struct CommandLineRequest {
     bool list = false;                 // each matching archive's path on standard output
     bool nullEnds = false;             // those paths end with a NUL byte instead of a line end
     std::optional<QString> auditFile;  // audit strings from this file instead of audit.txt
+    std::optional<QString> logFile;    // the log entry appended here instead of the usual log
+    bool noLog = false;                // no log entry at all
     bool separateWords = false;        // given as options and values, not as one switch text
 
     bool operator==(const CommandLineRequest&) const = default;

@@ -14,6 +14,10 @@ ConsoleRun::ConsoleRun() : context_{state_, form_, questions_, this} {
 }
 
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
+    writesLog_ = !request.noLog;
+    if (request.logFile) {
+        log_.setFile(*request.logFile);
+    }
     StartUp(state_, form_, questions_);
     std::string writeError;
     if (!RunCommandLine(context_, form_, questions_, argumentText, request, writeError)) {
@@ -44,8 +48,11 @@ void ConsoleRun::shutdown(bool storeSettings) {
 }
 
 void ConsoleRun::writeRunLog() {
+    if (!writesLog_) {
+        return;
+    }
     if (log_.write(RunLogInputOf(state_, form_.patternText(), form_.matches()), QString()).failed) {
-        questions_.message(QStringLiteral("Can't open log file - ") + LogFileName(), TitleText(),
+        questions_.message(QStringLiteral("Can't open log file - ") + log_.file(), TitleText(),
                            MessageStyle::Critical);
     }
 }

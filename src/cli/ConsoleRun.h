@@ -35,6 +35,7 @@ class ConsoleRun : public QObject, private RunLogger {
     UnattendedQuestions questions_;
     RunLogWriter log_;
     ScanContext context_;
+    bool writesLog_ = true;
     bool shutDown_ = false;
     bool interrupted_ = false;
 };

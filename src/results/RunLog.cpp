@@ -98,7 +98,7 @@ RunLogWriter::Outcome RunLogWriter::write(const RunLogInput& input, const QStrin
     if (input.filesChecked == 0) {
         return {false, boxText};
     }
-    QFile file(LogFileName());
+    QFile file(this->file());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         return {true, boxText};
     }

@@ -56,9 +56,13 @@ class RunLogWriter {
                   const QDateTime& now = QDateTime::currentDateTime());
 
     bool headerWritten() const { return headerWritten_; }
+    // The file the entries go to: LogFileName() in the working folder unless set.
+    void setFile(const QString& file) { file_ = file; }
+    QString file() const { return file_.isEmpty() ? LogFileName() : file_; }
 
   private:
     bool headerWritten_ = false;
+    QString file_;
 };
 
 }  // namespace quillery

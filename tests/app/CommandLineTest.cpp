@@ -313,6 +313,17 @@ TEST_F(BinaryRun, ListedPathsAreTheLoggedMatchesInWalkOrder) {
     const QString lines = r.out;
     r = Run({"--folder=" + oddText, "--search=hello", "--list", "--null"});
     EXPECT_EQ(r.out, QString(lines).replace('\n', QChar(0)));
+
+    // --log appends the entry to another file, --no-log writes none.
+    fs::remove(work / "Quillery 0.67 .Log");
+    const fs::path elsewhere = root / "elsewhere.log";
+    r = Run({"--folder", oddText, "--search", "hello", "--log", Text(elsewhere)});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_NE(ReadFileBytes(elsewhere).find("--log " + elsewhere.string() + "\""),
+              std::string::npos);
+    r = Run({"--folder", oddText, "--search", "hello", "--no-log"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(fs::exists(work / "Quillery 0.67 .Log"));
 }
 
 // Output that cannot be written ends the run with a message and status 2; a pipe whose
