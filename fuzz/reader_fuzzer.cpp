@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "InputArchive.h"
 #include "archive/Staging.h"
 #include "archive/UnzipResult.h"
 #include "scan/ReaderMain.h"
@@ -21,17 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
-
-const fs::path& Scratch() {
-    static const fs::path root = [] {
-        std::string pattern = (fs::temp_directory_path() / "quillery_reader_fuzz_XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        return fs::path(pattern);
-    }();
-    return root;
-}
 
 quillery::ReaderLimits FuzzLimits() {
     quillery::ReaderLimits limits;
@@ -57,15 +47,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const bool other = size < 2 || data[0] != 'P' || data[1] != 'K';
+    using quillery::fuzz::Scratch;
+    const bool other = quillery::fuzz::ForLibarchive(data, size);
     const bool summarise = (size & 1) != 0;
-    const fs::path archive = Scratch() / (other ? "input.7z" : "input.zip");
-    std::error_code removed;
-    fs::remove(Scratch() / (other ? "input.zip" : "input.7z"), removed);
-    if (FILE* f = std::fopen(archive.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    const fs::path archive = quillery::fuzz::WriteInputArchive(data, size);
     quillery::StagingState staging;
     staging.allArchives = true;
     const quillery::StagingCall call = quillery::PlannedStagingCall(

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "InputArchive.h"
 #include "archive/Unzip.h"
 
 namespace {
@@ -29,29 +30,12 @@ class CountingSink : public quillery::EntrySink {
     std::size_t bytes = 0;
 };
 
-const fs::path& Scratch() {
-    static const fs::path root = [] {
-        std::string pattern = (fs::temp_directory_path() / "quillery_fuzz_XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        return fs::path(pattern);
-    }();
-    return root;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const bool other = size < 2 || data[0] != 'P' || data[1] != 'K';
-    const fs::path zip = Scratch() / (other ? "input.7z" : "input.zip");
-    std::error_code removed;
-    fs::remove(Scratch() / (other ? "input.zip" : "input.7z"), removed);
+    using quillery::fuzz::Scratch;
+    const fs::path zip = quillery::fuzz::WriteInputArchive(data, size);
     const fs::path out = Scratch() / "out" / "target";
-    if (FILE* f = std::fopen(zip.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
     std::error_code ec;
     fs::remove_all(Scratch() / "out", ec);
     fs::create_directories(out, ec);

@@ -14,7 +14,7 @@
 #include "scan/ReaderMain.h"
 
 int main(int argc, char** argv) {
-    quillery::HoldStandardDescriptors();
+    quillery::PrepareProcess();
     if (const int status = quillery::RunReaderIfAsked(argc, argv, quillery::TellLeftOutLayer);
         status >= 0) {
         return status;

@@ -47,7 +47,7 @@ int StartWindows(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    quillery::HoldStandardDescriptors();
+    quillery::PrepareProcess();
     if (const int status = quillery::RunReaderIfAsked(argc, argv, quillery::TellLeftOutLayer);
         status >= 0) {
         return status;

@@ -1,6 +1,5 @@
 #include "cli/ProgramStart.h"
 
-#include <QFile>
 #include <QString>
 #include <QtGlobal>
 
@@ -9,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/Usage.h"
 
@@ -28,7 +28,14 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 
 }  // namespace
 
-void HoldStandardDescriptors() {
+void PrepareProcess() {
+    // The same zone, named so that the C library reads it once instead of checking the zone
+    // file at every time conversion (libzip converts every entry's date). Before the reader
+    // launcher is forked, so that its readers have it too.
+    const char* zone = std::getenv("TZ");
+    if ((zone == nullptr || *zone == '\0') && ::access("/etc/localtime", R_OK) == 0) {
+        ::setenv("TZ", ":/etc/localtime", 1);  // NOLINT(concurrency-mt-unsafe): one thread yet
+    }
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
             // Read-only: a write through it fails with EBADF, as it does on a closed one.
@@ -43,11 +50,6 @@ void HoldStandardDescriptors() {
 
 ProgramArguments StartProgram(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(FilterMessages);
-    // The same zone, named so that the C library reads it once instead of checking the zone
-    // file at every time conversion (libzip converts every entry's date).
-    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/etc/localtime"))) {
-        qputenv("TZ", ":/etc/localtime");
-    }
     ProgramArguments program;
     for (int i = 1; i < argc; ++i) {
         program.words.push_back(QString::fromLocal8Bit(argv[i]));

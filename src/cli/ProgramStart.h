@@ -16,15 +16,16 @@ struct ProgramArguments {
     std::optional<int> exitStatus;
 };
 
-// What both programs do first: Qt's notes that say nothing to a user are filtered out, the
-// local time zone is named so that the C library reads it once, and the arguments are read,
+// What both programs do next: Qt's notes that say nothing to a user are filtered out, and
+// the arguments are read,
 // with --help, --version and wrong options answered at once.
 ProgramArguments StartProgram(int argc, char** argv);
 
-// Call first in main: a standard stream that is closed gets a descriptor that cannot be
-// written (so that writing to it fails, and is reported, instead of landing in whatever file
-// the program opens first under its number).
-void HoldStandardDescriptors();
+// Call first in main, before the reader launcher is forked: the local time zone is named so
+// that the C library reads it once, and a standard stream that is closed gets a descriptor
+// that cannot be written (so that writing to it fails, and is reported, instead of landing in
+// whatever file the program opens first under its number).
+void PrepareProcess();
 
 // Whether a window could be shown (DISPLAY or WAYLAND_DISPLAY is set).
 bool HasDisplay();

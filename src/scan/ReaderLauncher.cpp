@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <system_error>
 #include <utility>
@@ -42,14 +43,11 @@ std::unique_ptr<ReaderLauncher>& Instance() {
     return launcher;
 }
 
-int ThreadCount() {
-    int count = 0;
+// How many threads this process has (0 when that cannot be told).
+long ThreadCount() {
     std::error_code ec;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
-         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        ++count;
-    }
-    return count;
+    const std::filesystem::directory_iterator tasks("/proc/self/task", ec);
+    return ec ? 0 : std::distance(tasks, std::filesystem::directory_iterator());
 }
 
 void SendNote(int control, const Note& note, const int* fds = nullptr, std::size_t count = 0) {

@@ -403,12 +403,6 @@ int ServeReader(int socket, ReaderMode mode, const std::filesystem::path& folder
                 const std::function<void(const std::string&)>& leftOut) {
     PrepareDescriptors(socket);
     ::prctl(PR_SET_NAME, "quillery-reader");  // for top and ps
-    // As the program does when it starts (a forked reader comes from before that): with TZ
-    // unset, every conversion to local time looks at /etc/localtime again.
-    const char* zone = std::getenv("TZ");
-    if ((zone == nullptr || *zone == '\0') && ::access("/etc/localtime", R_OK) == 0) {
-        ::setenv("TZ", ":/etc/localtime", 1);  // NOLINT(concurrency-mt-unsafe): one thread yet
-    }
     std::vector<std::string> left;
     const std::uint8_t layers = ApplySandbox(mode, folder, parent, left);
     if (leftOut) {
