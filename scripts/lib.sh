@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The Quillery developers
 # Shared helpers for the build scripts: package installation and configuration.
 set -euo pipefail
 
