@@ -15,7 +15,7 @@ QUILLERY_PACKAGES=(
 )
 
 # What scripts/package needs beside them.
-QUILLERY_PACKAGE_TOOLS=(dpkg-dev fakeroot file lintian)
+QUILLERY_PACKAGE_TOOLS=(dpkg-dev fakeroot file lintian appstream)
 
 # Installs the packages that are missing; does nothing when all are present.
 ensure_packages() {
