@@ -56,6 +56,9 @@ class ArchiveExaminer {
     // For an examiner that waits on another process: goOn is called about every 40 ms while it
     // waits, and false from it cancels what is being examined (see examine's cancel).
     virtual void whileWaiting(const std::function<bool()>& /*goOn*/) {}
+    // Gets ready for archives to come (starts its reader, say), so that the first one does
+    // not wait for that.
+    virtual void prepare() {}
 };
 
 // Makes an examiner for another thread.

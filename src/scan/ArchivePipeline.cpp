@@ -64,6 +64,11 @@ ArchivePipeline::ArchivePipeline(ExaminerFactory examiners, StagingCall plan, fs
       memoryLimit_(MemoryLimitFor(workers)),
       lister_(std::move(root), includeSubFolders, plan_.options.allArchives),
       jobs_(aheadArchives_) {
+    if (workers > 0) {
+        // The first examiner's reader gets ready while the workers list the first archives.
+        idleExaminers_.push_back(PooledExaminer{examinersMade_++, examiners_()});
+        idleExaminers_.back().examiner->prepare();
+    }
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         try {

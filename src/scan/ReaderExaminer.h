@@ -25,6 +25,7 @@ class ReaderExaminer : public ArchiveExaminer {
     // together.
     std::size_t batchSize() const override { return 64; }
     void whileWaiting(const std::function<bool()>& goOn) override { reader_.whileWaiting(goOn); }
+    void prepare() override { reader_.prepare(); }
 
   private:
     const ReaderSearch search_;

@@ -252,7 +252,9 @@ bool ReaderLauncher::receive(milliseconds wait, std::optional<LaunchedReader>* l
         return true;
     }
     if (note.kind == NoteKind::kEnded) {
-        ended_[note.pid] = note.value;
+        if (forsaken_.erase(note.pid) == 0) {
+            ended_[note.pid] = note.value;
+        }
     } else if (note.kind == NoteKind::kLaunched && launched != nullptr) {
         if (note.value == 0 && count == 2) {
             *launched = LaunchedReader{note.pid, std::move(fds[0]), std::move(fds[1])};
@@ -312,6 +314,13 @@ std::optional<int> ReaderLauncher::endOf(pid_t pid, milliseconds wait) {
             return std::nullopt;
         }
         receive(left, nullptr, nullptr);
+    }
+}
+
+void ReaderLauncher::forsake(pid_t pid) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_.erase(pid) == 0) {
+        forsaken_.insert(pid);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "archive/UniqueFd.h"
@@ -56,6 +57,8 @@ class ReaderLauncher {
     // The wait status of a reader it launched, once it has ended and been reaped, waiting up
     // to wait for it; nullopt when it has not ended by then (or the launcher is gone).
     std::optional<int> endOf(pid_t pid, std::chrono::milliseconds wait);
+    // No one will ask for the end of this reader (killed, say): its status is not kept.
+    void forsake(pid_t pid);
 
     explicit ReaderLauncher(UniqueFd control) : control_(std::move(control)) {}
 
@@ -69,6 +72,9 @@ class ReaderLauncher {
     UniqueFd control_;
     bool gone_ = false;
     std::map<pid_t, int> ended_;  // wait statuses not yet asked for
+    // Readers whose end is not asked for and not reported yet. A reader's end is reported
+    // before a reader launched after it is, so a number used again is never mistaken.
+    std::set<pid_t> forsaken_;
 };
 
 }  // namespace quillery

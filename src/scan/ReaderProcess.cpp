@@ -230,6 +230,17 @@ void ReaderProcess::stop() {
     if (pid_ == 0) {
         return;
     }
+    if (process_.valid()) {
+        // The launcher reaps it. A reader keeps nothing that a kill would lose (what it
+        // writes, it writes to its own files, which the caller removes or keeps as they are),
+        // so it ends at once, and nothing here waits for the launcher to see it go.
+        signal(SIGKILL);
+        if (ReaderLauncher* launcher = ReaderLauncher::Get(); launcher != nullptr) {
+            launcher->forsake(pid_);
+        }
+        forget();
+        return;
+    }
     signal(SIGTERM);
     if (!ended(limits_.stopGrace)) {
         signal(SIGKILL);

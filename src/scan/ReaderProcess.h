@@ -92,6 +92,9 @@ class ReaderProcess {
     ReaderAnswer stage(const StagingCall& call, StagingState* state, Questions* questions,
                        const std::atomic<bool>* cancel = nullptr);
 
+    // Starts the reader for scanning, unless it runs already.
+    void prepare() { ensure(ReaderMode::kScan, {}); }
+
     // Asks the reader for scanning (stageFolder empty) or the one staging to stageFolder to
     // try to create a socket and open path for writing.
     ProbeAnswer probe(const std::filesystem::path& path,

@@ -29,8 +29,16 @@ using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
 // Whether the process is gone and reaped (a zombie still takes signal 0).
+// Whether the process is gone within a second (a reader forked by the launcher is reaped by
+// it a moment after it is killed).
 bool Gone(pid_t pid) {
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
+    for (int i = 0; i < 100; ++i) {
+        if (::kill(pid, 0) != 0 && errno == ESRCH) {
+            return true;
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return false;
 }
 
 long PeakResidentKiB() {
