@@ -8,6 +8,7 @@
 #include "archive/UnzipCallbacks.h"
 #include "settings/Product.h"
 #include "text/ShownPath.h"
+#include "ui/WindowFit.h"
 
 namespace quillery {
 
@@ -28,7 +29,16 @@ void QtQuestions::message(const QString& text, const QString& title, MessageStyl
 }
 
 QString QtQuestions::browseForFolder(const QString& prompt, const QString& initialFolder) {
-    return QFileDialog::getExistingDirectory(owner_, prompt, PickerInitialFolder(initialFolder));
+    QFileDialog picker(owner_, prompt, PickerInitialFolder(initialFolder));
+    picker.setFileMode(QFileDialog::Directory);
+    picker.setOption(QFileDialog::ShowDirsOnly);
+    // The size it comes with, where the screen has room for it; a desktop's own dialog
+    // places itself.
+    PlaceOnScreen(&picker);
+    if (picker.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return picker.selectedFiles().value(0);
 }
 
 QString QtQuestions::askPassword(const QString& prompt) {

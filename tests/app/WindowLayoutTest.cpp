@@ -1,8 +1,11 @@
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -133,6 +136,110 @@ TEST_F(WindowLayoutTest, EveryWindowShowsItsControlsWholeAndFitsTheScreen) {
     viewer.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
     ExpectWholeLayout(&viewer, QStringLiteral("viewer"));
+}
+
+// The folder pickers, opened the ways the user opens them and shown by the program's own
+// dialogs (no answers from the test): each opens as large as it comes where the screen has
+// room for that, else as large as the screen's free area, with every button on it.
+TEST_F(WindowLayoutTest, EveryFolderPickerOpensWithinTheScreen) {
+    MakeArchive(root.path(), "a.zip", "x.txt", "hello");
+    Close();
+    app = std::make_unique<Application>(nullptr, true);
+    ASSERT_EQ(app->start(QString()), -1);
+    Child<QCheckBox>("chkInternalView")->setChecked(true);
+
+    // Each picker, once it shows, is measured and cancelled.
+    QStringList failures;
+    int pickers = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* message = qobject_cast<QMessageBox*>(modal)) {
+            failures.push_back(QStringLiteral("a message: ") + message->text());
+            message->done(0);
+            return;
+        }
+        auto* picker = qobject_cast<QFileDialog*>(modal);
+        if (picker == nullptr || !picker->isVisible()) {
+            return;
+        }
+        ++pickers;
+        const QRect screen = picker->screen()->availableGeometry();
+        const QRect frame = picker->frameGeometry();
+        // As a picker of the same kind comes before it is shown.
+        const QSize usual =
+            QFileDialog(picker->parentWidget(), picker->windowTitle(), picker->directory().path())
+                .size();
+        const QSize margins = frame.size() - picker->size();
+        if (!screen.contains(frame)) {
+            failures.push_back(QStringLiteral("opens outside the screen"));
+        }
+        const bool fits = (usual + margins).height() <= screen.height() &&
+                          (usual + margins).width() <= screen.width();
+        if (fits && picker->size() != usual) {
+            failures.push_back(QStringLiteral("does not keep the size it comes with"));
+        }
+        if (!fits && frame.height() < std::min(usual.height(), screen.height() * 9 / 10)) {
+            failures.push_back(QStringLiteral("smaller than the screen has room for"));
+        }
+        for (const QAbstractButton* button : picker->findChildren<QAbstractButton*>()) {
+            const QRect place(button->mapToGlobal(QPoint(0, 0)), button->size());
+            if (button->isVisible() && !screen.contains(place)) {
+                failures.push_back(button->text() + QStringLiteral(" is off the screen"));
+            }
+        }
+        picker->reject();
+    });
+    watch.start(10);
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"double-click on the folder box",
+         [&] { QTest::mouseDClick(Child<QLineEdit>("textSearchPath"), Qt::LeftButton); }},
+        {"start with a folder that does not exist",
+         [&] {
+             Type("textSearchString", "hello");
+             Type("textSearchPath", FolderText(root / "missing"));
+             Click("comCheckFolder");
+         }},
+        {"Extract Files in the viewer",
+         [&] {
+             Run("hello");
+             ASSERT_EQ(window().resultRowCount(), 1);
+             OpenViewer([](ViewerWindow& viewer) {
+                 QTest::mouseClick(viewer.findChild<QPushButton*>("cmdExtract"), Qt::LeftButton);
+                 EXPECT_TRUE(viewer.isVisible());  // cancelled: the viewer stays
+             });
+         }},
+    };
+    for (const auto& [name, open] : ways) {
+        SCOPED_TRACE(name);
+        failures.clear();
+        const int before = pickers;
+        open();
+        EXPECT_EQ(pickers, before + 1);
+        EXPECT_TRUE(failures.isEmpty()) << failures.join(QStringLiteral("; ")).toStdString();
+    }
+}
+
+// The windows and the pickers once more, in a program of their own, on a screen of 1280 x 800
+// pixels at twice the scale, where the pickers as they come are taller than the screen.
+TEST_F(WindowLayoutTest, EveryWindowAndPickerFitsALowScreenAtTwiceTheScale) {
+    const std::filesystem::path config = root / "low_screen.json";
+    WriteFileBytes(config,
+                   R"({"screens": [{"name": "low", "x": 0, "y": 0, "width": 1280, "height": 800, )"
+                   R"("logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + FolderText(config));
+    env.insert("QT_SCALE_FACTOR", "2");
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=WindowLayoutTest.EveryWindowShowsItsControlsWholeAndFitsTheScreen:"
+                 "WindowLayoutTest.EveryFolderPickerOpensWithinTheScreen"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 2 tests")) << output.toStdString();
 }
 
 TEST_F(WindowLayoutTest, TheSortedColumnShowsWhichWayItsRowsRun) {
