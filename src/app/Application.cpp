@@ -67,7 +67,8 @@ Application::Application(Questions* questions, bool hasDisplay)
     connect(window_.get(), &MainWindow::optionsClicked, this, &Application::showOptions);
     connect(window_.get(), &MainWindow::aboutClicked, this, &Application::showAbout);
     connect(window_.get(), &MainWindow::closing, this, &Application::shutdown);
-    connect(window_.get(), &MainWindow::resultDoubleClicked, this, &Application::openResult);
+    connect(window_.get(), &MainWindow::resultOpened, this, &Application::openResult);
+    connect(window_.get(), &MainWindow::resultFolderOpened, this, &Application::openFolderOf);
     connect(window_.get(), &MainWindow::noticed, this, &PrintNotice);
 }
 
@@ -248,6 +249,12 @@ void Application::openResult(const ResultRow& row) {
     w.setStatus(keptStatus);
     w.repaintStatus();
     w.show();
+}
+
+void Application::openFolderOf(const ResultRow& row) {
+    if (!row.archive.empty()) {
+        openFile_(QUrl::fromLocalFile(PathText(row.archive.parent_path())));
+    }
 }
 
 bool Application::extractShownArchive(ViewerWindow& viewer) {

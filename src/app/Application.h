@@ -72,7 +72,7 @@ class Application : public QObject, private RunLogger {
     OptionsDialog& options() { return *options_; }
     FormBoxes& form() { return form_; }
     ScanContext& context() { return context_; }
-    // Hands a file to the program the desktop opens it with (replaceable for tests).
+    // Hands a file or folder to the program the desktop opens it with (replaceable for tests).
     void setFileOpener(std::function<void(const QUrl&)> opener) { openFile_ = std::move(opener); }
     // The viewer while it is open, else null.
     ViewerWindow* viewer() const { return viewer_; }
@@ -85,6 +85,8 @@ class Application : public QObject, private RunLogger {
     void showOptions();
     void showAbout();
     void openResult(const ResultRow& row);
+    // Hands the folder that holds the row's archive to the desktop, as an archive is handed.
+    void openFolderOf(const ResultRow& row);
     bool extractShownArchive(ViewerWindow& viewer);
 
     RunState state_;

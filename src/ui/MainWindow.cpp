@@ -141,13 +141,8 @@ MainWindow::MainWindow(RunState& state, Questions& questions, OptionsDialog& opt
     connect(comCheckFolder_, &QPushButton::clicked, this, &MainWindow::startStopClicked);
     connect(cmdOptions_, &QPushButton::clicked, this, &MainWindow::optionsClicked);
     connect(comAbout_, &QPushButton::clicked, this, &MainWindow::aboutClicked);
-    connect(listView_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem*, int) {
-        // The selected row is opened; a double-click that selects nothing opens nothing.
-        const QList<QTreeWidgetItem*> selected = listView_->selectedItems();
-        if (listView_->topLevelItemCount() > 0 && !selected.isEmpty()) {
-            emit resultDoubleClicked(listView_->rowOf(selected.first()));
-        }
-    });
+    connect(listView_, &ResultList::openRequested, this, &MainWindow::resultOpened);
+    connect(listView_, &ResultList::openFolderRequested, this, &MainWindow::resultFolderOpened);
 }
 
 QString MainWindow::FormatCounterStart() {

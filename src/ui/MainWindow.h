@@ -98,7 +98,10 @@ class MainWindow : public QWidget, public RunEvents {
     void startStopClicked();
     void optionsClicked();
     void aboutClicked();
-    void resultDoubleClicked(const ResultRow& row);
+    // A result is to be opened: a double-click, Enter or its menu's Open on the selected row.
+    void resultOpened(const ResultRow& row);
+    // The folder that holds a result's archive is to be opened (the result's menu).
+    void resultFolderOpened(const ResultRow& row);
     // The window is closing, for every way of closing it.
     void closing();
     // A run has something to tell that is not a result.

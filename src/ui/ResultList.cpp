@@ -1,8 +1,15 @@
 #include "ui/ResultList.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTextDocument>
 
 #include "scan/Formats.h"
+#include "text/ShownPath.h"
 
 namespace quillery {
 
@@ -18,10 +25,27 @@ int RoleOfKey(const QString& key) {
     return key == kFileName ? kNameRole : key == kFilePath ? kPathRole : kSizeRole;
 }
 
+// A tip that shows text as it is, also a name that looks like markup ("<b>.zip").
+QString PlainTip(const QString& text) {
+    if (!Qt::mightBeRichText(text)) {
+        return text;
+    }
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 // Compares names and folders as text without regard to case, sizes as numbers.
 class ResultItem : public QTreeWidgetItem {
   public:
     using QTreeWidgetItem::QTreeWidgetItem;
+
+    QVariant data(int column, int role) const override {
+        if (role == Qt::ToolTipRole) {
+            const auto* list = static_cast<const ResultList*>(treeWidget());
+            return list != nullptr ? PlainTip(ResultList::FullPath(list->rowOf(this))) : QString();
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
 
     bool operator<(const QTreeWidgetItem& other) const override {
         const auto* list = static_cast<const ResultList*>(treeWidget());
@@ -51,6 +75,55 @@ ResultList::ResultList(QWidget* parent) : QTreeWidget(parent) {
     header()->setStretchLastSection(false);
     header()->setSortIndicator(0, Qt::AscendingOrder);
     connect(header(), &QHeaderView::sectionClicked, this, &ResultList::headerClicked);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &ResultList::openSelected);
+}
+
+QString ResultList::FullPath(const ResultRow& row) {
+    return row.archive.empty() ? row.filePath + row.fileName : PathText(row.archive);
+}
+
+void ResultList::openSelected() {
+    // The selected row is opened; with nothing selected, nothing is.
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (topLevelItemCount() > 0 && !selected.isEmpty()) {
+        emit openRequested(rowOf(selected.first()));
+    }
+}
+
+void ResultList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        openSelected();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void ResultList::contextMenuEvent(QContextMenuEvent* event) {
+    // From the mouse, the row under the pointer (in the viewport's coordinates); from the
+    // keyboard, the current row.
+    const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+    QTreeWidgetItem* item = byMouse ? itemAt(event->pos()) : currentItem();
+    if (item == nullptr) {
+        return;
+    }
+    setCurrentItem(item);
+    const ResultRow row = rowOf(item);
+    const QPoint at =
+        byMouse ? event->globalPos() : viewport()->mapToGlobal(visualItemRect(item).center());
+    QMenu menu(this);
+    const QAction* open = menu.addAction(QStringLiteral("&Open"));
+    const QAction* folder = menu.addAction(QStringLiteral("Open Containing &Folder"));
+    const QAction* copy = menu.addAction(QStringLiteral("&Copy Path"));
+    const QAction* chosen = menu.exec(at);
+    if (chosen == open) {
+        openSelected();
+    } else if (chosen == folder) {
+        emit openFolderRequested(row);
+    } else if (chosen == copy) {
+        QGuiApplication::clipboard()->setText(FullPath(row));
+    }
+    event->accept();
 }
 
 void ResultList::setUpColumns() {

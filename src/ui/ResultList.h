@@ -21,6 +21,8 @@ struct ResultRow {
 // their keys ("fileName", "filePath", "fileSize") and can be removed and added again.
 // A click on a header flips the sort toggle and sorts by that column: names and folders as
 // text (descending when the toggle is set), sizes as numbers (ascending when it is set).
+// A row shows its archive's full path as its tip; a double-click or Enter opens the selected
+// row, and a row's menu opens it, opens its folder or copies its path.
 class ResultList : public QTreeWidget {
     Q_OBJECT
   public:
@@ -49,7 +51,21 @@ class ResultList : public QTreeWidget {
     void setSorted(bool sorted);
     bool sortToggle() const { return sortToggle_; }
 
+    // The archive's full path: as the file system names it, or as the row shows it.
+    static QString FullPath(const ResultRow& row);
+
+  signals:
+    // The selected row is to be opened, as a double-click opens it.
+    void openRequested(const ResultRow& row);
+    // The folder that holds the row's archive is to be opened.
+    void openFolderRequested(const ResultRow& row);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
   private:
+    void openSelected();
     void headerClicked(int column);
     void refreshTexts();
 

@@ -1,8 +1,16 @@
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
+#include <QToolTip>
 #include <chrono>
+#include <functional>
+#include <optional>
 
 #include "app/AppFixture.h"
 #include "scan/Formats.h"
@@ -23,6 +31,40 @@ void ClickHeader(QTreeWidget* list, int section) {
     const QPoint at(header->sectionViewportPosition(section) + step * (1 + clicks++ % 4),
                     header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Asks for the menu of the list at a point of its viewport, as a right-click does (without a
+// point, as the menu key does), and chooses the action with the given text (Escape when there
+// is none); returns the texts of the menu's actions, empty when no menu came.
+QStringList ChooseFromMenu(QTreeWidget* list, std::optional<QPoint> at, const QString& choice) {
+    QStringList texts;
+    QTimer::singleShot(0, list, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            texts.push_back(action->text());
+            if (action->text() == choice) {
+                menu->setActiveAction(action);
+            }
+        }
+        QTest::keyClick(menu, choice.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+    });
+    if (at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, *at, list->viewport()->mapToGlobal(*at));
+        QApplication::sendEvent(list->viewport(), &event);
+    } else {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), list->mapToGlobal(QPoint()));
+        QApplication::sendEvent(list, &event);
+    }
+    QApplication::processEvents();  // no menu came: the check above runs now
+    return texts;
+}
+
+// What a tip shows, as plain text.
+QString ShownTip(const QString& tip) {
+    return Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
 }
 
 using MainWindowTest = AppFixture;
@@ -192,6 +234,127 @@ TEST_F(MainWindowTest, StopEndsTheRunAndSizesAreShownWhenAskedFor) {
               FormatSizeKB(fs::file_size(root / list->topLevelItem(0)->text(0).toStdString())));
     const std::string log = LogBytes();
     EXPECT_EQ(log.find("Number of files scanned"), log.rfind("Number of files scanned"));
+}
+
+// Every way of opening a result acts on the selected row as a double-click does; the menu
+// also opens the archive's folder and copies its path.
+TEST_F(MainWindowTest, EnterTheMenuAndADoubleClickOpenTheSelectedResult) {
+    MakeArchive(root.path(), "a.zip", "x.txt", "hello");
+    MakeArchive(root.path(), "b.zip", "x.txt", "hello");
+    Child<QCheckBox>("chkInternalView")->setChecked(false);  // the desktop's program opens it
+    Run("hello");
+    auto* list = Child<QTreeWidget>("ListView1");
+    ASSERT_EQ(Column(0), (QStringList{"a.zip", "b.zip"}));
+    QTreeWidgetItem* second = list->topLevelItem(1);
+    const QPoint onSecond = list->visualItemRect(second).center();
+    const QPoint below(onSecond.x(), list->viewport()->height() - 2);
+    std::vector<QUrl> opened;
+    app->setFileOpener([&opened](const QUrl& url) { opened.push_back(url); });
+    const QUrl archive = QUrl::fromLocalFile(FolderText(root / "b.zip"));
+    const QUrl folder = QUrl::fromLocalFile(FolderText(root.path()));
+    const QStringList menu{"&Open", "Open Containing &Folder", "&Copy Path"};
+
+    struct Way {
+        const char* name;
+        std::function<QStringList()> act;  // returns the texts of the menu it showed
+        QStringList menu;
+        std::optional<QUrl> opens;
+        QString copies = QString();  // on the clipboard afterwards
+    };
+    const Way ways[] = {
+        {"double-click",
+         [&] {
+             QTest::mousePress(list->viewport(), Qt::LeftButton, {}, onSecond);
+             QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, onSecond);
+             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onSecond);
+             return QStringList();
+         },
+         {},
+         archive},
+        {"Return",
+         [&] {
+             list->setCurrentItem(second);
+             QTest::keyClick(list, Qt::Key_Return);
+             return QStringList();
+         },
+         {},
+         archive},
+        {"Enter on the keypad",
+         [&] {
+             list->setCurrentItem(second);
+             QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+             return QStringList();
+         },
+         {},
+         archive},
+        {"Return with nothing selected",
+         [&] {
+             list->clearSelection();
+             QTest::keyClick(list, Qt::Key_Return);
+             return QStringList();
+         },
+         {},
+         std::nullopt},
+        {"menu: Open", [&] { return ChooseFromMenu(list, onSecond, "&Open"); }, menu, archive},
+        {"menu: Open Containing Folder",
+         [&] { return ChooseFromMenu(list, onSecond, "Open Containing &Folder"); }, menu, folder},
+        {"menu: Copy Path", [&] { return ChooseFromMenu(list, onSecond, "&Copy Path"); }, menu,
+         std::nullopt, FolderText(root / "b.zip")},
+        {"menu key: Open",
+         [&] {
+             list->setCurrentItem(second);
+             return ChooseFromMenu(list, std::nullopt, "&Open");
+         },
+         menu, archive},
+        {"menu dismissed", [&] { return ChooseFromMenu(list, onSecond, ""); }, menu, std::nullopt},
+        {"below the rows, no menu",
+         [&] { return ChooseFromMenu(list, below, "&Open"); },
+         {},
+         std::nullopt},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        list->setCurrentItem(list->topLevelItem(0));
+        opened.clear();
+        QGuiApplication::clipboard()->clear();
+        EXPECT_EQ(way.act(), way.menu);
+        EXPECT_EQ(opened, way.opens ? std::vector<QUrl>{*way.opens} : std::vector<QUrl>{});
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), way.copies);
+    }
+}
+
+// Over a row, the tip is the archive's full path, a name that looks like markup too; below
+// the rows, the list's own tip.
+TEST_F(MainWindowTest, AResultsTipIsItsFullPath) {
+    MakeArchive(root.path(), "a.zip", "x.txt", "hello");
+    MakeArchive(root.path(), "sub/<b>.zip", "x.txt", "hello");
+    Child<QCheckBox>("scanFolder")->setChecked(true);
+    Child<QCheckBox>("chkSize")->setChecked(true);
+    Run("hello");
+    auto* list = Child<QTreeWidget>("ListView1");
+    ASSERT_EQ(Column(0), (QStringList{"<b>.zip", "a.zip"}));
+    const auto over = [&](int row, int column) {
+        const QRect place = list->visualItemRect(list->topLevelItem(row));
+        return QPoint(list->header()->sectionViewportPosition(column) + 4, place.center().y());
+    };
+    const struct {
+        const char* name;
+        QPoint at;
+        QString tip;
+    } places[] = {
+        {"name of the first row", over(0, 0), FolderText(root / "sub" / "<b>.zip")},
+        {"folder of the second row", over(1, 1), FolderText(root / "a.zip")},
+        {"size of the second row", over(1, 2), FolderText(root / "a.zip")},
+        {"below the rows", QPoint(4, list->viewport()->height() - 2), list->toolTip()},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.name);
+        QToolTip::hideText();
+        QHelpEvent event(QEvent::ToolTip, place.at, list->viewport()->mapToGlobal(place.at));
+        QApplication::sendEvent(list->viewport(), &event);
+        EXPECT_EQ(ShownTip(QToolTip::text()), place.tip);
+    }
+    QToolTip::hideText();
 }
 
 // A reader that never returns does not hold the window: Stop ends the run within a second.
