@@ -33,6 +33,17 @@ void MarkedTextBox::setMarkedText(const QString& text, std::vector<ViewerContent
     marked_.assign(static_cast<std::size_t>(document()->blockCount()), false);
 }
 
+qsizetype MarkedTextBox::longestMarkAt(qsizetype position) const {
+    auto it = std::lower_bound(
+        marks_.begin(), marks_.end(), position,
+        [](const ViewerContent::Mark& mark, qsizetype at) { return mark.start < at; });
+    qsizetype longest = 0;
+    for (; it != marks_.end() && it->start == position; ++it) {
+        longest = std::max(longest, it->length);
+    }
+    return longest;
+}
+
 void MarkedTextBox::markLine(const QTextBlock& block) {
     const auto number = static_cast<std::size_t>(block.blockNumber());
     if (number >= marked_.size() || marked_[number]) {

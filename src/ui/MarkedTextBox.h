@@ -19,6 +19,8 @@ class MarkedTextBox : public QPlainTextEdit {
 
     // Replaces the text and its marks.
     void setMarkedText(const QString& text, std::vector<ViewerContent::Mark> marks);
+    // The length of the longest mark that starts at position, or 0 when none does.
+    qsizetype longestMarkAt(qsizetype position) const;
 
     // Pure red on a light background; on a dark one a lighter red that stands out from it
     // at least 4.5:1.

@@ -20,6 +20,8 @@ namespace {
 // The window's inner size as designed.
 const QSize kDesignSize = TwipsSize(10080, 7800);
 
+const char* const kPathTip = "Show path of file being examined.";
+
 // Courier as designed where it is installed and has the box-drawing characters of .nfo
 // art; otherwise a monospaced font that has them.
 QFont ViewerFont() {
@@ -68,11 +70,11 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
     label1_ = new QLabel(QStringLiteral("Full Path "), this);
     label1_->setObjectName(QStringLiteral("Label1"));
     label1_->setGeometry(TwipsRect(120, 7320, 732, 372));
-    lblFullPath_ = new QLabel(this);
+    lblFullPath_ = new ElidedLabel(this);
     lblFullPath_->setObjectName(QStringLiteral("lblFullPath"));
     lblFullPath_->setGeometry(TwipsRect(1080, 7320, 7095, 375));
     lblFullPath_->setFont(QFont(QStringLiteral("Times New Roman")));
-    lblFullPath_->setToolTip(QStringLiteral("Show path of file being examined."));
+    lblFullPath_->setToolTip(QString::fromLatin1(kPathTip));
     cmdExtract_ = new QPushButton(QStringLiteral("E&xtract Files"), this);
     cmdExtract_->setObjectName(QStringLiteral("cmdExtract"));
     cmdExtract_->setGeometry(TwipsRect(8400, 7320, 1455, 375));
@@ -109,7 +111,8 @@ void ViewerWindow::setContent(const ViewerContent& content) {
 
 void ViewerWindow::setArchive(const std::filesystem::path& archive, const QString& shownPath) {
     archive_ = archive;
-    lblFullPath_->setText(shownPath);
+    lblFullPath_->setFullText(shownPath);
+    lblFullPath_->setToolTip(QString::fromLatin1(kPathTip) + QLatin1Char('\n') + shownPath);
 }
 
 void ViewerWindow::placeCaret(qsizetype position) {
@@ -118,12 +121,37 @@ void ViewerWindow::placeCaret(qsizetype position) {
         std::min<qsizetype>(position, txtShowFiles_->document()->characterCount() - 1)));
     txtShowFiles_->setTextCursor(cursor);
     txtShowFiles_->ensureCursorVisible();
+    scrollToEndOfMark(cursor.position());
     // The caret's line goes to the middle third of the box, as far as the text allows, so
     // that the lines after an occurrence show too.
     const QRect caret = txtShowFiles_->cursorRect();
     const int height = txtShowFiles_->viewport()->height();
     if (caret.top() < height / 3 || caret.bottom() > height * 2 / 3) {
         txtShowFiles_->centerCursor();
+    }
+}
+
+void ViewerWindow::scrollToEndOfMark(qsizetype position) {
+    const qsizetype length = txtShowFiles_->longestMarkAt(position);
+    if (length <= 0) {
+        return;
+    }
+    QTextCursor end(txtShowFiles_->document());
+    end.setPosition(static_cast<int>(
+        std::min<qsizetype>(position + length, txtShowFiles_->document()->characterCount() - 1)));
+    const QRect first = txtShowFiles_->cursorRect();
+    const QRect last = txtShowFiles_->cursorRect(end);
+    if (last.top() != first.top()) {
+        return;  // the occurrence goes on in the next line
+    }
+    // Sideways as far as the occurrence's end and a character more; one wider than the box
+    // keeps its start in view.
+    const int margin = txtShowFiles_->fontMetrics().averageCharWidth();
+    const int shift =
+        std::min(last.right() + margin - txtShowFiles_->viewport()->width(), first.left() - margin);
+    if (shift > 0) {
+        QScrollBar* bar = txtShowFiles_->horizontalScrollBar();
+        bar->setValue(bar->value() + shift);
     }
 }
 
@@ -157,6 +185,18 @@ bool ViewerWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ViewerWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!shown_) {
+        // The text box has its final size only now: its view starts afresh from the top left
+        // and the first occurrence is placed again.
+        shown_ = true;
+        txtShowFiles_->horizontalScrollBar()->setValue(0);
+        txtShowFiles_->verticalScrollBar()->setValue(0);
+        placeCaret(txtShowFiles_->textCursor().position());
+    }
 }
 
 void ViewerWindow::extractClicked() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "results/ViewerContent.h"
+#include "ui/ElidedLabel.h"
 #include "ui/MarkedTextBox.h"
 
 namespace quillery {
@@ -27,13 +28,16 @@ class ViewerWindow : public QDialog {
     // its screen. Call it before the window is shown.
     void setResizer(Resizer* resizer);
 
-    // Shows the text, marks the occurrences and puts the caret on the first one.
+    // Shows the text, marks the occurrences and puts the caret on the first one, with the
+    // whole occurrence in view.
     void setContent(const ViewerContent& content);
-    // The archive shown, and its path as the label shows it.
+    // The archive shown, and its path as the label shows it (cut short in the middle when
+    // it is too long for the label; whole in the label's tip).
     void setArchive(const std::filesystem::path& archive, const QString& shownPath);
     const std::filesystem::path& archive() const { return archive_; }
 
-    // Moves the caret to the next recorded occurrence, after the last back to the first.
+    // Moves the caret to the next recorded occurrence, after the last back to the first, and
+    // brings the whole occurrence into view.
     void gotoNextMatch();
     // Asked when the extraction button is pressed; returns true when the archive was
     // unpacked, and the viewer then closes.
@@ -43,21 +47,24 @@ class ViewerWindow : public QDialog {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void placeCaret(qsizetype position);
+    void scrollToEndOfMark(qsizetype position);
     void extractClicked();
 
     MarkedTextBox* txtShowFiles_;
     QLabel* label1_;
-    QLabel* lblFullPath_;
+    ElidedLabel* lblFullPath_;
     QPushButton* cmdExtract_;
     std::vector<qsizetype> matchPositions_;
     std::size_t nextMatch_ = 1;
     std::filesystem::path archive_;
     std::function<bool()> extract_;
     Resizer* resizer_ = nullptr;
+    bool shown_ = false;
 };
 
 }  // namespace quillery

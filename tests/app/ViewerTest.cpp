@@ -1,9 +1,12 @@
 #include <QApplication>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QUrl>
 
 #include "app/AppFixture.h"
+#include "ui/ElidedLabel.h"
+#include "ui/Resizer.h"
 
 namespace quillery::test {
 namespace {
@@ -40,7 +43,8 @@ TEST_F(ViewerTest, ADoubleClickShowsTheSelectedEntriesMarkedAndClosingBringsTheW
         opened = true;
         EXPECT_FALSE(window().isVisible());
         EXPECT_EQ(viewer.windowTitle(), "Internal Viewer For Quillery Version 0.67 ");
-        EXPECT_EQ(viewer.findChild<QLabel*>("lblFullPath")->text(), FolderText(root / "Notes.zip"));
+        EXPECT_EQ(viewer.findChild<ElidedLabel*>("lblFullPath")->fullText(),
+                  FolderText(root / "Notes.zip"));
         const QString text = viewer.textBox()->toPlainText();
         EXPECT_TRUE(text.startsWith("FileName - README.TXT\n"));
         EXPECT_FALSE(text.contains("X.DOC"));  // only the entries the patterns select
@@ -108,6 +112,103 @@ TEST_F(ViewerTest, AFailedExtractionIsReportedAndTheViewerStays) {
     EXPECT_EQ(questions.messages[0].style, MessageStyle::Exclamation);
     EXPECT_TRUE(fs::is_directory(out / "Broken"));  // kept with what was written
     EXPECT_FALSE(fs::exists(out / "Broken" / "big.txt"));
+}
+
+// The path label shows a path too long for it cut in the middle, cut again as the label
+// changes size, and the whole path in its tip.
+TEST(ViewerPathTest, ALongPathIsCutInTheMiddleAndShownWholeInTheTip) {
+    ResizeState state;
+    Resizer resizer(state);
+    ViewerWindow viewer;
+    viewer.setResizer(&resizer);
+    viewer.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+    auto* label = viewer.findChild<ElidedLabel*>("lblFullPath");
+    const QString deep = "/archives/" + QString("very long folder name/").repeated(12) + "end.zip";
+    const struct {
+        const char* name;
+        QString path;
+        int width;  // of the label; 0 as it opened
+    } cases[] = {
+        {"a short path", "/z/a.zip", 0},
+        {"a long path", deep, 0},
+        {"a long path in a narrower label", deep, 200},
+        {"a long path in a label wide enough", deep, 3000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        viewer.setArchive(c.path.toStdString(), c.path);
+        if (c.width > 0) {
+            label->resize(c.width, label->height());
+        }
+        const QString shown = label->text();
+        const int room = label->contentsRect().width();
+        EXPECT_EQ(label->fullText(), c.path);
+        EXPECT_TRUE(label->toolTip().endsWith("\n" + c.path)) << label->toolTip().toStdString();
+        EXPECT_TRUE(label->toolTip().startsWith("Show path of file being examined."));
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), room);
+        if (label->fontMetrics().horizontalAdvance(c.path) <= room) {
+            EXPECT_EQ(shown, c.path);
+        } else {
+            EXPECT_TRUE(shown.startsWith("/archives/very") && shown.endsWith("/end.zip") &&
+                        shown.contains(QChar(0x2026)))
+                << shown.toStdString();
+        }
+    }
+}
+
+// Opening and every next-match command bring the whole occurrence into view, scrolling
+// sideways no more than that; one wider than the box shows its start.
+TEST(ViewerScrollTest, TheWholeOccurrenceIsScrolledIntoView) {
+    const QString term = QStringLiteral("needle");
+    const QString wide = QString("needle").repeated(40);
+    const struct {
+        const char* name;
+        QString search;
+        int column;      // of the first occurrence, in characters; -1 across the right edge
+        int nextColumn;  // of a second one further down, or none
+    } cases[] = {
+        {"in view as it is", term, 10, -2},    {"across the right edge", term, -1, -2},
+        {"far to the right", term, 400, -2},   {"then one back to the left", term, 400, 3},
+        {"wider than the box", wide, 300, -2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewerWindow viewer;
+        QPlainTextEdit* box = viewer.textBox();
+        const int charWidth = QFontMetrics(box->font()).horizontalAdvance(QLatin1Char('x'));
+        const int inner = box->width() - 2 * box->frameWidth();  // no scroll bar beside it
+        const int column = c.column >= 0 ? c.column : inner / charWidth - 3;
+        QString text = QStringLiteral("first line\n") + QString(column, '.') + c.search +
+                       QString(500, '.') + QStringLiteral("\n");
+        if (c.nextColumn >= 0) {
+            text += QString(40, '\n') + QString(c.nextColumn, '.') + c.search + "\n";
+        }
+        const ViewerContent content = BuildViewerContent({{"a.txt", text}}, c.search);
+        viewer.setContent(content);  // before the window is shown, as when a result is opened
+        viewer.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+        const QScrollBar* bar = box->horizontalScrollBar();
+        for (std::size_t visit = 0; visit < content.matchPositions.size() + 1; ++visit) {
+            SCOPED_TRACE(visit);
+            const qsizetype at = content.matchPositions[visit % content.matchPositions.size()];
+            ASSERT_EQ(box->textCursor().position(), at);
+            QTextCursor end(box->document());
+            end.setPosition(static_cast<int>(at + c.search.size()));
+            const QRect first = box->cursorRect();
+            const QRect last = box->cursorRect(end);
+            const QRect view = box->viewport()->rect();
+            EXPECT_TRUE(view.contains(first)) << first.left() << " of " << view.width();
+            if (c.search.size() * charWidth < view.width()) {
+                EXPECT_LE(last.right(), view.right()) << "the end is out of view";
+            }
+            if (c.column >= 0 && (c.column + c.search.size()) * charWidth < view.width()) {
+                EXPECT_EQ(bar->value(), 0) << "scrolled for nothing";
+            }
+            EXPECT_TRUE(view.contains(QPoint(0, first.center().y())));
+            QTest::keyClick(box, Qt::Key_F3);
+        }
+    }
 }
 
 }  // namespace
