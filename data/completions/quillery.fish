@@ -22,7 +22,7 @@ complete -c quillery -l color -d 'Mark the matches (--color=WHEN: auto, always o
 complete -c quillery -n 'string match -q -- "--color=*" (commandline -ct)' \
     -a '--color=auto --color=always --color=never' -d 'When to mark the matches'
 complete -c quillery -l json -d 'Write the results as JSON'
-complete -c quillery -s s -l no-messages -d 'No messages about archives that cannot be read'
-complete -c quillery -l save-settings -d 'Keep the given values as the settings'
+complete -c quillery -s s -l no-messages -d 'No line for a folder or archive that cannot be read'
+complete -c quillery -l save-settings -d "Store the run's folder, search and patterns for the window"
 complete -c quillery -s h -l help -d 'Print the usage text and end'
 complete -c quillery -l version -d 'Print the version and end'
