@@ -16,9 +16,9 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ConsoleRun.h"
-#include "cli/FolderCheck.h"
 #include "cli/Notices.h"
 #include "cli/ProgramStart.h"
+#include "cli/RequestCheck.h"
 #include "cli/SignalWatcher.h"
 #include "cli/Usage.h"
 #include "scan/ReaderMain.h"
@@ -66,12 +66,13 @@ int main(int argc, char** argv) {
         }
         return StartWindows(argv);
     }
-    // Options and values name the folder as given: one that is not there is refused before
-    // anything runs (the switch line leaves that to the run, as it always has).
+    // Options and values: a folder that is not there, patterns that select no entry and an
+    // audit file that cannot be read are refused before anything runs (the switch line
+    // leaves them to the run, as it always has).
     if (parsed.request.separateWords) {
-        if (const QString problem = quillery::FolderProblem(*parsed.request.switches.folder);
-            !problem.isEmpty()) {
-            std::fprintf(stderr, "quillery: %s\n", problem.toLocal8Bit().constData());
+        if (const std::string problem = quillery::RequestProblem(parsed.request);
+            !problem.empty()) {
+            std::fprintf(stderr, "quillery: %s\n", problem.c_str());
             return 2;
         }
     }

@@ -93,16 +93,19 @@ int Application::start(const QString& argumentText, const CommandLineRequest& re
     StartUp(state_, form_, questions_);
 
     questions_.setUnattended(true);
-    std::string writeError;
-    if (RunCommandLine(context_, form_, questions_.unattended(), argumentText, request,
-                       writeError)) {
+    // A run asked for in separate words keeps the window's remembered values (also when a
+    // signal ends it) unless told to store its own.
+    keepStoredSettings_ = request.separateWords && !request.saveSettings;
+    CommandLineEnd end;
+    if (RunCommandLine(context_, form_, questions_.unattended(), argumentText, request, end)) {
         if (interrupted_) {
             return kInterruptedStatus;  // shut down already, for the signal
         }
-        const int status = FinishCommandLine(state_, w.statusText(), request, writeError);
+        const int status = FinishCommandLine(state_, w.statusText(), request, std::move(end));
         shutdown();
         return status;
     }
+    keepStoredSettings_ = false;  // no run: the window's session stores them as usual
     questions_.setUnattended(!hasDisplay_);
     if (!hasDisplay_) {
         std::fputs(NoDisplayText().toLocal8Bit().constData(), stderr);

@@ -1,6 +1,8 @@
 #include "cli/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
+#include <iterator>
 
 #include "scan/AuditFile.h"
 #include "scan/ScanRun.h"
@@ -58,6 +60,7 @@ struct LongOption {
     const char* name;
     const char* valueName;  // null for an option without a value
     const char* description;
+    const char* shortName = nullptr;  // a one-letter name beside it, given with one dash
 };
 
 // The options of the separate-word form, in the order the usage text lists them.
@@ -73,11 +76,41 @@ constexpr LongOption kLongOptions[] = {
     {"log", "FILE", "append the run's log entry to FILE instead of the working folder's log"},
     {"no-log", nullptr, "write no log entry"},
     {"null", nullptr, "end each listed path with a NUL byte"},
+    {"no-messages", nullptr, "no line for a folder or archive that cannot be read", "s"},
+    {"save-settings", nullptr, "store the run's folder, search and patterns for the window"},
     {"help", nullptr, "the usage text"},
     {"version", nullptr, "the version"},
 };
 
 }  // namespace
+
+std::string FolderArgumentBytes(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word == "--" || word.size() < 2 || word[0] != '-') {
+            break;  // what follows is no option
+        }
+        const std::size_t dashes = word[1] == '-' ? 2 : 1;
+        const std::size_t equals = word.find('=');
+        const std::string name =
+            word.substr(dashes, equals == std::string::npos ? std::string::npos : equals - dashes);
+        const auto option = std::find_if(std::begin(kLongOptions), std::end(kLongOptions),
+                                         [&name](const LongOption& o) { return name == o.name; });
+        if (option == std::end(kLongOptions) || option->valueName == nullptr) {
+            continue;
+        }
+        if (name == "folder") {
+            if (equals != std::string::npos) {
+                return word.substr(equals + 1);
+            }
+            return i + 1 < arguments.size() ? arguments[i + 1] : std::string();
+        }
+        if (equals == std::string::npos) {
+            ++i;  // its value
+        }
+    }
+    return {};
+}
 
 QStringList LongOptionNames() {
     QStringList names;
@@ -106,8 +139,12 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const LongOption& option : kLongOptions) {
+        QStringList names{QString::fromLatin1(option.name)};
+        if (option.shortName != nullptr) {
+            names.push_back(QString::fromLatin1(option.shortName));
+        }
         parser.addOption(QCommandLineOption(
-            QString::fromLatin1(option.name), QString::fromLatin1(option.description),
+            names, QString::fromLatin1(option.description),
             option.valueName != nullptr ? QString::fromLatin1(option.valueName) : QString()));
     }
     // The parser wants the program name first.
@@ -153,6 +190,8 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     request.nullEnds = parser.isSet(QStringLiteral("null"));
     request.logFile = value("log");
     request.noLog = parser.isSet(QStringLiteral("no-log"));
+    request.noMessages = parser.isSet(QStringLiteral("no-messages"));
+    request.saveSettings = parser.isSet(QStringLiteral("save-settings"));
     return parsed;
 }
 
@@ -193,14 +232,19 @@ bool ProcessCommandLine(ScanContext& ctx, FormBoxes& view, const QString& argume
         }
     }
 
+    const auto runRequest = [&view, &request] {
+        RunRequest run = RequestOf(view);
+        run.folderPath = request.folderBytes;
+        return run;
+    };
     bool ran = false;
     state.AllArchivesSwitch = switches.allArchives;
     if (!state.SearchString.isEmpty() && !state.SearchFolder.isEmpty()) {
-        RunScan(ctx, RequestOf(view));
+        RunScan(ctx, runRequest());
         ran = true;
     } else if (!state.SearchFolder.isEmpty() && state.AuditMode) {
         state.SearchString.clear();
-        RunScan(ctx, RequestOf(view));
+        RunScan(ctx, runRequest());
         ran = true;
     }
     state.AllArchivesSwitch = false;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/FormBoxes.h"
 #include "scan/ScanContext.h"
@@ -40,7 +42,12 @@ struct CommandLineRequest {
     std::optional<QString> auditFile;  // audit strings from this file instead of audit.txt
     std::optional<QString> logFile;    // the log entry appended here instead of the usual log
     bool noLog = false;                // no log entry at all
+    bool noMessages = false;           // no line for a folder or archive that cannot be read
+    bool saveSettings = false;         // the run's values stored as the window's
     bool separateWords = false;        // given as options and values, not as one switch text
+    // The folder's value as the bytes given (separate words only), which its text may not
+    // hold exactly (a name that is not UTF-8); empty when none was given.
+    std::string folderBytes;
 
     bool operator==(const CommandLineRequest&) const = default;
 };
@@ -58,6 +65,11 @@ struct ParsedArguments {
 // options and values, every value taken exactly as given; otherwise they are joined by
 // blanks into a switch text (ParseCommandLine, plus "-list" found like "-audit").
 ParsedArguments ParseArguments(const QStringList& arguments);
+
+// The bytes of the folder's value among the program's arguments (without the program name)
+// in the form of separate words, the first --folder as ParseArguments finds it; empty when
+// there is none.
+std::string FolderArgumentBytes(const std::vector<std::string>& arguments);
 
 // The long option names that ParseArguments accepts, without their leading "--".
 QStringList LongOptionNames();

@@ -55,6 +55,19 @@ void CommandLineOutput::archiveDecided(const std::string& archive, bool matched)
     }
 }
 
+bool CommandLineOutput::problem(const std::string& path, const std::string& reason) {
+    if (!choice_.problems) {
+        return false;
+    }
+    ++problems_;
+    if (!choice_.quiet) {
+        erase();
+        std::fprintf(stderr, "quillery: %s: %s\n", path.c_str(), reason.c_str());
+        std::fflush(stderr);
+    }
+    return true;
+}
+
 void CommandLineOutput::drawWhenDue() {
     if (sinceDraw_.isValid() && sinceDraw_.elapsed() < kRedrawMilliseconds) {
         return;

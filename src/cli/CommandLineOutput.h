@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -19,6 +20,11 @@ class CommandLineOutput : public RunListener {
         bool list = false;      // matching archives' paths on standard output
         bool nullEnds = false;  // each path ends with a NUL byte instead of a line end
         bool statusLine = false;
+        // Folders and archives that could not be read, and damaged archives, are this
+        // output's to tell, one line each on standard error ...
+        bool problems = false;
+        // ... or to count without a word.
+        bool quiet = false;
     };
     CommandLineOutput(RunState& state, Choice choice) : state_(state), choice_(choice) {}
     ~CommandLineOutput() override { erase(); }
@@ -27,6 +33,8 @@ class CommandLineOutput : public RunListener {
 
     void folderEntered(const std::filesystem::path& folder) override;
     void archiveDecided(const std::string& archive, bool matched) override;
+    bool problem(const std::string& path, const std::string& reason) override;
+    std::size_t problems() const { return problems_; }
     // Takes the status line off the terminal (before other text goes there, and at the end).
     void erase();
     // Why the list could not be written (empty when it could, or when only its reader left).
@@ -41,6 +49,7 @@ class CommandLineOutput : public RunListener {
     QElapsedTimer sinceDraw_;
     bool shown_ = false;
     bool outputClosed_ = false;
+    std::size_t problems_ = 0;
     std::string writeError_;
 };
 

@@ -39,20 +39,23 @@ void StartUp(RunState& state, FormBoxes& view, Questions& questions) {
 
 bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
                     const QString& argumentText, const CommandLineRequest& request,
-                    std::string& writeError) {
+                    CommandLineEnd& end) {
     CommandLineOutput output(ctx.state,
-                             {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1});
+                             {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1,
+                              request.separateWords, request.noMessages});
     ctx.listener = &output;
     answers.setBeforeMessage([&output] { output.erase(); });
     const bool ran = ProcessCommandLine(ctx, form, argumentText, request);
     answers.setBeforeMessage({});
     ctx.listener = nullptr;
-    writeError = output.writeError();
+    end.writeError = output.writeError();
+    end.problems = output.problems();
     return ran;
 }
 
 int FinishCommandLine(const RunState& state, const QString& statusText,
-                      const CommandLineRequest& request, std::string writeError) {
+                      const CommandLineRequest& request, CommandLineEnd end) {
+    std::string& writeError = end.writeError;
     if (state.lastRun != RunOutcome::Refused) {
         // With the list on standard output, the summary goes beside it.
         std::FILE* summary = request.list ? stderr : stdout;
@@ -71,7 +74,7 @@ int FinishCommandLine(const RunState& state, const QString& statusText,
         case RunOutcome::Matched:
             return 0;
         case RunOutcome::NoMatch:
-            return 1;
+            return end.problems > 0 ? 2 : 1;
         default:
             return 2;
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
+#include <string>
 
 #include "cli/CommandLine.h"
 #include "cli/UnattendedQuestions.h"
@@ -17,20 +19,29 @@ namespace quillery {
 // an empty work folder.
 void StartUp(RunState& state, FormBoxes& form, Questions& questions);
 
+// What a run from the command line met besides its results.
+struct CommandLineEnd {
+    // Why the output could not be written to standard output, if it could not (a closed
+    // pipe is no error).
+    std::string writeError;
+    // Folders and archives that could not be read and archives that are damaged, each told
+    // on standard error (unless silenced): counted in the form of separate words only.
+    std::size_t problems = 0;
+};
+
 // Runs what the arguments ask for, unattended: answers' messages first take the status line
 // off the terminal, and the matches are listed as the request says. True when a run took
-// place (or was refused); the program then ends. writeError gets why the list could not be
-// written to standard output, if it could not (a closed pipe is no error).
+// place (or was refused); the program then ends.
 bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
                     const QString& argumentText, const CommandLineRequest& request,
-                    std::string& writeError);
+                    CommandLineEnd& end);
 
 // Writes the summary line of a run from the command line (to standard error when the list
 // takes standard output), unless it was refused, and gives the program's exit status: 2
-// after "quillery: write error: ..." when the output could not be written (writeError, or
-// the summary itself).
+// after "quillery: write error: ..." when the output could not be written (end's, or the
+// summary itself), and 2 when nothing matched and a folder or an archive could not be read.
 int FinishCommandLine(const RunState& state, const QString& statusText,
-                      const CommandLineRequest& request, std::string writeError);
+                      const CommandLineRequest& request, CommandLineEnd end);
 
 // What the log records of the last run, from the state, the pattern text and the result
 // list's rows.

@@ -1,6 +1,7 @@
 #include "cli/ConsoleRun.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "cli/CommandLineSession.h"
 #include "cli/Notices.h"
@@ -15,12 +16,15 @@ ConsoleRun::ConsoleRun() : context_{state_, form_, questions_, this} {
 
 int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& request) {
     writesLog_ = !request.noLog;
+    // The window's remembered values change only when asked for, in the form of separate
+    // words (a switch line stores them, as it always has).
+    storesSettings_ = !request.separateWords || request.saveSettings;
     if (request.logFile) {
         log_.setFile(*request.logFile);
     }
     StartUp(state_, form_, questions_);
-    std::string writeError;
-    if (!RunCommandLine(context_, form_, questions_, argumentText, request, writeError)) {
+    CommandLineEnd end;
+    if (!RunCommandLine(context_, form_, questions_, argumentText, request, end)) {
         // Only a request that RunsASearch takes comes here, so this does not happen; if it
         // did, nothing was run and the stored settings stay as they are.
         std::fputs("quillery: the arguments start no search. See quillery --help.\n", stderr);
@@ -30,14 +34,14 @@ int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& reque
     if (interrupted_) {
         return kInterruptedStatus;  // shut down already, for the signal
     }
-    const int status = FinishCommandLine(state_, form_.statusText(), request, writeError);
-    shutdown(true);
+    const int status = FinishCommandLine(state_, form_.statusText(), request, std::move(end));
+    shutdown(storesSettings_);
     return status;
 }
 
 void ConsoleRun::interrupt() {
     interrupted_ = true;
-    shutdown(true);
+    shutdown(storesSettings_);
 }
 
 void ConsoleRun::shutdown(bool storeSettings) {

@@ -36,6 +36,7 @@ class ConsoleRun : public QObject, private RunLogger {
     RunLogWriter log_;
     ScanContext context_;
     bool writesLog_ = true;
+    bool storesSettings_ = true;
     bool shutDown_ = false;
     bool interrupted_ = false;
 };

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "cli/Usage.h"
 
@@ -55,6 +57,10 @@ ProgramArguments StartProgram(int argc, char** argv) {
         program.words.push_back(QString::fromLocal8Bit(argv[i]));
     }
     program.parsed = ParseArguments(program.words);
+    if (program.parsed.request.separateWords) {
+        program.parsed.request.folderBytes =
+            FolderArgumentBytes(std::vector<std::string>(argv + 1, argv + argc));
+    }
     switch (program.parsed.action) {
         case ArgumentAction::Help:
             std::fputs(UsageText().toLocal8Bit().constData(), stdout);

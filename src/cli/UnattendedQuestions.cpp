@@ -6,11 +6,13 @@
 
 namespace quillery {
 
-void UnattendedQuestions::message(const QString& text, const QString& title, MessageStyle) {
+void UnattendedQuestions::message(const QString& text, const QString&, MessageStyle) {
     if (beforeMessage_) {
         beforeMessage_();
     }
-    std::fprintf(stderr, "%s: %s\n", title.trimmed().toLocal8Bit().constData(),
+    // On standard error a message names the program, as every other line there does (the
+    // window's title would be its box's).
+    std::fprintf(stderr, "quillery: %s\n",
                  QString(text)
                      .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
                      .toLocal8Bit()

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,11 +19,13 @@ bool ListFolder(const std::filesystem::path& folder, bool allArchives, FolderLis
     listing = {};
     UniqueFd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!opened.valid()) {
+        listing.error = errno;
         return false;
     }
     // The stream owns the descriptor once it is made.
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(opened.get()), ::closedir);
     if (!dir) {
+        listing.error = errno;
         return false;
     }
     const int fd = opened.release();
@@ -35,7 +38,13 @@ bool ListFolder(const std::filesystem::path& folder, bool allArchives, FolderLis
         base += '/';
     }
     const std::size_t baseLength = base.size();
-    while (const dirent* entry = ::readdir(dir.get())) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (entry == nullptr) {
+            listing.error = errno;
+            break;
+        }
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
             continue;

@@ -23,6 +23,14 @@ class RunListener {
     virtual void folderEntered(const std::filesystem::path& folder) = 0;
     // An archive was examined and counted; matched: it became a result row.
     virtual void archiveDecided(const std::string& archive, bool matched) = 0;
+    // A folder or an archive could not be read, or an archive is damaged: its path and why
+    // (before the archive is decided). True when the listener has told the user (or keeps
+    // quiet on purpose); otherwise the run tells what it tells everyone.
+    virtual bool problem(const std::string& path, const std::string& reason) {
+        (void)path;
+        (void)reason;
+        return false;
+    }
 };
 
 // What every engine operation works with: the program's state, whoever shows the run, the

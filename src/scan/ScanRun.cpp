@@ -75,7 +75,9 @@ void RunScan(ScanContext& ctx, const RunRequest& request) {
     state.ScanIdle = false;
     events.phase(RunPhase::Walking);
 
-    ScanFolder(ctx, PathFromText(state.SearchFolder), request.patternText);
+    ScanFolder(ctx,
+               request.folderPath.empty() ? PathFromText(state.SearchFolder) : request.folderPath,
+               request.patternText);
     if (state.closing) {
         return;  // the program is ending; shutdown has logged the run already
     }

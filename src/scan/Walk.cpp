@@ -15,6 +15,7 @@
 #include "archive/UnzipResult.h"
 #include "index/FileIdentity.h"
 #include "scan/ArchivePipeline.h"
+#include "scan/ArchiveProblem.h"
 #include "scan/FileMatch.h"
 #include "scan/FolderListing.h"
 #include "scan/Formats.h"
@@ -123,7 +124,14 @@ void ExamineArchive(WalkRun& run, const std::string& path, std::uint64_t sequenc
         }
     }
     staging.LastUnzipResult = verdict.result;
-    if (!verdict.failure.empty()) {
+    bool told = false;
+    if (ctx.listener != nullptr && (!verdict.failure.empty() || verdict.result != kUnzOk)) {
+        if (const std::string problem = ArchiveProblem(verdict.result, verdict.failure, path);
+            !problem.empty()) {
+            told = ctx.listener->problem(path, problem);
+        }
+    }
+    if (!verdict.failure.empty() && !told) {
         ctx.events.notice(QStringLiteral("quillery: ") + PathText(fs::path(path)) +
                           QStringLiteral(": ") + QString::fromStdString(verdict.failure));
     }
@@ -174,7 +182,11 @@ void ScanListedArchives(WalkRun& run, const fs::path& folder,
 void ScanArchivesOf(WalkRun& run, const fs::path& folder) {
     FolderListing listing;
     UniqueFd folderFd;
-    if (ListFolder(folder, run.ctx.state.staging.allArchives, listing, &folderFd)) {
+    const bool listed = ListFolder(folder, run.ctx.state.staging.allArchives, listing, &folderFd);
+    if (listing.error != 0 && run.ctx.listener != nullptr) {
+        run.ctx.listener->problem(folder.native(), std::generic_category().message(listing.error));
+    }
+    if (listed) {
         ScanListedArchives(run, folder, listing.archives, 0,
                            folderFd.get() >= 0 ? folderFd.get() : AT_FDCWD);
     }
@@ -189,11 +201,14 @@ void Walk(WalkRun& run, const fs::path& folder) {
     if (!listed) {
         return;  // reached again through a link
     }
+    const FolderListing& listing = listed->listing;
     if (ctx.listener != nullptr) {
         ctx.listener->folderEntered(folder);
+        if (listing.error != 0) {
+            ctx.listener->problem(folder.native(), std::generic_category().message(listing.error));
+        }
     }
 
-    const FolderListing& listing = listed->listing;
     for (std::size_t i = 0; i < listing.entries; ++i) {
         if (!RunGoesOn(run)) {
             run.pipeline->skip(TreeLister::Rest::Folder);

@@ -111,7 +111,7 @@ TEST(CommandLineTest, HelpTextAndManualPageListTheSameOptions) {
     QString page = QString::fromUtf8(manual.readAll());
     page.truncate(page.indexOf(QStringLiteral("# EXAMPLES")));  // shell commands there
 
-    std::set<QString> expected{"-h",     "-folder=",     "-search=", "-extensions=",
+    std::set<QString> expected{"-h",     "-s",           "-folder=", "-search=", "-extensions=",
                                "-audit", "-allarchives", "-noindex", "-list"};
     for (const QString& name : LongOptionNames()) {
         expected.insert("--" + name);
@@ -255,10 +255,33 @@ TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatchedOrWhyNothingRanAndLeavesTh
          "",
          "quillery: ~/zips: No such file or directory (the shell does not expand ~ after =: "
          "write --folder ~/...)\n"},
+        // ... and so are patterns that select no entry (a pattern starts with "*.") and an
+        // audit file that cannot be read.
+        {{"--folder", Text(zips), "--search", "hello", "--extensions", "*"},
+         2,
+         "",
+         "quillery: no entry pattern in '*'; patterns look like *.txt\n"},
+        {{"--folder", Text(zips), "--search", "hello", "--extensions", "FILE_ID.DIZ"},
+         2,
+         "",
+         "quillery: no entry pattern in 'FILE_ID.DIZ'; patterns look like *.txt\n"},
+        {{"--folder", Text(zips), "--audit"},
+         2,
+         "",
+         "quillery: audit.txt: No such file or directory\n"},
+        {{"--folder", Text(zips), "--audit-file", "none.txt"},
+         2,
+         "",
+         "quillery: none.txt: No such file or directory\n"},
+        // A switch line leaves them to the run, as it always has.
         {{"-folder=" + Text(zips), "-audit"},
          2,
          "",
-         "You must enter a Search String, before Scanning can begin."},
+         "quillery: You must enter a Search String, before Scanning can begin.\n"},
+        {{"-folder=" + Text(zips), "-search=hello", "-extensions=*"},
+         1,
+         "There were 0 files that contained \"hello \", from a total of 3 files\n",
+         ""},
         {{"-folder=" + Text(zips), "-search=absent", "-extensions=*.txt"},
          1,
          "There were 0 files that contained \"absent \", from a total of 3 files\n",
@@ -280,7 +303,9 @@ TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatchedOrWhyNothingRanAndLeavesTh
         EXPECT_EQ(r.out, c.out);
         EXPECT_TRUE(c.exitCode == 0 ? r.err.isEmpty() : r.err.contains(c.err))
             << r.err.toStdString();
-        if (c.exitCode == 0 || c.err == "no display" || c.err.startsWith("quillery: ")) {
+        // Nothing ran: nothing stored, nothing logged.
+        const bool refused = c.arguments.value(0).startsWith("--") && c.exitCode == 2;
+        if (c.exitCode == 0 || c.err == "no display" || refused) {
             EXPECT_EQ(Settings(), stored);
             EXPECT_FALSE(fs::exists(work / "Quillery 0.67 .Log"));
         }
@@ -366,6 +391,95 @@ TEST_F(BinaryRun, OutputThatCannotBeWrittenIsAWriteError) {
     }
 }
 
+// A run given as options names every folder and archive it could not read on standard
+// error and goes on; nothing matched and something unreadable is status 2. A switch line
+// keeps quiet about them, as it always has.
+TEST_F(BinaryRun, WhatCannotBeReadIsNamedAndTheStatusTellsIt) {
+    const fs::path bad = root / "bad";
+    fs::create_directories(bad / "sub");
+    fs::copy_file(zips / "a.zip", bad / "good.zip");
+    WriteFileBytes(bad / "junk.zip", "PK\x03\x04 not really");
+    const std::string whole = ReadFileBytes(zips / "a.zip");
+    WriteFileBytes(bad / "sub" / "cut.zip", whole.substr(0, whole.size() / 2));
+    fs::create_symlink(bad / "gone.zip", bad / "dangling.zip");
+    std::set<QString> lines = {
+        "quillery: " + Text(bad / "junk.zip") + ": not an archive, or damaged",
+        "quillery: " + Text(bad / "sub" / "cut.zip") + ": not an archive, or damaged",
+        "quillery: " + Text(bad / "dangling.zip") + ": No such file or directory",
+    };
+    // Permissions hold only for a user other than root.
+    if (::geteuid() != 0) {
+        fs::create_directories(bad / "locked");
+        fs::permissions(bad / "locked", fs::perms::none);
+        lines.insert("quillery: " + Text(bad / "locked") + ": Permission denied");
+    }
+    const auto problemLines = [](const QString& err) {
+        std::set<QString> found;
+        for (const QString& line : err.split('\n', Qt::SkipEmptyParts)) {
+            if (!line.startsWith("There were")) {
+                found.insert(line);
+            }
+        }
+        return found;
+    };
+    const QString folder = Text(bad);
+    const struct {
+        const char* name;
+        QStringList arguments;
+        int exitCode;
+        bool named;  // the lines above on standard error
+    } rows[] = {
+        {"a match", {"--folder", folder, "--search", "hello", "--list"}, 0, true},
+        {"no match", {"--folder", folder, "--search", "absent", "--list"}, 2, true},
+        {"no match, quietly", {"--folder", folder, "--search", "absent", "--list", "-s"}, 2, false},
+        {"no match, quietly (long)",
+         {"--folder", folder, "--search", "absent", "--no-messages"},
+         2,
+         false},
+        {"a switch line", {"-folder=" + folder, "-search=absent", "-list"}, 1, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Result r = Run(row.arguments);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err.toStdString();
+        EXPECT_EQ(problemLines(r.err), row.named ? lines : std::set<QString>{});
+        // Counted as examined, as the log has always counted them.
+        EXPECT_TRUE(r.err.contains("from a total of 4 files") ||
+                    r.out.contains("from a total of 4 files"))
+            << r.err.toStdString();
+    }
+    if (fs::exists(bad / "locked")) {
+        fs::permissions(bad / "locked", fs::perms::owner_all, fs::perm_options::add);
+    }
+}
+
+// A run given as options leaves the window's remembered values alone unless told to store
+// its own; a folder named by bytes that are not UTF-8 is searched as given.
+TEST_F(BinaryRun, OptionsKeepTheWindowsValuesAndTakeTheFolderAsItsBytes) {
+    Run({"-folder=" + Text(zips), "-search=hello"});
+    const std::string stored = Settings();
+    ASSERT_NE(stored.find("Search%20String=hello"), std::string::npos);
+    Result r = Run({"--folder", Text(zips), "--search", "nothing"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Settings(), stored);
+    r = Run({"--folder", Text(zips), "--search", "nothing", "--save-settings"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(Settings().find("Search%20String=nothing"), std::string::npos);
+
+    const std::string odd = (root / "caf").string() + "\xe9";  // Latin-1, not UTF-8
+    fs::create_directories(odd);
+    fs::copy_file(zips / "a.zip", fs::path(odd) / "a.zip");
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.setWorkingDirectory(Text(work));
+    process.start(
+        "bash", {"-c", R"sh(exec "$0" --folder "$(printf '%s\351' "$1")" --search hello --list)sh",
+                 QStringLiteral(QUILLERY_BINARY), Text(root / "caf")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(), odd + "/a.zip\n");
+}
+
 // A signal ends a run at the next archive and the program as closing its window does.
 TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
     // So many long matching paths that they fill the pipe: the program waits to write until
@@ -386,7 +500,8 @@ TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
     for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGTERM, true}}) {
         SCOPED_TRACE(c.signal);
         fs::remove(work / "Quillery 0.67 .Log");
-        // Stored values that the given folder replaces, in the window too.
+        // Stored values that the given folder replaces (asked for on the command line), in
+        // the window too.
         fs::create_directories(config / "Velmora");
         WriteFileBytes(config / "Velmora" / "Quillery .conf", "[General]\nSearch%20Path=/x\n");
         const QString folder = QString::fromStdString(many.string());
@@ -397,7 +512,8 @@ TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
                 QThread::msleep(10);
             }
         } else {
-            Start(process, {"--folder", folder, "--search", "hello", "--list"}, Environment());
+            Start(process, {"--folder", folder, "--search", "hello", "--list", "--save-settings"},
+                  Environment());
             ASSERT_TRUE(process.waitForReadyRead(60000));
         }
         ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), c.signal), 0);
