@@ -2,7 +2,7 @@
 # SPDX-FileCopyrightText: 2026 The Quillery developers
 #
 # bash completion for quillery: its options (the form whose first argument starts with
-# "--"), folders after --folder, files after --audit-file and --log.
+# "--"), folders after --folder, files after --audit-file and --log, the WHEN of --color=.
 # Needs nothing but bash; a value is the next argument or follows "=".
 
 _quillery() {
@@ -41,6 +41,9 @@ _quillery() {
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             ;;
+        --color)
+            mapfile -t COMPREPLY < <(compgen -W "auto always never" -- "$cur")
+            ;;
         --search | --extensions)
             # Free text: nothing to offer.
             ;;
@@ -55,9 +58,12 @@ _quillery() {
 
     if [[ "$cur" == -* || -z "$cur" ]]; then
         local options="--folder --search --extensions --audit --audit-file --all-archives
-            --no-index --list --null --log --no-log --no-messages -s --save-settings --help -h
-            --version"
+            --no-index --list --null --log --no-log --matches --count --color --color= --json
+            --no-messages -s --save-settings --help -h --version"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+        if [ "${#COMPREPLY[@]}" -eq 1 ] && [[ "${COMPREPLY[0]}" == *= ]]; then
+            compopt -o nospace 2>/dev/null
+        fi
     fi
     return 0
 }

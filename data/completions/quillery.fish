@@ -16,6 +16,12 @@ complete -c quillery -l list -d "Each matching archive's path on standard output
 complete -c quillery -l null -d 'With --list, end each path with a NUL byte'
 complete -c quillery -l log -r -F -d "Append the run's log entry to FILE"
 complete -c quillery -l no-log -d 'Write no log entry'
+complete -c quillery -l matches -d 'Show the matches'
+complete -c quillery -l count -d 'Show the counts'
+complete -c quillery -l color -d 'Mark the matches (--color=WHEN: auto, always or never)'
+complete -c quillery -n 'string match -q -- "--color=*" (commandline -ct)' \
+    -a '--color=auto --color=always --color=never' -d 'When to mark the matches'
+complete -c quillery -l json -d 'Write the results as JSON'
 complete -c quillery -s s -l no-messages -d 'No line for a folder or archive that cannot be read'
 complete -c quillery -l save-settings -d "Store the run's folder, search and patterns for the window"
 complete -c quillery -s h -l help -d 'Print the usage text and end'

@@ -227,7 +227,7 @@ Outcome Extraction::stream(const ArchiveEntry& entry) {
             return Outcome::kOk;
         });
     }
-    sink->begin(EntryInfo{entry.name, entry.size});
+    sink->begin(EntryInfo{entry.name, entry.size, options_.zipFileName.native()});
     const Outcome outcome = readEntry(entry, [sink](const char* data, std::size_t size) {
         return sink->write(data, size) ? Outcome::kOk : Outcome::kCancelled;
     });

@@ -25,6 +25,9 @@ struct EntryListing {
 struct EntryInfo {
     std::string name;  // the entry's name in the archive, UTF-8
     std::uint64_t size = 0;
+    // The archive it is in: the file's path, or for an entry of an inner archive the outer
+    // one's followed by "/" and the inner archive's entry name (valid during begin only).
+    std::string_view archive;
 };
 
 // Receives the inflated bytes of each selected entry when the write-to-standard-output flag

@@ -76,6 +76,10 @@ constexpr LongOption kLongOptions[] = {
     {"log", "FILE", "append the run's log entry to FILE instead of the working folder's log"},
     {"no-log", nullptr, "write no log entry"},
     {"null", nullptr, "end each listed path with a NUL byte"},
+    {"matches", nullptr, "each line that holds a match, as ARCHIVE:ENTRY:LINE:TEXT"},
+    {"count", nullptr, "the matching lines of each matching archive, as ARCHIVE:N"},
+    {"color", "WHEN", "mark matches, paths and line numbers: auto, always or never"},
+    {"json", nullptr, "every match as a JSON object, one per line, and the counts"},
     {"no-messages", nullptr, "no line for a folder or archive that cannot be read", "s"},
     {"save-settings", nullptr, "store the run's folder, search and patterns for the window"},
     {"help", nullptr, "the usage text"},
@@ -136,6 +140,26 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
         return parsed;
     }
 
+    // "--color" alone means "--color=auto", as in grep; the parser wants every value given.
+    QStringList words = arguments;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString& word = words[i];
+        if (word == QLatin1String("--")) {
+            break;
+        }
+        if (word == QLatin1String("--color") || word == QLatin1String("-color")) {
+            words[i] = QStringLiteral("--color=auto");
+            continue;
+        }
+        const QString name = word.mid(word.startsWith(QLatin1String("--")) ? 2 : 1);
+        const auto takes = std::find_if(
+            std::begin(kLongOptions), std::end(kLongOptions), [&name](const LongOption& o) {
+                return o.valueName != nullptr && name == QLatin1String(o.name);
+            });
+        if (word.startsWith(QLatin1Char('-')) && takes != std::end(kLongOptions)) {
+            ++i;  // its value, taken as it is
+        }
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const LongOption& option : kLongOptions) {
@@ -148,7 +172,7 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
             option.valueName != nullptr ? QString::fromLatin1(option.valueName) : QString()));
     }
     // The parser wants the program name first.
-    if (!parser.parse(QStringList{QStringLiteral("quillery")} + arguments)) {
+    if (!parser.parse(QStringList{QStringLiteral("quillery")} + words)) {
         parsed.action = ArgumentAction::Error;
         parsed.error = parser.errorText();
         return parsed;
@@ -192,6 +216,21 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     request.noLog = parser.isSet(QStringLiteral("no-log"));
     request.noMessages = parser.isSet(QStringLiteral("no-messages"));
     request.saveSettings = parser.isSet(QStringLiteral("save-settings"));
+    request.matches = parser.isSet(QStringLiteral("matches"));
+    request.count = parser.isSet(QStringLiteral("count"));
+    request.json = parser.isSet(QStringLiteral("json"));
+    if (const std::optional<QString> when = value("color")) {
+        if (*when == QLatin1String("always")) {
+            request.color = ColorChoice::Always;
+        } else if (*when == QLatin1String("auto")) {
+            request.color = ColorChoice::Auto;
+        } else if (*when != QLatin1String("never")) {
+            parsed.action = ArgumentAction::Error;
+            parsed.error =
+                QStringLiteral("--color takes auto, always or never, not '%1'.").arg(*when);
+            return parsed;
+        }
+    }
     return parsed;
 }
 

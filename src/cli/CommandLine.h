@@ -34,6 +34,9 @@ struct CommandLineRequest;
 // The request of a switch text: its switches, and "-list" found like "-audit".
 CommandLineRequest ReadSwitchLine(const QString& line);
 
+// When matches are marked with colours.
+enum class ColorChoice { Never, Auto, Always };
+
 // Everything a command line asks for: the search values and how a run reports its matches.
 struct CommandLineRequest {
     CommandLineSwitches switches;
@@ -44,7 +47,14 @@ struct CommandLineRequest {
     bool noLog = false;                // no log entry at all
     bool noMessages = false;           // no line for a folder or archive that cannot be read
     bool saveSettings = false;         // the run's values stored as the window's
-    bool separateWords = false;        // given as options and values, not as one switch text
+    // What matched, on standard output instead of the list: each matching line, the count of
+    // matching lines of each archive, or JSON Lines (the first of these given wins: json,
+    // count, matches).
+    bool matches = false;
+    bool count = false;
+    bool json = false;
+    ColorChoice color = ColorChoice::Never;
+    bool separateWords = false;  // given as options and values, not as one switch text
     // The folder's value as the bytes given (separate words only), which its text may not
     // hold exactly (a name that is not UTF-8); empty when none was given.
     std::string folderBytes;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "archive/Staging.h"
+#include "scan/ReaderSearch.h"
 #include "text/ShownPath.h"
 
 namespace quillery {
@@ -33,25 +35,120 @@ void CommandLineOutput::folderEntered(const std::filesystem::path& folder) {
     }
 }
 
+bool CommandLineOutput::put(std::string_view bytes) {
+    if (outputClosed_) {
+        return false;
+    }
+    erase();  // standard output may share the terminal
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0) {
+        // The run stops at the next archive and ends as a stopped run does. When the reader
+        // of a pipe has ended, that is all: nobody reads the output any more.
+        if (errno != EPIPE) {
+            writeError_ = std::generic_category().message(errno != 0 ? errno : EIO);
+        }
+        outputClosed_ = true;
+        state_.KeepScanning = false;
+        return false;
+    }
+    return true;
+}
+
 void CommandLineOutput::archiveDecided(const std::string& archive, bool matched) {
-    if (matched && choice_.list && !outputClosed_) {
-        erase();  // standard output may share the terminal
-        const std::string& bytes = archive;
-        const char end = choice_.nullEnds ? '\0' : '\n';
-        errno = 0;
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
-            std::fputc(end, stdout) == EOF || std::fflush(stdout) != 0) {
-            // The run stops at the next archive and ends as a stopped run does. When the
-            // reader of a pipe has ended, that is all: nobody reads the list any more.
-            if (errno != EPIPE) {
-                writeError_ = std::generic_category().message(errno != 0 ? errno : EIO);
-            }
-            outputClosed_ = true;
-            state_.KeepScanning = false;
+    ++checked_;
+    if (matched) {
+        ++matched_;
+        if (choice_.detail != Detail::None) {
+            showDetail(archive);
+        } else if (choice_.list) {
+            std::string line = archive;
+            line += choice_.nullEnds ? '\0' : '\n';
+            put(line);
         }
     }
     if (choice_.statusLine) {
         drawWhenDue();
+    }
+}
+
+void CommandLineOutput::showDetail(const std::string& archive) {
+    const ReaderSearch search = SearchOfRun(state_);
+    if (!reader_) {
+        reader_ = std::make_unique<ReaderProcess>();
+        // A stop or a signal ends a wait for the reader, as in the walk.
+        reader_->whileWaiting([this] {
+            ctx_.events.waiting();
+            return state_.KeepScanning && !state_.closing;
+        });
+        const TextMatcher matcher = MatcherForSearch(search);
+        terms_ = matcher.expression().terms;
+        if (state_.AuditMode) {
+            for (qsizetype i = 0;
+                 i < state_.AuditStrings.size() && static_cast<std::size_t>(i) < terms_.size();
+                 ++i) {
+                terms_[static_cast<std::size_t>(i)] = state_.AuditStrings[i];
+            }
+        }
+        termArchives_.assign(terms_.size(), 0);
+    }
+    ExamineJob job;
+    job.call = PlannedStagingCall(state_.staging,
+                                  EffectivePatternText(patternText_ ? patternText_() : QString()),
+                                  archive, state_.WorkFolder, false, true);
+    job.lines = true;
+    ReaderAnswer answer = reader_->examineOne(search, job);
+    if (!answer.examined) {
+        problem(archive, answer.failure.empty() ? "could not be read again" : answer.failure);
+        return;
+    }
+    std::uint64_t lines = 0;
+    std::vector<char> found(terms_.size(), 0);
+    std::string out;
+    for (const EntryLines& entry : answer.lines) {
+        ++entries_;
+        const LinePlace place{&archive, &entry, &terms_, state_.AuditMode};
+        for (const MatchedLine& line : entry.lines) {
+            ++lines;
+            hits_ += line.hits.size();
+            for (const LineHit& hit : line.hits) {
+                if (hit.term < found.size()) {
+                    found[hit.term] = 1;
+                }
+            }
+            if (choice_.detail == Detail::Matches) {
+                out += MatchesLine(place, line, choice_.colors);
+            } else if (choice_.detail == Detail::Json) {
+                out += JsonHits(place, line);
+            }
+        }
+    }
+    lines_ += lines;
+    for (std::size_t t = 0; t < found.size(); ++t) {
+        termArchives_[t] += found[t] != 0 ? 1 : 0;
+    }
+    if (choice_.detail == Detail::Count) {
+        out = CountLine(archive, lines, choice_.colors);
+    }
+    put(out);
+}
+
+void CommandLineOutput::finish() {
+    if (choice_.detail == Detail::Json) {
+        put(JsonSummary(checked_, matched_, entries_, lines_, hits_));
+    }
+    if (choice_.detail != Detail::None && state_.AuditMode && !terms_.empty()) {
+        std::string said;
+        for (std::size_t t = 0; t < terms_.size(); ++t) {
+            if (termArchives_[t] > 0) {
+                said += (said.empty() ? "" : ", ") + ('"' + terms_[t].toStdString() + '"') +
+                        " in " + std::to_string(termArchives_[t]) +
+                        (termArchives_[t] == 1 ? " archive" : " archives");
+            }
+        }
+        erase();
+        std::fprintf(stderr, "quillery: audit strings found: %s\n",
+                     said.empty() ? "none" : said.c_str());
     }
 }
 

@@ -37,15 +37,46 @@ void StartUp(RunState& state, FormBoxes& view, Questions& questions) {
     ShellDelete(state.WorkFolder);
 }
 
+CommandLineOutput::Detail DetailOf(const CommandLineRequest& request) {
+    using Detail = CommandLineOutput::Detail;
+    return request.json      ? Detail::Json
+           : request.count   ? Detail::Count
+           : request.matches ? Detail::Matches
+                             : Detail::None;
+}
+
+bool ColorsOn(ColorChoice choice, bool outputIsTerminal, const QString& noColor,
+              const QString& term) {
+    switch (choice) {
+        case ColorChoice::Always:
+            return true;
+        case ColorChoice::Auto:
+            return outputIsTerminal && noColor.isEmpty() && term != QLatin1String("dumb");
+        case ColorChoice::Never:
+            break;
+    }
+    return false;
+}
+
 bool RunCommandLine(ScanContext& ctx, FormBoxes& form, UnattendedQuestions& answers,
                     const QString& argumentText, const CommandLineRequest& request,
                     CommandLineEnd& end) {
-    CommandLineOutput output(ctx.state,
-                             {request.list, request.nullEnds, ::isatty(STDERR_FILENO) == 1,
-                              request.separateWords, request.noMessages});
+    CommandLineOutput::Choice choice;
+    choice.list = request.list;
+    choice.nullEnds = request.nullEnds;
+    choice.statusLine = ::isatty(STDERR_FILENO) == 1;
+    choice.problems = request.separateWords;
+    choice.quiet = request.noMessages;
+    choice.detail = DetailOf(request);
+    choice.colors.on = ColorsOn(request.color, ::isatty(STDOUT_FILENO) == 1,
+                                qEnvironmentVariable("NO_COLOR"), qEnvironmentVariable("TERM"));
+    CommandLineOutput output(ctx, choice, [&form] { return form.patternText(); });
     ctx.listener = &output;
     answers.setBeforeMessage([&output] { output.erase(); });
     const bool ran = ProcessCommandLine(ctx, form, argumentText, request);
+    if (ran && ctx.state.lastRun != RunOutcome::Refused) {
+        output.finish();
+    }
     answers.setBeforeMessage({});
     ctx.listener = nullptr;
     end.writeError = output.writeError();
@@ -57,8 +88,9 @@ int FinishCommandLine(const RunState& state, const QString& statusText,
                       const CommandLineRequest& request, CommandLineEnd end) {
     std::string& writeError = end.writeError;
     if (state.lastRun != RunOutcome::Refused) {
-        // With the list on standard output, the summary goes beside it.
-        std::FILE* summary = request.list ? stderr : stdout;
+        // With the list or the matches on standard output, the summary goes beside it.
+        std::FILE* summary =
+            request.list || DetailOf(request) != CommandLineOutput::Detail::None ? stderr : stdout;
         errno = 0;
         if ((std::fprintf(summary, "%s\n", statusText.toLocal8Bit().constData()) < 0 ||
              std::fflush(summary) != 0) &&

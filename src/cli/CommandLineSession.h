@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/CommandLine.h"
+#include "cli/CommandLineOutput.h"
 #include "cli/UnattendedQuestions.h"
 #include "results/RunLog.h"
 #include "scan/ScanContext.h"
@@ -28,6 +29,14 @@ struct CommandLineEnd {
     // on standard error (unless silenced): counted in the form of separate words only.
     std::size_t problems = 0;
 };
+
+// What the request shows of each matching archive on standard output besides its path.
+CommandLineOutput::Detail DetailOf(const CommandLineRequest& request);
+
+// Whether matches are marked with colours: always, never, or (auto) when standard output is
+// a terminal, NO_COLOR is empty and TERM is not "dumb".
+bool ColorsOn(ColorChoice choice, bool outputIsTerminal, const QString& noColor,
+              const QString& term);
 
 // Runs what the arguments ask for, unattended: answers' messages first take the status line
 // off the terminal, and the matches are listed as the request says. True when a run took

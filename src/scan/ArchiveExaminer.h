@@ -34,6 +34,7 @@ struct Examination {
 struct ExamineJob {
     StagingCall call;
     bool summarise = false;
+    bool lines = false;  // a reader's answer also holds the matching entries' lines
 };
 
 // Reads archives for a search: where the bytes are parsed is the examiner's business. One

@@ -24,6 +24,7 @@
 #include "archive/Staging.h"
 #include "archive/UniqueFd.h"
 #include "scan/ArchiveExaminer.h"
+#include "scan/LineSink.h"
 #include "scan/ReaderLauncher.h"
 #include "scan/ReaderProtocol.h"
 #include "scan/ReaderSearch.h"
@@ -297,18 +298,49 @@ JobAnswer Answered(std::uint64_t job, Run&& run) {
     return answer;
 }
 
+// The bytes of matched lines one note holds, about (a message holds at most 16 MiB).
+constexpr std::size_t kLinesNoteBytes = std::size_t{4} << 20;
+
 bool ReaderServer::examine(const ExamineRequest& request) {
     if (!matcher_) {
         return send(JobAnswer{request.job, 0, false, "reader was sent no search"});
     }
     std::vector<EntrySummary> summaries;
+    std::vector<EntryLines> lines;
     const JobAnswer answer = Answered(request.job, [&](JobAnswer& a) {
+        if (request.lines) {
+            LineSink sink(*matcher_, request.call.options.zipFileName.native(),
+                          [&lines](EntryLines& found) { lines.push_back(std::move(found)); });
+            a.result = RunStagingCall(request.call, nullptr, nullptr, &sink);
+            a.matched = sink.matched();
+            return;
+        }
         LocalExaminer here(*matcher_);
         Examination done = here.examine(request.call, request.summarise, nullptr);
         a.result = done.verdict.result;
         a.matched = done.verdict.matched;
         summaries = std::move(done.entries);
     });
+    // An entry's lines go in notes of a few megabytes at most.
+    for (EntryLines& entry : lines) {
+        LinesNote note{request.job, {entry.inner, entry.entry, {}}};
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < entry.lines.size(); ++i) {
+            bytes += 24 + 2 * static_cast<std::size_t>(entry.lines[i].text.size()) +
+                     12 * entry.lines[i].hits.size();
+            note.lines.lines.push_back(std::move(entry.lines[i]));
+            if (bytes >= kLinesNoteBytes || i + 1 == entry.lines.size()) {
+                if (!queue(note)) {
+                    return false;
+                }
+                note.lines.lines.clear();
+                bytes = 0;
+            }
+        }
+        if (entry.lines.empty() && !queue(note)) {
+            return false;
+        }
+    }
     SummaryNote note{request.job, {}};
     for (EntrySummary& summary : summaries) {
         note.summary = std::move(summary);

@@ -38,6 +38,8 @@ constexpr milliseconds kProbeDeadline{10'000};
 constexpr milliseconds kLostGrace{50};
 // The most summary bytes one examination may send.
 constexpr std::uint64_t kMaxSummaryBytes = std::uint64_t{256} << 20;
+// The most bytes of matched lines an archive's answer may hold (their messages' size).
+constexpr std::uint64_t kMaxLinesBytes = std::uint64_t{64} << 20;
 constexpr std::uint64_t kBytesPerStep = 10'000'000;
 
 std::string SecondsText(milliseconds time) {
@@ -422,7 +424,7 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
     std::size_t answered = 0, sent = 0;
     std::uint64_t first = 0;  // the job number of jobs[0] in the running reader
     std::uint64_t startsSeen = 0;
-    std::uint64_t summaryBytes = 0;
+    std::uint64_t summaryBytes = 0, linesBytes = 0;
     ReaderAnswer head;
     // A job whose reader ended by itself goes to a fresh one once: what killed the reader may
     // have been something else (the system short of memory, a signal from outside).
@@ -435,6 +437,7 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
         ++answered;
         head = ReaderAnswer();
         summaryBytes = 0;
+        linesBytes = 0;
         headSince = Clock::now();
         if (answered < jobs.size()) {
             headTime = deadlineFor(jobs[answered].call);
@@ -475,7 +478,7 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
         const bool refill = sent - answered <= depth / 2;
         while (refill && pid_ != 0 && sent < jobs.size() && sent - answered < depth) {
             const ExamineJob& job = jobs[sent];
-            batch_ += out_.encode(ExamineRequest{first + sent, job.call, job.summarise});
+            batch_ += out_.encode(ExamineRequest{first + sent, job.call, job.summarise, job.lines});
             ++sent;
         }
         if (event == Event::kMessage && !batch_.empty()) {
@@ -490,7 +493,18 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
             MessageType type{};
             MessageReader peek(payload);
             peek.type(type);
-            if (type == MessageType::kSummary) {
+            if (type == MessageType::kLines) {
+                LinesNote note;
+                if (decode(payload, MessageType::kLines, note) && note.job == job) {
+                    linesBytes += payload.size();
+                    if (linesBytes <= kMaxLinesBytes) {
+                        head.lines.push_back(std::move(note.lines));
+                        continue;
+                    }
+                    kill();
+                    failure_ = "reader sent more matched lines than can be shown";
+                }
+            } else if (type == MessageType::kSummary) {
                 SummaryNote note;
                 if (decode(payload, MessageType::kSummary, note) && note.job == job) {
                     summaryBytes += note.summary.bits.size() * 8 + 8;
@@ -521,6 +535,7 @@ void ReaderProcess::examine(const ReaderSearch& search, const std::vector<Examin
             retried = answered;
             head = ReaderAnswer();
             summaryBytes = 0;
+            linesBytes = 0;
             continue;
         }
         ReaderAnswer a = failed(event, "reader took longer than " + SecondsText(headTime));

@@ -48,6 +48,7 @@ struct ReaderAnswer {
     int result = 0;
     bool matched = false;
     std::vector<EntrySummary> summaries;  // with summarise, in entry order
+    std::vector<EntryLines> lines;        // with lines, the matching entries' in entry order
     std::string failure;
 };
 

@@ -87,6 +87,7 @@ const std::string& MessageWriter::encode(const ExamineRequest& m) {
     u64(m.job);
     call(m.call);
     u8(m.summarise ? 1 : 0);
+    u8(m.lines ? 1 : 0);
     return finish();
 }
 
@@ -129,6 +130,26 @@ const std::string& MessageWriter::encode(const SummaryNote& m) {
     u8(m.summary.flags);
     u32(static_cast<std::uint32_t>(m.summary.bits.size()));
     raw(m.summary.bits.data(), m.summary.bits.size() * sizeof(std::uint64_t));
+    return finish();
+}
+
+const std::string& MessageWriter::encode(const LinesNote& m) {
+    start(MessageType::kLines);
+    u64(m.job);
+    bytes(m.lines.inner);
+    bytes(m.lines.entry);
+    u32(static_cast<std::uint32_t>(m.lines.lines.size()));
+    for (const MatchedLine& line : m.lines.lines) {
+        u64(line.number);
+        u64(line.byteOffset);
+        text(line.text);
+        u32(static_cast<std::uint32_t>(line.hits.size()));
+        for (const LineHit& hit : line.hits) {
+            u32(hit.start);
+            u32(hit.length);
+            u32(hit.term);
+        }
+    }
     return finish();
 }
 
@@ -268,6 +289,7 @@ bool MessageReader::decode(ExamineRequest& m) {
     m.job = u64();
     call(m.call);
     m.summarise = flag();
+    m.lines = flag();
     return done();
 }
 
@@ -311,6 +333,35 @@ bool MessageReader::decode(SummaryNote& m) {
     const std::uint32_t words = count(sizeof(std::uint64_t));
     m.summary.bits.resize(words);
     raw(m.summary.bits.data(), std::size_t{words} * sizeof(std::uint64_t));
+    return done();
+}
+
+bool MessageReader::decode(LinesNote& m) {
+    m.job = u64();
+    m.lines.inner = bytes();
+    m.lines.entry = bytes();
+    // Each line: number, offset, the text's length and the hits' count at least.
+    const std::uint32_t lines = count(8 + 8 + 4 + 4);
+    m.lines.lines.resize(lines);
+    for (MatchedLine& line : m.lines.lines) {
+        line.number = u64();
+        line.byteOffset = u64();
+        line.text = text();
+        const std::uint32_t hits = count(3 * 4);
+        line.hits.resize(hits);
+        for (LineHit& hit : line.hits) {
+            hit.start = u32();
+            hit.length = u32();
+            hit.term = u32();
+            if (hit.start > static_cast<std::uint64_t>(line.text.size()) ||
+                hit.length > static_cast<std::uint64_t>(line.text.size()) - hit.start) {
+                ok_ = false;  // a hit outside its line
+            }
+        }
+        if (!ok_) {
+            break;
+        }
+    }
     return done();
 }
 

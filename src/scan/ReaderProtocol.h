@@ -12,6 +12,7 @@
 
 #include "archive/Staging.h"
 #include "index/TextSummary.h"
+#include "scan/MatchedLines.h"
 #include "scan/ReaderSearch.h"
 
 namespace quillery {
@@ -38,13 +39,16 @@ enum class MessageType : std::uint8_t {
     kQuestion = 18,     // QuestionAsked
     kProgress = 19,     // ProgressNote
     kProbeReport = 20,  // ProbeReport
+    kLines = 21,        // LinesNote: lines of a matching entry, before the job's answer
 };
 
-// Examine an archive: the matching sink, with the summary sink on it when summarise is set.
+// Examine an archive: the matching sink, with the summary sink on it when summarise is set;
+// with lines, every entry is tested and each matching one's lines are sent (LinesNote).
 struct ExamineRequest {
     std::uint64_t job = 0;
     StagingCall call;
     bool summarise = false;
+    bool lines = false;
     bool operator==(const ExamineRequest&) const = default;
 };
 
@@ -89,6 +93,13 @@ struct SummaryNote {
     bool operator==(const SummaryNote&) const = default;
 };
 
+// Lines of a matching entry (an entry's lines may come in several notes, in order).
+struct LinesNote {
+    std::uint64_t job = 0;
+    EntryLines lines;
+    bool operator==(const LinesNote&) const = default;
+};
+
 // The end of a job: the extraction's result and whether an entry matched; failure, when not
 // empty, says why the reader could not do the job (the result then means nothing).
 struct JobAnswer {
@@ -130,6 +141,7 @@ class MessageWriter {
     const std::string& encode(const JobAnswer& m);
     const std::string& encode(const ProgressNote& m);
     const std::string& encode(const ProbeReport& m);
+    const std::string& encode(const LinesNote& m);
 
   private:
     void start(MessageType type);
@@ -164,6 +176,7 @@ class MessageReader {
     bool decode(JobAnswer& m);
     bool decode(ProgressNote& m);
     bool decode(ProbeReport& m);
+    bool decode(LinesNote& m);
 
   private:
     bool done() const { return ok_ && rest_.empty(); }

@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -478,6 +481,98 @@ TEST_F(BinaryRun, OptionsKeepTheWindowsValuesAndTakeTheFolderAsItsBytes) {
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), odd + "/a.zip\n");
+}
+
+// --matches, --count and --json show each matching entry's lines as the tests wrote them:
+// decoded (code page 437 for an .nfo), in an inner archive, in an archive whose name is not
+// UTF-8; an audit run says which strings it found.
+TEST_F(BinaryRun, MatchesCountsAndJsonShowWhatMatchedWhere) {
+    const fs::path shown = root / "shown";
+    fs::create_directories(shown);
+    MakeZip(root / "inner.zip", {{"deep/notes.txt", "no\nthe needle, deep\n"}});
+    MakeZip(shown / "a.zip", {{"art.nfo", "\xC9\xCD needle \xBA\r\nplain\r\n"},
+                              {"inner.zip", ReadFileBytes(root / "inner.zip")},
+                              {"other.txt", "nothing"}});
+    const std::string odd = (shown / "caf").string() + "\xE9.zip";  // Latin-1, not UTF-8
+    MakeZip(odd, {{"x.txt", "Needle\tand needle\n"}});
+    WriteFileBytes(work / "strings.txt", "needle\r\nplain\r\n");
+    const std::string a = (shown / "a.zip").string();
+    const auto run = [&](QStringList options, QString* err = nullptr) {
+        QProcess process;
+        Start(process, QStringList{"--folder", Text(shown), "--all-archives", "--no-log"} + options,
+              Environment());
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        if (err != nullptr) {
+            *err = QString::fromUtf8(process.readAllStandardError());
+        }
+        std::multiset<std::string> lines;
+        std::istringstream out(process.readAllStandardOutput().toStdString());
+        for (std::string line; std::getline(out, line);) {
+            lines.insert(line);
+        }
+        return lines;
+    };
+    EXPECT_EQ(run({"--search", "needle", "--matches"}),
+              (std::multiset<std::string>{a + ":art.nfo:1:\u2554\u2550 needle \u2551",
+                                          a + ":inner.zip:deep/notes.txt:2:the needle, deep",
+                                          odd + ":x.txt:1:Needle^Iand needle"}));
+    EXPECT_EQ(run({"--search", "needle", "--count", "--matches"}),
+              (std::multiset<std::string>{a + ":2", odd + ":1"}));
+    QString err;
+    EXPECT_EQ(
+        run({"--audit-file", "strings.txt", "--matches"}, &err),
+        (std::multiset<std::string>{a + ":art.nfo:1:\"needle\":\u2554\u2550 needle \u2551",
+                                    a + ":art.nfo:2:\"plain\":plain",
+                                    a + ":inner.zip:deep/notes.txt:2:\"needle\":the needle, deep",
+                                    odd + ":x.txt:1:\"needle\":Needle^Iand needle"}));
+    EXPECT_TRUE(
+        err.contains("quillery: audit strings found: \"needle\" in 2 archives, \"plain\" "
+                     "in 1 archive\n"))
+        << err.toStdString();
+    // Colours only when asked for (standard output is no terminal here).
+    for (const QString& when : {QString("--color"), QString("--color=never")}) {
+        for (const std::string& line : run({"--search", "needle", "--matches", when})) {
+            EXPECT_EQ(line.find('\033'), std::string::npos) << line;
+        }
+    }
+    const std::multiset<std::string> colored =
+        run({"--search", "needle", "--matches", "--color=always"});
+    ASSERT_EQ(colored.size(), 3U);
+    EXPECT_NE(colored.begin()->find("\033[01;31m\033[Kneedle\033[m\033[K"), std::string::npos);
+
+    // JSON: an object per hit, each line parses, and the counts last.
+    std::vector<QJsonObject> objects;
+    for (const std::string& line : run({"--search", "needle", "--json"})) {
+        QJsonParseError error{};
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line;
+        objects.push_back(document.object());
+    }
+    ASSERT_EQ(objects.size(), 5U);
+    std::multiset<QString> hits;
+    for (const QJsonObject& o : objects) {
+        if (o["type"] == "summary") {
+            EXPECT_EQ(o["checked"].toInt(), 2);
+            EXPECT_EQ(o["matched"].toInt(), 2);
+            EXPECT_EQ(o["entries"].toInt(), 3);
+            EXPECT_EQ(o["lines"].toInt(), 3);
+            EXPECT_EQ(o["hits"].toInt(), 4);
+            continue;
+        }
+        const QString text = o["text"].toString();
+        const QByteArray utf8 = text.toUtf8();
+        hits.insert(
+            QFileInfo(o["archive"].toString()).fileName() + "|" +
+            (o["inner"].isNull() ? "-" : o["inner"].toString()) + "|" + o["entry"].toString() +
+            "|" + QString::number(o["line"].toInt()) + "@" + QString::number(o["offset"].toInt()) +
+            "|" +
+            QString::fromUtf8(utf8.mid(o["start"].toInt(), o["end"].toInt() - o["start"].toInt())));
+    }
+    EXPECT_EQ(hits, (std::multiset<QString>{
+                        "a.zip|-|art.nfo|1@0|needle", "a.zip|inner.zip|deep/notes.txt|2@3|needle",
+                        "caf\uFFFD.zip|-|x.txt|1@0|Needle", "caf\uFFFD.zip|-|x.txt|1@0|needle"}));
 }
 
 // A signal ends a run at the next archive and the program as closing its window does.

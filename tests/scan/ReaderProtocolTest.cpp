@@ -13,7 +13,7 @@ namespace {
 
 using AnyMessage =
     std::variant<ReaderSearch, ExamineRequest, StageRequest, ProbeRequest, QuestionAsked,
-                 QuestionReply, SummaryNote, JobAnswer, ProgressNote, ProbeReport>;
+                 QuestionReply, SummaryNote, JobAnswer, ProgressNote, ProbeReport, LinesNote>;
 
 // A call with every field away from its default, each to a value of its own.
 StagingCall EveryFieldSet() {
@@ -75,6 +75,12 @@ TEST(ReaderProtocolTest, EveryMessageComesThroughUnchangedAndNoShorterOrLongerOn
         {"audit search", ReaderSearch{{}, true, true, {QStringLiteral("one"), QString(), odd}}},
         {"examine", ExamineRequest{7, EveryFieldSet(), true}},
         {"examine with a default call", ExamineRequest{1ULL << 63, StagingCall{}, false}},
+        {"examine for lines", ExamineRequest{8, EveryFieldSet(), false, true}},
+        {"lines", LinesNote{18,
+                            {"inner.zip/\xFF.zip",
+                             "dir/\xFE.txt",
+                             {{2, 12, odd, {{0, 1, 0}, {3, 2, 7}}}, {9, 1ULL << 40, {}, {}}}}}},
+        {"lines of none", LinesNote{19, {}}},
         {"stage", StageRequest{9, EveryFieldSet(), true, false}},
         {"probe", ProbeRequest{11, "/tmp/\xFF probe"}},
         {"question", QuestionAsked{12, QuestionKind::kReplace, odd, QStringLiteral("title")}},
@@ -114,6 +120,19 @@ TEST(ReaderProtocolTest, EveryMessageComesThroughUnchangedAndNoShorterOrLongerOn
                 }
             },
             row.message);
+    }
+}
+
+TEST(ReaderProtocolTest, AHitOutsideItsLineIsRefused) {
+    MessageWriter writer;
+    for (const LineHit hit : {LineHit{5, 1, 0}, LineHit{2, 4, 0}, LineHit{0, 0xFFFFFFFF, 0}}) {
+        const std::string frame =
+            writer.encode(LinesNote{1, {"", "a.txt", {{1, 0, QStringLiteral("abcde"), {hit}}}}});
+        MessageReader reader(std::string_view(frame).substr(sizeof(std::uint32_t)));
+        MessageType type{};
+        LinesNote got;
+        ASSERT_TRUE(reader.type(type));
+        EXPECT_FALSE(reader.decode(got)) << hit.start << "+" << hit.length;
     }
 }
 
