@@ -99,7 +99,9 @@ void CommandLineOutput::showDetail(const std::string& archive) {
     job.lines = true;
     ReaderAnswer answer = reader_->examineOne(search, job);
     if (!answer.examined) {
-        problem(archive, answer.failure.empty() ? "could not be read again" : answer.failure);
+        if (state_.KeepScanning && !state_.closing) {  // not merely stopped
+            problem(archive, answer.failure.empty() ? "could not be read again" : answer.failure);
+        }
         return;
     }
     std::uint64_t lines = 0;

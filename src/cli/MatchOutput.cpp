@@ -83,7 +83,7 @@ std::string MatchesLine(const LinePlace& place, const MatchedLine& matched,
     qsizetype shown = 0;
     for (const LineHit& hit : line.hits) {
         const auto start = static_cast<qsizetype>(hit.start);
-        const auto end = static_cast<qsizetype>(hit.start + hit.length);
+        const qsizetype end = start + static_cast<qsizetype>(hit.length);
         if (end <= shown) {
             continue;
         }
@@ -141,19 +141,18 @@ std::string JsonString(std::string_view bytes) {
 std::string JsonHits(const LinePlace& place, const MatchedLine& line) {
     std::string out;
     const std::string head =
-        "{\"type\":\"match\",\"archive\":" + JsonString(*place.archive) + ",\"inner\":" +
+        R"({"type":"match","archive":)" + JsonString(*place.archive) + R"(,"inner":)" +
         (place.entry->inner.empty() ? std::string("null") : JsonString(place.entry->inner)) +
-        ",\"entry\":" + JsonString(place.entry->entry) +
-        ",\"line\":" + std::to_string(line.number) +
-        ",\"offset\":" + std::to_string(line.byteOffset) +
-        ",\"text\":" + JsonString(Utf8(line.text));
+        R"(,"entry":)" + JsonString(place.entry->entry) + R"(,"line":)" +
+        std::to_string(line.number) + R"(,"offset":)" + std::to_string(line.byteOffset) +
+        R"(,"text":)" + JsonString(Utf8(line.text));
     const QStringView text(line.text);
     for (const LineHit& hit : line.hits) {
         const std::size_t start = Utf8(text.first(hit.start)).size();
         const std::size_t end = start + Utf8(text.mid(hit.start, hit.length)).size();
-        out += head + ",\"start\":" + std::to_string(start) + ",\"end\":" + std::to_string(end);
+        out += head + R"(,"start":)" + std::to_string(start) + R"(,"end":)" + std::to_string(end);
         if (hit.term < place.terms->size()) {
-            out += std::string(place.audit ? ",\"audit\":" : ",\"term\":") +
+            out += std::string(place.audit ? R"(,"audit":)" : R"(,"term":)") +
                    JsonString(Utf8((*place.terms)[hit.term]));
         }
         out += "}\n";
@@ -163,9 +162,9 @@ std::string JsonHits(const LinePlace& place, const MatchedLine& line) {
 
 std::string JsonSummary(std::uint64_t checked, std::uint64_t matched, std::uint64_t entries,
                         std::uint64_t lines, std::uint64_t hits) {
-    return "{\"type\":\"summary\",\"checked\":" + std::to_string(checked) +
-           ",\"matched\":" + std::to_string(matched) + ",\"entries\":" + std::to_string(entries) +
-           ",\"lines\":" + std::to_string(lines) + ",\"hits\":" + std::to_string(hits) + "}\n";
+    return R"({"type":"summary","checked":)" + std::to_string(checked) + R"(,"matched":)" +
+           std::to_string(matched) + R"(,"entries":)" + std::to_string(entries) + R"(,"lines":)" +
+           std::to_string(lines) + R"(,"hits":)" + std::to_string(hits) + "}\n";
 }
 
 }  // namespace quillery

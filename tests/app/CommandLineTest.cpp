@@ -497,7 +497,7 @@ TEST_F(BinaryRun, MatchesCountsAndJsonShowWhatMatchedWhere) {
     MakeZip(odd, {{"x.txt", "Needle\tand needle\n"}});
     WriteFileBytes(work / "strings.txt", "needle\r\nplain\r\n");
     const std::string a = (shown / "a.zip").string();
-    const auto run = [&](QStringList options, QString* err = nullptr) {
+    const auto run = [&](const QStringList& options, QString* err = nullptr) {
         QProcess process;
         Start(process, QStringList{"--folder", Text(shown), "--all-archives", "--no-log"} + options,
               Environment());
