@@ -73,11 +73,10 @@ QString UsageText() {
 }
 
 QString NoDisplayText() {
-    return kProductName.trimmed() +
-           QStringLiteral(
-               ": no display to show the window on, and the arguments start no search.\n"
-               "Run a search with: quillery --folder FOLDER --search TEXT "
-               "(see quillery --help)\n");
+    return QStringLiteral(
+        "quillery: no display to show the window on, and the arguments start no search.\n"
+        "Run a search with: quillery --folder FOLDER --search TEXT "
+        "(see quillery --help)\n");
 }
 
 }  // namespace quillery
