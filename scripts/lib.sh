@@ -9,7 +9,7 @@ REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian packages the build and the tests need on a fresh machine.
 QUILLERY_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev libzip-dev libdeflate-dev libarchive-dev liblzma-dev libseccomp-dev libgtest-dev
+    qt6-base-dev libzip-dev libdeflate-dev libarchive-dev liblzma-dev libseccomp-dev libre2-dev libgtest-dev
     fonts-dejavu-core zip unzip p7zip-full scdoc
     clang-format clang-tidy
 )

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "scan/QueryExpression.h"
+
+namespace re2 {
+class RE2;
+}
+
+namespace quillery {
+
+// How an expression's terms compare.
+struct QueryOptions {
+    bool matchCase = false;   // else without regard to case (Unicode's simple case folding)
+    bool wholeWords = false;  // a term matches only between word boundaries
+    bool operator==(const QueryOptions&) const = default;
+};
+
+// An expression with its terms compiled (RE2: linear in the text, whatever the pattern), to
+// test entries' text line by line. Text is UTF-8.
+class QueryMatcher {
+  public:
+    // The matcher of a search string; a QueryError where it is not an expression or one of
+    // its terms is not a regular expression (at: the term's place).
+    static std::variant<QueryMatcher, QueryError> Make(const QString& searchString,
+                                                       QueryOptions options);
+    QueryMatcher(QueryMatcher&&) noexcept;
+    QueryMatcher& operator=(QueryMatcher&&) noexcept;
+    ~QueryMatcher();
+
+    const Query& query() const { return query_; }
+    // Whether term occurs in line (one line, without its line break).
+    bool termInLine(std::size_t term, std::string_view line) const;
+    // Each place where term occurs in line, as byte ranges (start, end), in order.
+    std::vector<std::pair<std::size_t, std::size_t>> hitsInLine(std::size_t term,
+                                                                std::string_view line) const;
+    // Whether the expression holds for text: each term looked for in every line (lines end
+    // at LF, CR LF or a lone CR; a line is looked at up to kMostLineBytes).
+    bool holds(std::string_view text) const;
+
+    static constexpr std::size_t kMostLineBytes = std::size_t{1} << 20;
+
+  private:
+    QueryMatcher() = default;
+
+    Query query_;
+    std::vector<std::unique_ptr<re2::RE2>> terms_;  // each with the term as group 1
+};
+
+}  // namespace quillery
