@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/QueryMatcher.h"
+#include "text/CodePage.h"
+#include "text/Utf16.h"
+
+namespace quillery {
+
+// Tests an entry's text against an expression as it arrives in pieces of any size: the
+// unfinished last line of a piece is carried into the next one, and a line longer than
+// QueryMatcher::kMostLineBytes is looked at up to there. The text is read as every reader of
+// entry texts reads it (a UTF-16 mark turns the rest into UTF-8); each line is then taken as
+// UTF-8 when it is valid UTF-8, else as one character per byte in page.
+class QueryStream {
+  public:
+    QueryStream(const QueryMatcher& matcher, ByteCodePage page);
+
+    void feed(const char* data, std::size_t size);
+    // Ends the text and returns whether the expression holds for it.
+    bool finish();
+
+  private:
+    void text(const char* data, std::size_t size);
+    void endLine();
+
+    const QueryMatcher& matcher_;
+    const ByteCodePage page_;
+    Utf16MarkFront front_;
+    std::string line_;      // the line so far, up to the most kept
+    std::string decoded_;   // a line that is no UTF-8, as UTF-8
+    bool afterCr_ = false;  // the last byte ended a line with CR (an LF next belongs to it)
+    bool firstLine_ = true;
+    std::vector<char> found_;
+    std::size_t left_ = 0;  // terms not found yet
+};
+
+}  // namespace quillery

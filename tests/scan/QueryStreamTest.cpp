@@ -1,0 +1,67 @@
+#include "scan/QueryStream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quillery::test {
+namespace {
+
+// The verdict of a stream fed text in pieces of size bytes.
+bool Streamed(const QueryMatcher& matcher, const std::string& text, std::size_t size,
+              ByteCodePage page = ByteCodePage::Windows1252) {
+    QueryStream stream(matcher, page);
+    for (std::size_t at = 0; at < text.size(); at += size) {
+        stream.feed(text.data() + at, std::min(size, text.size() - at));
+    }
+    return stream.finish();
+}
+
+TEST(QueryStreamTest, PiecesOfAnySizeGiveTheVerdictOfTheWholeText) {
+    const struct {
+        const char* expression;
+        std::string text;
+        bool holds;
+        ByteCodePage page = ByteCodePage::Windows1252;
+    } rows[] = {
+        {"alpha && beta", "one alpha\r\ntwo\r\nthree beta\r\n", true},
+        {"alpha.*beta", "alpha\r\nbeta", false},  // never across a line end
+        {"^$", "a\r\nb\r\n", false},              // CR LF is one line end
+        {"^$", "a\r\n\r\nb", true},
+        {"^b$", "a\rb\rc", true},                                       // a lone CR ends a line
+        {"caf\xC3\xA9", "the CAF\xC3\x89\n", true},                     // UTF-8, folded
+        {"caf\xC3\xA9", "caf\xE9 in 1252\n", true},                     // a line that is no UTF-8
+        {"\xE2\x95\x94", "\xC9\xCD\xBB\n", true, ByteCodePage::Cp437},  // box art of an .nfo
+        {"needle",
+         std::string("\xFF\xFE"
+                     "n\0e\0e\0d\0l\0e\0",
+                     14),
+         true},                               // UTF-16
+        {"^mark", "\xEF\xBB\xBFmark", true},  // a UTF-8 mark is no part of the text
+        {"!x", "", true},
+        {"tail", "no line end at the tail", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.expression);
+        const auto made = QueryMatcher::Make(QString::fromUtf8(row.expression), {});
+        ASSERT_TRUE(std::holds_alternative<QueryMatcher>(made));
+        const QueryMatcher& matcher = std::get<QueryMatcher>(made);
+        for (const std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{3},
+                                       std::size_t{7}, row.text.size() + 1}) {
+            EXPECT_EQ(Streamed(matcher, row.text, size, row.page), row.holds) << size;
+        }
+    }
+}
+
+TEST(QueryStreamTest, ALineIsLookedAtUpToItsCut) {
+    const auto made = QueryMatcher::Make(QStringLiteral("end$"), {});
+    const QueryMatcher& matcher = std::get<QueryMatcher>(made);
+    const std::string cut(QueryMatcher::kMostLineBytes - 3, 'x');
+    EXPECT_TRUE(Streamed(matcher, cut + "end" + "beyond\nnext", 4096));
+    EXPECT_FALSE(Streamed(matcher, cut + "xx" + "end\nnext", 4096));
+}
+
+}  // namespace
+}  // namespace quillery::test
