@@ -58,6 +58,7 @@ _quillery() {
 
     if [[ "$cur" == -* || -z "$cur" ]]; then
         local options="--folder --search --extensions --audit --audit-file --all-archives
+            --expressions -E --case-sensitive --word -w
             --no-index --list --null --log --no-log --matches --count --color --color= --json
             --no-messages -s --save-settings --help -h --version"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

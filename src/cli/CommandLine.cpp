@@ -37,6 +37,9 @@ CommandLineSwitches ParseCommandLine(const QString& line) {
     switches.audit = line.contains(QStringLiteral("-audit"));
     switches.allArchives = line.contains(QStringLiteral("-allarchives"));
     switches.noIndex = line.contains(QStringLiteral("-noindex"));
+    switches.expressions = line.contains(QStringLiteral("-expressions"));
+    switches.matchCase = line.contains(QStringLiteral("-matchcase"));
+    switches.wholeWords = line.contains(QStringLiteral("-wholewords"));
     return switches;
 }
 
@@ -71,6 +74,9 @@ constexpr LongOption kLongOptions[] = {
     {"audit", nullptr, "search strings from audit.txt in the working folder"},
     {"audit-file", "FILE", "search strings from FILE"},
     {"all-archives", nullptr, "every archive type, not only zip"},
+    {"expressions", nullptr, "the search string is an expression: regex, && || ! ( )", "E"},
+    {"case-sensitive", nullptr, "letter case counts"},
+    {"word", nullptr, "terms match whole words only", "w"},
     {"no-index", nullptr, "read every archive, without the index"},
     {"list", nullptr, "matching archives' paths on standard output"},
     {"log", "FILE", "append the run's log entry to FILE instead of the working folder's log"},
@@ -210,6 +216,9 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
     request.switches.audit = parser.isSet(QStringLiteral("audit")) || request.auditFile.has_value();
     request.switches.allArchives = parser.isSet(QStringLiteral("all-archives"));
     request.switches.noIndex = parser.isSet(QStringLiteral("no-index"));
+    request.switches.expressions = parser.isSet(QStringLiteral("expressions"));
+    request.switches.matchCase = parser.isSet(QStringLiteral("case-sensitive"));
+    request.switches.wholeWords = parser.isSet(QStringLiteral("word"));
     request.list = parser.isSet(QStringLiteral("list"));
     request.nullEnds = parser.isSet(QStringLiteral("null"));
     request.logFile = value("log");
@@ -278,6 +287,9 @@ bool ProcessCommandLine(ScanContext& ctx, FormBoxes& view, const QString& argume
     };
     bool ran = false;
     state.AllArchivesSwitch = switches.allArchives;
+    state.Expressions = switches.expressions;
+    state.MatchCase = switches.matchCase;
+    state.WholeWords = switches.wholeWords;
     if (!state.SearchString.isEmpty() && !state.SearchFolder.isEmpty()) {
         RunScan(ctx, runRequest());
         ran = true;
@@ -287,6 +299,7 @@ bool ProcessCommandLine(ScanContext& ctx, FormBoxes& view, const QString& argume
         ran = true;
     }
     state.AllArchivesSwitch = false;
+    state.Expressions = state.MatchCase = state.WholeWords = false;
     if (ran) {
         return true;
     }

@@ -25,6 +25,11 @@ struct CommandLineSwitches {
     bool audit = false;
     bool allArchives = false;  // every archive type, for this run only
     bool noIndex = false;      // "-noindex": this run goes without the search index
+    // The search string is an expression ("-expressions"); letter case counts
+    // ("-matchcase"); terms match whole words only ("-wholewords").
+    bool expressions = false;
+    bool matchCase = false;
+    bool wholeWords = false;
 
     bool operator==(const CommandLineSwitches&) const = default;
 };

@@ -83,6 +83,12 @@ void CommandLineOutput::showDetail(const std::string& archive) {
         });
         const TextMatcher matcher = MatcherForSearch(search);
         terms_ = matcher.expression().terms;
+        if (const QueryMatcher* query = matcher.query()) {
+            terms_.clear();
+            for (const QueryTerm& term : query->query().terms) {
+                terms_.push_back(term.text);
+            }
+        }
         if (state_.AuditMode) {
             for (qsizetype i = 0;
                  i < state_.AuditStrings.size() && static_cast<std::size_t>(i) < terms_.size();

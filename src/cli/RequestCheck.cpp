@@ -10,6 +10,7 @@
 #include "archive/Staging.h"
 #include "archive/UniqueFd.h"
 #include "scan/AuditFile.h"
+#include "scan/QueryMatcher.h"
 
 namespace quillery {
 
@@ -37,6 +38,12 @@ std::string RequestProblem(const CommandLineRequest& request) {
     if (const std::optional<QString>& patterns = request.switches.extensions;
         patterns && IncludePatternsFromText(EffectivePatternText(*patterns)).isEmpty()) {
         return "no entry pattern in '" + patterns->toStdString() + "'; patterns look like *.txt";
+    }
+    if (request.switches.expressions && !request.switches.audit) {
+        if (const QString problem = ExpressionProblem(request.switches.search.value_or(QString()));
+            !problem.isEmpty()) {
+            return problem.toStdString();
+        }
     }
     if (request.switches.audit) {
         const std::string file =

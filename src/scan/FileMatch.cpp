@@ -20,7 +20,21 @@ TextMatcher MatcherForRun(const RunState& state) {
     if (state.AuditMode) {
         return TextMatcher(AuditExpression(state.UseAudit ? state.AuditStrings : QStringList()));
     }
-    return TextMatcher(ParseSearchExpression(state.SearchString));
+    TextMatcher matcher(ParseSearchExpression(state.SearchString));
+    if (state.Expressions || state.MatchCase || state.WholeWords) {
+        const QueryOptions options{state.MatchCase, state.WholeWords};
+        std::variant<QueryMatcher, QueryError> made =
+            state.Expressions ? QueryMatcher::Make(state.SearchString, options)
+                              : QueryMatcher::MakeLiteral(state.SearchString, options);
+        // A malformed expression is refused before a run; should one come here, it matches
+        // nothing.
+        if (std::holds_alternative<QueryError>(made)) {
+            made = QueryMatcher::Make(QStringLiteral("!()"), options);
+        }
+        matcher.setQuery(
+            std::make_shared<const QueryMatcher>(std::move(std::get<QueryMatcher>(made))));
+    }
+    return matcher;
 }
 
 bool MatchFile(const TextMatcher& matcher, const fs::path& path) {

@@ -13,8 +13,8 @@ RunIndex::RunIndex(std::unique_ptr<CollectionIndex> index, const TextMatcher& ma
     : store(std::move(index)), query(matcher.rule().required()) {}
 
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher) {
-    if (!state.IndexEnabled) {
-        return nullptr;
+    if (!state.IndexEnabled || matcher.query() != nullptr) {
+        return nullptr;  // the index answers literal searches only
     }
     const std::filesystem::path folder =
         state.IndexFolder.empty() ? CollectionIndex::DefaultFolder() : state.IndexFolder;

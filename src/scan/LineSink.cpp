@@ -32,7 +32,9 @@ void LineSink::end(bool complete) {
         }
         lines.entry = entryName_;
         lines.lines =
-            MatchedLines(bytes_, CodePageForName(entryName_), matcher_.expression().terms);
+            matcher_.query() != nullptr
+                ? MatchedLines(bytes_, CodePageForName(entryName_), *matcher_.query())
+                : MatchedLines(bytes_, CodePageForName(entryName_), matcher_.expression().terms);
         if (lines.lines.size() > kMostLines) {
             lines.lines.resize(kMostLines);
         }

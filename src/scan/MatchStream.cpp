@@ -36,6 +36,10 @@ void KeepTail(std::basic_string<CharT>& window, std::size_t keep) {
 }  // namespace
 
 MatchStream::MatchStream(const TextMatcher& matcher, ByteCodePage page) : matcher_(matcher) {
+    if (const QueryMatcher* query = matcher.query()) {
+        query_ = std::make_unique<QueryStream>(*query, page);
+        return;
+    }
     const std::size_t terms = matcher.rule().size();
     keep_ = matcher.longestTerm() > 0 ? matcher.longestTerm() - 1 : 0;
     if (matcher.asciiTerms()) {
@@ -240,6 +244,10 @@ void MatchStream::updateDecided() {
 }
 
 void MatchStream::feed(const char* data, std::size_t size) {
+    if (query_) {
+        query_->feed(data, size);
+        return;
+    }
     if (decided_ || finished_ || size == 0) {
         return;
     }
@@ -261,6 +269,11 @@ void MatchStream::feedText(const char* data, std::size_t size) {
 
 bool MatchStream::finish() {
     if (finished_) {
+        return result_;
+    }
+    if (query_) {
+        finished_ = true;
+        result_ = query_->finish();
         return result_;
     }
     front_.finish([this](const char* text, std::size_t n) { feedText(text, n); });

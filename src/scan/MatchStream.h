@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/QueryStream.h"
 #include "scan/TextMatcher.h"
 #include "text/CodePage.h"
 #include "text/NonBlankText.h"
@@ -60,6 +61,7 @@ class MatchStream {
     void updateDecided();
 
     const TextMatcher& matcher_;
+    std::unique_ptr<QueryStream> query_;  // for a matcher with a query: it does everything
     std::size_t keep_ = 0;
 
     // Whether the trimmed text is non-empty, so that empty terms are contained.

@@ -2,6 +2,7 @@
 
 #include <QStringMatcher>
 #include <algorithm>
+#include <functional>
 
 #include "text/TextCase.h"
 #include "text/TextDecode.h"
@@ -58,8 +59,13 @@ void CutAroundHits(MatchedLine& line, std::uint32_t most) {
     line.hits = std::move(hits);
 }
 
-std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
-                                      const std::vector<QString>& terms) {
+namespace {
+
+// Finds the hits of one line (its text, and upper-cased).
+using LineHits = std::function<void(QStringView line, std::vector<LineHit>& hits)>;
+
+std::vector<MatchedLine> LinesWithHits(std::string_view bytes, ByteCodePage page,
+                                       const LineHits& find) {
     std::vector<MatchedLine> lines;
     const QString text = DecodeText(bytes, page);
     const Encoding encoding = EncodingOf(bytes, text);
@@ -67,14 +73,6 @@ std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
                                : encoding == Encoding::Utf8 && bytes.starts_with("\xEF\xBB\xBF")
                                    ? 3
                                    : 0;
-    std::vector<QStringMatcher> matchers;
-    std::vector<std::uint32_t> termOf;
-    for (std::size_t t = 0; t < terms.size(); ++t) {
-        if (!terms[t].isEmpty()) {
-            matchers.emplace_back(terms[t]);
-            termOf.push_back(static_cast<std::uint32_t>(t));
-        }
-    }
     const QStringView all(text);
     std::uint64_t number = 0;
     std::uint64_t offset = mark;  // of the line's start in bytes
@@ -90,16 +88,8 @@ std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
         }
         ++number;
         const QStringView line = all.mid(at, end - at);
-        const QString upper = UpperSimple(line);
         MatchedLine found;
-        for (std::size_t m = 0; m < matchers.size(); ++m) {
-            for (qsizetype hit = matchers[m].indexIn(upper); hit >= 0;
-                 hit = matchers[m].indexIn(upper, hit + 1)) {
-                found.hits.push_back({static_cast<std::uint32_t>(hit),
-                                      static_cast<std::uint32_t>(terms[termOf[m]].size()),
-                                      termOf[m]});
-            }
-        }
+        find(line, found.hits);
         if (!found.hits.empty()) {
             std::sort(found.hits.begin(), found.hits.end(), [](const LineHit& a, const LineHit& b) {
                 return a.start != b.start ? a.start < b.start : a.term < b.term;
@@ -125,6 +115,65 @@ std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
         at = next;
     }
     return lines;
+}
+
+// The terms of node that are not negated.
+void PositiveTerms(const QueryNode& node, bool negated, std::vector<char>& positive) {
+    if (node.kind == QueryNode::Kind::Term) {
+        if (!negated && node.term < positive.size()) {
+            positive[node.term] = 1;
+        }
+        return;
+    }
+    for (const QueryNode& operand : node.operands) {
+        PositiveTerms(operand, negated != (node.kind == QueryNode::Kind::Not), positive);
+    }
+}
+
+}  // namespace
+
+std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
+                                      const std::vector<QString>& terms) {
+    std::vector<QStringMatcher> matchers;
+    std::vector<std::uint32_t> termOf;
+    for (std::size_t t = 0; t < terms.size(); ++t) {
+        if (!terms[t].isEmpty()) {
+            matchers.emplace_back(terms[t]);
+            termOf.push_back(static_cast<std::uint32_t>(t));
+        }
+    }
+    return LinesWithHits(bytes, page, [&](QStringView line, std::vector<LineHit>& hits) {
+        const QString upper = UpperSimple(line);
+        for (std::size_t m = 0; m < matchers.size(); ++m) {
+            for (qsizetype hit = matchers[m].indexIn(upper); hit >= 0;
+                 hit = matchers[m].indexIn(upper, hit + 1)) {
+                hits.push_back({static_cast<std::uint32_t>(hit),
+                                static_cast<std::uint32_t>(terms[termOf[m]].size()), termOf[m]});
+            }
+        }
+    });
+}
+
+std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
+                                      const QueryMatcher& query) {
+    std::vector<char> positive(query.query().terms.size(), 0);
+    PositiveTerms(query.query().root, false, positive);
+    return LinesWithHits(bytes, page, [&](QStringView line, std::vector<LineHit>& hits) {
+        const QByteArray utf8 = line.toUtf8();
+        const std::string_view text(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        for (std::size_t t = 0; t < positive.size(); ++t) {
+            if (positive[t] == 0) {
+                continue;
+            }
+            for (const auto& [start, end] : query.hitsInLine(t, text)) {
+                // From UTF-8 bytes to the line's UTF-16 units.
+                const auto from = QString::fromUtf8(text.substr(0, start)).size();
+                const auto length = QString::fromUtf8(text.substr(start, end - start)).size();
+                hits.push_back({static_cast<std::uint32_t>(from),
+                                static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(t)});
+            }
+        }
+    });
 }
 
 }  // namespace quillery

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/QueryMatcher.h"
 #include "text/CodePage.h"
 
 namespace quillery {
@@ -47,6 +48,9 @@ void CutAroundHits(MatchedLine& line, std::uint32_t most);
 // lone CR. Each line is cut to kMostLineUnits around its first hit.
 std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
                                       const std::vector<QString>& terms);
+// The same for an expression: the hits of every term that is not negated.
+std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
+                                      const QueryMatcher& query);
 constexpr std::uint32_t kMostLineUnits = 4096;
 
 }  // namespace quillery

@@ -165,6 +165,7 @@ class Parser {
     std::optional<QueryNode> pattern() {
         const qsizetype start = at_;
         int depth = 0;
+        qsizetype opened = 0;  // where the outermost open parenthesis is
         while (!atEnd()) {
             const QChar c = text_[at_];
             if (depth == 0 && (looking("&&") || looking("||") || c == u')')) {
@@ -189,10 +190,15 @@ class Parser {
                 at_ = std::min(end + 1, text_.size());
                 continue;
             }
-            depth += c == u'(' ? 1 : c == u')' ? -1 : 0;
+            if (c == u'(' && depth++ == 0) {
+                opened = at_;
+            } else if (c == u')') {
+                --depth;
+            }
             ++at_;
         }
         if (depth > 0) {
+            at_ = opened;
             fail(QStringLiteral("a '(' that is not closed"));
             return std::nullopt;
         }

@@ -2,7 +2,10 @@
 
 #include <re2/re2.h>
 
+#include <QStringList>
 #include <algorithm>
+
+#include "text/TextCase.h"
 
 namespace quillery {
 
@@ -22,9 +25,39 @@ std::string PatternOf(const QueryTerm& term, const QueryOptions& options) {
 
 }  // namespace
 
+QString ExpressionProblem(const QString& searchString) {
+    const std::variant<QueryMatcher, QueryError> made = QueryMatcher::Make(searchString, {});
+    if (const QueryError* error = std::get_if<QueryError>(&made)) {
+        return QStringLiteral("The search expression is not valid at character %1: %2.")
+            .arg(error->at + 1)
+            .arg(error->message);
+    }
+    return {};
+}
+
 QueryMatcher::QueryMatcher(QueryMatcher&&) noexcept = default;
 QueryMatcher& QueryMatcher::operator=(QueryMatcher&&) noexcept = default;
 QueryMatcher::~QueryMatcher() = default;
+
+std::variant<QueryMatcher, QueryError> QueryMatcher::MakeLiteral(const QString& searchString,
+                                                                 QueryOptions options) {
+    const QString text = TrimBlanks(searchString);
+    const QString op = text.contains(QStringLiteral("&&"))   ? QStringLiteral("&&")
+                       : text.contains(QStringLiteral("||")) ? QStringLiteral("||")
+                                                             : QString();
+    Query query;
+    query.root.kind = op == QStringLiteral("||") ? QueryNode::Kind::Any : QueryNode::Kind::All;
+    qsizetype at = 0;
+    for (const QString& piece :
+         op.isEmpty() ? QStringList{text} : text.split(op, Qt::KeepEmptyParts)) {
+        QueryNode node;
+        node.term = query.terms.size();
+        query.terms.push_back(QueryTerm{TrimBlanks(piece), true, at});
+        query.root.operands.push_back(std::move(node));
+        at += piece.size() + op.size();
+    }
+    return Compiled(std::move(query), options);
+}
 
 std::variant<QueryMatcher, QueryError> QueryMatcher::Make(const QString& searchString,
                                                           QueryOptions options) {
@@ -32,8 +65,12 @@ std::variant<QueryMatcher, QueryError> QueryMatcher::Make(const QString& searchS
     if (QueryError* error = std::get_if<QueryError>(&parsed)) {
         return *error;
     }
+    return Compiled(std::move(std::get<Query>(parsed)), options);
+}
+
+std::variant<QueryMatcher, QueryError> QueryMatcher::Compiled(Query query, QueryOptions options) {
     QueryMatcher matcher;
-    matcher.query_ = std::move(std::get<Query>(parsed));
+    matcher.query_ = std::move(query);
     RE2::Options compile;
     compile.set_case_sensitive(options.matchCase);
     compile.set_log_errors(false);

@@ -16,6 +16,10 @@ class RE2;
 
 namespace quillery {
 
+// Why searchString, read as an expression, cannot be searched for ("... at character N:
+// reason", counted from 1), or an empty text when it can.
+QString ExpressionProblem(const QString& searchString);
+
 // How an expression's terms compare.
 struct QueryOptions {
     bool matchCase = false;   // else without regard to case (Unicode's simple case folding)
@@ -31,6 +35,11 @@ class QueryMatcher {
     // its terms is not a regular expression (at: the term's place).
     static std::variant<QueryMatcher, QueryError> Make(const QString& searchString,
                                                        QueryOptions options);
+    // The matcher of a search string read as the plain search reads it (a phrase, or terms
+    // joined by "&&" or by "||", "&&" first), its terms literal: for the options without the
+    // expression language.
+    static std::variant<QueryMatcher, QueryError> MakeLiteral(const QString& searchString,
+                                                              QueryOptions options);
     QueryMatcher(QueryMatcher&&) noexcept;
     QueryMatcher& operator=(QueryMatcher&&) noexcept;
     ~QueryMatcher();
@@ -49,6 +58,7 @@ class QueryMatcher {
 
   private:
     QueryMatcher() = default;
+    static std::variant<QueryMatcher, QueryError> Compiled(Query query, QueryOptions options);
 
     Query query_;
     std::vector<std::unique_ptr<re2::RE2>> terms_;  // each with the term as group 1

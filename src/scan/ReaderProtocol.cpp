@@ -79,6 +79,9 @@ const std::string& MessageWriter::encode(const ReaderSearch& m) {
     for (const QString& line : m.auditStrings) {
         text(line);
     }
+    u8(m.expressions ? 1 : 0);
+    u8(m.matchCase ? 1 : 0);
+    u8(m.wholeWords ? 1 : 0);
     return finish();
 }
 
@@ -282,6 +285,9 @@ bool MessageReader::decode(ReaderSearch& m) {
     for (std::uint32_t i = 0; i < lines && ok_; ++i) {
         m.auditStrings.push_back(text());
     }
+    m.expressions = flag();
+    m.matchCase = flag();
+    m.wholeWords = flag();
     return done();
 }
 

@@ -5,7 +5,8 @@
 namespace quillery {
 
 ReaderSearch SearchOfRun(const RunState& state) {
-    return ReaderSearch{state.SearchString, state.AuditMode, state.UseAudit, state.AuditStrings};
+    return ReaderSearch{state.SearchString, state.AuditMode, state.UseAudit,  state.AuditStrings,
+                        state.Expressions,  state.MatchCase, state.WholeWords};
 }
 
 TextMatcher MatcherForSearch(const ReaderSearch& search) {
@@ -14,6 +15,9 @@ TextMatcher MatcherForSearch(const ReaderSearch& search) {
     state.AuditMode = search.auditMode;
     state.UseAudit = search.useAudit;
     state.AuditStrings = search.auditStrings;
+    state.Expressions = search.expressions;
+    state.MatchCase = search.matchCase;
+    state.WholeWords = search.wholeWords;
     return MatcherForRun(state);
 }
 

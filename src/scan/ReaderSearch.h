@@ -15,6 +15,9 @@ struct ReaderSearch {
     bool auditMode = false;
     bool useAudit = false;
     QStringList auditStrings;
+    bool expressions = false;
+    bool matchCase = false;
+    bool wholeWords = false;
 
     bool operator==(const ReaderSearch&) const = default;
 };

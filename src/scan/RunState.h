@@ -23,6 +23,11 @@ struct RunState {
     QString CommandLine;
     bool AuditMode = false;
     bool UseAudit = false;
+    // How the search string is read and compared: as an expression (regular expressions,
+    // "!" and groups), letter case as written, terms only as whole words.
+    bool Expressions = false;
+    bool MatchCase = false;
+    bool WholeWords = false;
     QStringList AuditStrings;  // the loaded lines, trimmed
 
     // Counts of the current run: 64 bits, so that no collection is too large to count.

@@ -1,6 +1,7 @@
 #include "scan/ScanRun.h"
 
 #include "scan/Formats.h"
+#include "scan/QueryMatcher.h"
 #include "scan/Walk.h"
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
@@ -65,6 +66,14 @@ void RunScan(ScanContext& ctx, const RunRequest& request) {
         state.lastRun = RunOutcome::Refused;
         ShowNoSearchString(ctx);
         return;
+    }
+
+    if (state.Expressions && !state.AuditMode) {
+        if (const QString problem = ExpressionProblem(state.SearchString); !problem.isEmpty()) {
+            state.lastRun = RunOutcome::Refused;
+            ctx.questions.message(problem, TitleText(), MessageStyle::Exclamation);
+            return;
+        }
     }
 
     FixTrailingSlash(state.SearchFolder, true);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scan/ByteSearch.h"
+#include "scan/QueryMatcher.h"
 #include "scan/SearchExpression.h"
 #include "scan/TermSet.h"
 #include "text/TermRule.h"
@@ -39,6 +40,12 @@ class TextMatcher {
     // The length of the longest term, in bytes for byteTerms and UTF-16 units for wideTerms.
     std::size_t longestTerm() const { return longestTerm_; }
 
+    // A search read as an expression or compared with the options of one (case as written,
+    // whole words) is matched by this instead, line by line; the literal parts above then
+    // mean nothing (and the index is not asked).
+    const QueryMatcher* query() const { return query_.get(); }
+    void setQuery(std::shared_ptr<const QueryMatcher> query) { query_ = std::move(query); }
+
   private:
     SearchExpression expression_;
     TermRule rule_;
@@ -49,6 +56,7 @@ class TextMatcher {
     std::shared_ptr<const TermSet<char>> byteSet_;
     std::shared_ptr<const TermSet<char16_t>> wideSet_;
     std::size_t longestTerm_ = 0;
+    std::shared_ptr<const QueryMatcher> query_;
 };
 
 }  // namespace quillery

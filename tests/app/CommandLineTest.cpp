@@ -101,7 +101,7 @@ TEST(CommandLineTest, ArgumentsStartingWithTwoDashesAreOptionsWithValuesTakenAsG
 
 // The usage text, the manual page and the parser know the same options.
 TEST(CommandLineTest, HelpTextAndManualPageListTheSameOptions) {
-    const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*=?"));
+    const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-zA-Z][a-z-]*=?"));
     const auto options = [&option](const QString& text) {
         std::set<QString> found;
         for (auto it = option.globalMatch(text); it.hasNext();) {
@@ -114,8 +114,9 @@ TEST(CommandLineTest, HelpTextAndManualPageListTheSameOptions) {
     QString page = QString::fromUtf8(manual.readAll());
     page.truncate(page.indexOf(QStringLiteral("# EXAMPLES")));  // shell commands there
 
-    std::set<QString> expected{"-h",     "-s",           "-folder=", "-search=", "-extensions=",
-                               "-audit", "-allarchives", "-noindex", "-list"};
+    std::set<QString> expected{"-h",       "-s",           "-E",         "-w",           "-folder=",
+                               "-search=", "-extensions=", "-audit",     "-allarchives", "-noindex",
+                               "-list",    "-expressions", "-matchcase", "-wholewords"};
     for (const QString& name : LongOptionNames()) {
         expected.insert("--" + name);
     }
@@ -573,6 +574,57 @@ TEST_F(BinaryRun, MatchesCountsAndJsonShowWhatMatchedWhere) {
     EXPECT_EQ(hits, (std::multiset<QString>{
                         "a.zip|-|art.nfo|1@0|needle", "a.zip|inner.zip|deep/notes.txt|2@3|needle",
                         "caf\uFFFD.zip|-|x.txt|1@0|Needle", "caf\uFFFD.zip|-|x.txt|1@0|needle"}));
+}
+
+// -E reads the search string as an expression, -w and --case-sensitive compare as they say;
+// a malformed expression is refused, pointing at the place, in both forms.
+TEST_F(BinaryRun, ExpressionsWordsAndCaseSelectWhatTheySay) {
+    const fs::path texts = root / "texts";
+    fs::create_directories(texts);
+    MakeZip(texts / "a.zip", {{"readme.txt", "readme: setup\nno generator\n"}});
+    MakeZip(texts / "b.zip", {{"readme.txt", "readme\nkeygen inside\n"}});
+    MakeZip(texts / "c.zip", {{"info.nfo", "Version v1.20\nthe cd tool\n"}});
+    MakeZip(texts / "d.zip", {{"notes.txt", "cdrom only\nV2\n"}});
+    const struct {
+        QStringList options;
+        int exitCode;
+        std::set<std::string> listed;  // the archives' names
+    } rows[] = {
+        {{"-E", "--search", "readme && !keygen"}, 0, {"a.zip"}},
+        {{"--expressions", "--search", R"(v[0-9]+\.[0-9]+ && (tool || only))"}, 0, {"c.zip"}},
+        {{"-E", "--search", R"("v1.20" || "V2")"}, 0, {"c.zip", "d.zip"}},
+        {{"-E", "--search", "^cd"}, 0, {"d.zip"}},
+        {{"--search", "cd"}, 0, {"c.zip", "d.zip"}},
+        {{"-w", "--search", "cd"}, 0, {"c.zip"}},
+        {{"--word", "-E", "--search", "cd|v2"}, 0, {"c.zip", "d.zip"}},
+        {{"--case-sensitive", "--search", "V2"}, 0, {"d.zip"}},
+        {{"--case-sensitive", "--search", "v2"}, 1, {}},
+        {{"-E", "--search", "(a+)+$"}, 1, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.options.join(' ').toStdString());
+        const Result r =
+            Run(QStringList{"--folder", Text(texts), "--list", "--no-log"} + row.options);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err.toStdString();
+        std::set<std::string> listed;
+        for (const QString& line : r.out.split('\n', Qt::SkipEmptyParts)) {
+            listed.insert(fs::path(line.toStdString()).filename().string());
+        }
+        EXPECT_EQ(listed, row.listed);
+    }
+    Result r = Run(
+        {"--folder", Text(texts), "-E", "--search", "readme && !keygen", "--matches", "--no-log"});
+    EXPECT_EQ(r.out, Text(texts / "a.zip") + ":readme.txt:1:readme: setup\n");
+
+    const QString refused =
+        "quillery: The search expression is not valid at character 11: a '(' that is not "
+        "closed.\n";
+    r = Run({"--folder", Text(texts), "-E", "--search", "readme && (keygen"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, refused);
+    r = Run({"-folder=" + Text(texts), "-search=readme && (keygen", "-expressions"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(refused)) << r.err.toStdString();
 }
 
 // A signal ends a run at the next archive and the program as closing its window does.

@@ -73,6 +73,7 @@ TEST(ReaderProtocolTest, EveryMessageComesThroughUnchangedAndNoShorterOrLongerOn
     } rows[] = {
         {"search", ReaderSearch{odd, false, false, {}}},
         {"audit search", ReaderSearch{{}, true, true, {QStringLiteral("one"), QString(), odd}}},
+        {"expression search", ReaderSearch{odd, false, false, {}, true, true, true}},
         {"examine", ExamineRequest{7, EveryFieldSet(), true}},
         {"examine with a default call", ExamineRequest{1ULL << 63, StagingCall{}, false}},
         {"examine for lines", ExamineRequest{8, EveryFieldSet(), false, true}},
