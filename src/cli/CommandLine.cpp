@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 #include "scan/AuditFile.h"
 #include "scan/ScanRun.h"
@@ -94,28 +95,43 @@ constexpr LongOption kLongOptions[] = {
 
 }  // namespace
 
+namespace {
+
+// The option a word names ("-name" or "--name", with or without "=value"), or null.
+const LongOption* OptionNamedBy(std::string_view word) {
+    if (word.size() < 2 || word[0] != '-') {
+        return nullptr;
+    }
+    word.remove_prefix(word[1] == '-' ? 2 : 1);
+    word = word.substr(0, word.find('='));
+    const auto option = std::find_if(std::begin(kLongOptions), std::end(kLongOptions),
+                                     [word](const LongOption& o) { return word == o.name; });
+    return option == std::end(kLongOptions) ? nullptr : &*option;
+}
+
+// Whether the argument after word is word's value.
+bool ValueFollows(std::string_view word) {
+    const LongOption* option = OptionNamedBy(word);
+    return option != nullptr && option->valueName != nullptr &&
+           word.find('=') == std::string_view::npos;
+}
+
+}  // namespace
+
 std::string FolderArgumentBytes(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
         if (word == "--" || word.size() < 2 || word[0] != '-') {
             break;  // what follows is no option
         }
-        const std::size_t dashes = word[1] == '-' ? 2 : 1;
-        const std::size_t equals = word.find('=');
-        const std::string name =
-            word.substr(dashes, equals == std::string::npos ? std::string::npos : equals - dashes);
-        const auto option = std::find_if(std::begin(kLongOptions), std::end(kLongOptions),
-                                         [&name](const LongOption& o) { return name == o.name; });
-        if (option == std::end(kLongOptions) || option->valueName == nullptr) {
-            continue;
-        }
-        if (name == "folder") {
-            if (equals != std::string::npos) {
+        const LongOption* option = OptionNamedBy(word);
+        if (option != nullptr && std::string_view(option->name) == "folder") {
+            if (const std::size_t equals = word.find('='); equals != std::string::npos) {
                 return word.substr(equals + 1);
             }
             return i + 1 < arguments.size() ? arguments[i + 1] : std::string();
         }
-        if (equals == std::string::npos) {
+        if (ValueFollows(word)) {
             ++i;  // its value
         }
     }
@@ -157,12 +173,7 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
             words[i] = QStringLiteral("--color=auto");
             continue;
         }
-        const QString name = word.mid(word.startsWith(QLatin1String("--")) ? 2 : 1);
-        const auto takes = std::find_if(
-            std::begin(kLongOptions), std::end(kLongOptions), [&name](const LongOption& o) {
-                return o.valueName != nullptr && name == QLatin1String(o.name);
-            });
-        if (word.startsWith(QLatin1Char('-')) && takes != std::end(kLongOptions)) {
+        if (ValueFollows(word.toStdString())) {
             ++i;  // its value, taken as it is
         }
     }

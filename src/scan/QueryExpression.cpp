@@ -59,37 +59,26 @@ class Parser {
         return node;
     }
 
-    std::optional<QueryNode> any() {
+    // Operands of the next tighter kind joined by op ("||": Any of Alls, "&&": All of
+    // unary ones).
+    std::optional<QueryNode> joined(QueryNode::Kind kind, const char* op,
+                                    std::optional<QueryNode> (Parser::*operandOf)()) {
         std::vector<QueryNode> operands;
         for (;;) {
-            std::optional<QueryNode> operand = all();
+            std::optional<QueryNode> operand = (this->*operandOf)();
             if (!operand) {
                 return std::nullopt;
             }
             operands.push_back(std::move(*operand));
             skipBlanks();
-            if (!looking("||")) {
-                return Joined(QueryNode::Kind::Any, std::move(operands));
+            if (!looking(op)) {
+                return Joined(kind, std::move(operands));
             }
             at_ += 2;
         }
     }
-
-    std::optional<QueryNode> all() {
-        std::vector<QueryNode> operands;
-        for (;;) {
-            std::optional<QueryNode> operand = unary();
-            if (!operand) {
-                return std::nullopt;
-            }
-            operands.push_back(std::move(*operand));
-            skipBlanks();
-            if (!looking("&&")) {
-                return Joined(QueryNode::Kind::All, std::move(operands));
-            }
-            at_ += 2;
-        }
-    }
+    std::optional<QueryNode> any() { return joined(QueryNode::Kind::Any, "||", &Parser::all); }
+    std::optional<QueryNode> all() { return joined(QueryNode::Kind::All, "&&", &Parser::unary); }
 
     std::optional<QueryNode> unary() {
         skipBlanks();
