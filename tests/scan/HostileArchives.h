@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string_view>
 
 namespace quillery::test {
@@ -202,5 +203,11 @@ inline constexpr std::string_view kXarSelfLink{
     "\x78\x9c\xed\x93\xc1\x72\xc2\x20\x14\x45\xf7\x7e\x05\xc3\x3e\x85"
     "\x90\xd4\x74\x32",
     388};
+
+// How soon a stuck reader must be gone once a run is stopped, cancelled or signalled. It is
+// half of the reader's own shortest deadline (10 s), so a pass shows that the stop ended it and
+// not the deadline, and it leaves a loaded machine room: the stop itself takes a few
+// milliseconds.
+inline constexpr std::chrono::seconds kStuckReaderGone{5};
 
 }  // namespace quillery::test
