@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <unordered_map>
+#include <utility>
 
 #include "text/CodePage.h"
 
@@ -88,6 +89,54 @@ IndexQuery::IndexQuery(const RequiredLiterals& required) : rule_(required) {
     assert(terms_.size() == rule_.size());
 }
 
+IndexQuery::IndexQuery(AtomRule rule)
+    : rule_(RequiredLiterals{}), atomsMayHold_(std::move(rule.mayHold)) {
+    assert(atomsMayHold_);
+    // Only ASCII characters are taken, upper-cased as the filter keeps ASCII letters; a
+    // trigram with any other character is left out. Of the characters a line may hold, two
+    // fold to ASCII letters without being ASCII: the Kelvin sign to k, which keeps its own
+    // form upper-cased, and the long s to s, which upper-cases to S in a decoded text but
+    // stays two bytes in a text kept as bytes (whose lines the matcher may still read as
+    // UTF-8 one by one). Trigrams with k, and in byte texts with s, are left out too.
+    for (const std::string& text : rule.atoms) {
+        Atom atom;
+        for (int reading = 0; reading < 2; ++reading) {
+            const auto kept = [reading](unsigned char c) {
+                const auto upper = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+                return c < 0x80 && upper != 'K' && (reading == 0 || upper != 'S');
+            };
+            const auto unit = [](unsigned char c) {
+                return static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            };
+            std::vector<std::uint32_t>& hashes = atom.trigrams[static_cast<std::size_t>(reading)];
+            for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+                const auto a = static_cast<unsigned char>(text[i]);
+                const auto b = static_cast<unsigned char>(text[i + 1]);
+                const auto c = static_cast<unsigned char>(text[i + 2]);
+                if (kept(a) && kept(b) && kept(c)) {
+                    hashes.push_back(TrigramHash(Units48(unit(a), unit(b), unit(c))));
+                }
+            }
+        }
+        atoms_.push_back(std::move(atom));
+    }
+}
+
+bool IndexQuery::atomsRuleOut(const SummaryView& entry) const {
+    std::vector<char> mayOccur(atoms_.size(), 1);
+    if (entry.has(EntrySummary::kHasFilter) && entry.words > 0) {
+        const std::size_t reading = entry.has(EntrySummary::kUtf8) ? 0 : 1;
+        for (std::size_t i = 0; i < atoms_.size(); ++i) {
+            const std::vector<std::uint32_t>& hashes = atoms_[i].trigrams[reading];
+            mayOccur[i] = std::all_of(hashes.begin(), hashes.end(),
+                                      [&entry](std::uint32_t h) { return entry.bit(h); })
+                              ? 1
+                              : 0;
+        }
+    }
+    return !atomsMayHold_(mayOccur);
+}
+
 bool IndexQuery::provenAbsent(const Term& term, const SummaryView& entry) const {
     assert(term.units > 0);  // the rule settles empty literals by itself
     // A literal's own trigrams serve an ASCII literal (looked for in the bytes) and, in a
@@ -117,6 +166,9 @@ bool IndexQuery::provenAbsent(const Term& term, const SummaryView& entry) const 
 bool IndexQuery::entryCannotMatch(const SummaryView& entry) const {
     if (!entry.has(EntrySummary::kComplete)) {
         return true;  // only an entry that inflated completely can match
+    }
+    if (atomsMayHold_) {
+        return atomsRuleOut(entry);
     }
     const auto mayOccur = [&](std::size_t i) { return !provenAbsent(terms_[i], entry); };
     return !rule_.holds(mayOccur, entry.has(EntrySummary::kNonEmpty));

@@ -3,6 +3,8 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "index/TextSummary.h"
@@ -14,9 +16,20 @@ namespace quillery {
 // by the rule the matcher applies to texts, with each literal taken as contained unless the
 // summary proves it absent from the reading the matcher would give the text. It answers only
 // "this entry cannot match"; an entry it cannot rule out is read and matched for real.
+// A search known to the index through its atoms only: strings, each required by some part of
+// the search, and the test that tells, from which atoms may occur in an entry, whether the
+// search may hold for it. An atom is lower-cased UTF-8 (as RE2's FilteredRE2 gives them for
+// case-folded matching); it counts as contained in a text wherever some line of the text,
+// read as the expression matcher reads lines, holds it without regard to case.
+struct AtomRule {
+    std::vector<std::string> atoms;
+    std::function<bool(const std::vector<char>& mayOccur)> mayHold;
+};
+
 class IndexQuery {
   public:
     explicit IndexQuery(const RequiredLiterals& required);
+    explicit IndexQuery(AtomRule rule);
 
     // Whether the entry is proven not to match: it did not inflate completely, or its
     // summary rules out the expression.
@@ -40,9 +53,19 @@ class IndexQuery {
     };
 
     bool provenAbsent(const Term& term, const SummaryView& entry) const;
+    bool atomsRuleOut(const SummaryView& entry) const;
 
     TermRule rule_;
     std::vector<Term> terms_;  // one for each literal, in order
+
+    // An atom's trigram hashes, for entries whose whole text is UTF-8 and for the others:
+    // only trigrams of characters that nothing else folds to in that reading (see the
+    // constructor), each one that is missing proving the atom absent.
+    struct Atom {
+        std::array<std::vector<std::uint32_t>, 2> trigrams;
+    };
+    std::vector<Atom> atoms_;
+    std::function<bool(const std::vector<char>&)> atomsMayHold_;  // set: the atoms decide
 };
 
 }  // namespace quillery

@@ -6,15 +6,27 @@
 #include "archive/UnzipResult.h"
 #include "index/SummarySink.h"
 #include "scan/MatchingSink.h"
+#include "scan/QueryIndexRule.h"
 
 namespace quillery {
 
+namespace {
+
+IndexQuery QueryFor(const TextMatcher& matcher) {
+    if (const QueryMatcher* expression = matcher.query()) {
+        return IndexQuery(QueryAtomRule(*expression));
+    }
+    return IndexQuery(matcher.rule().required());
+}
+
+}  // namespace
+
 RunIndex::RunIndex(std::unique_ptr<CollectionIndex> index, const TextMatcher& matcher)
-    : store(std::move(index)), query(matcher.rule().required()) {}
+    : store(std::move(index)), query(QueryFor(matcher)) {}
 
 std::unique_ptr<RunIndex> IndexForRun(const RunState& state, const TextMatcher& matcher) {
-    if (!state.IndexEnabled || matcher.query() != nullptr) {
-        return nullptr;  // the index answers literal searches only
+    if (!state.IndexEnabled) {
+        return nullptr;
     }
     const std::filesystem::path folder =
         state.IndexFolder.empty() ? CollectionIndex::DefaultFolder() : state.IndexFolder;

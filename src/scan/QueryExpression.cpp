@@ -262,6 +262,28 @@ bool QueryHolds(const QueryNode& node, const std::vector<char>& found) {
     return false;
 }
 
+bool QueryMayHold(const QueryNode& node, const std::vector<char>& mayOccur, bool wanted) {
+    switch (node.kind) {
+        case QueryNode::Kind::Term:
+            // A term may always be missing; it may occur only where mayOccur says so.
+            return !wanted || (node.term < mayOccur.size() && mayOccur[node.term] != 0);
+        case QueryNode::Kind::Not:
+            return QueryMayHold(node.operands.front(), mayOccur, !wanted);
+        case QueryNode::Kind::All:
+        case QueryNode::Kind::Any: {
+            // All holds when every operand does and fails when one fails; Any the other way.
+            const bool every = (node.kind == QueryNode::Kind::All) == wanted;
+            for (const QueryNode& operand : node.operands) {
+                if (QueryMayHold(operand, mayOccur, wanted) != every) {
+                    return !every;
+                }
+            }
+            return every;
+        }
+    }
+    return true;
+}
+
 QString DescribeQuery(const Query& query) {
     return Described(query, query.root);
 }

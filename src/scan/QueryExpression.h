@@ -47,6 +47,10 @@ std::variant<Query, QueryError> ParseQuery(const QString& text);
 // Whether node holds for an entry in which the terms marked in found occur.
 bool QueryHolds(const QueryNode& node, const std::vector<char>& found);
 
+// Whether node may come out as wanted (true: hold) for an entry in which only the terms marked
+// in mayOccur may occur, each of them possibly missing too. It errs only towards "may".
+bool QueryMayHold(const QueryNode& node, const std::vector<char>& mayOccur, bool wanted = true);
+
 // The expression written back, each group and negation in parentheses and each term as
 // /pattern/ or "phrase": for messages and tests.
 QString DescribeQuery(const Query& query);

@@ -45,6 +45,8 @@ class QueryMatcher {
     ~QueryMatcher();
 
     const Query& query() const { return query_; }
+    // Term's compiled pattern (its pattern and options, as they are matched).
+    const re2::RE2& compiled(std::size_t term) const { return *terms_.at(term); }
     // Whether term occurs in line (one line, without its line break).
     bool termInLine(std::size_t term, std::string_view line) const;
     // Each place where term occurs in line, as byte ranges (start, end), in order.

@@ -5,11 +5,16 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <thread>
 
 #include "index/IndexQuery.h"
 #include "index/TextSummary.h"
+#include "scan/FileMatch.h"
+#include "scan/IndexedExamine.h"
 #include "scan/MatchStream.h"
+#include "scan/QueryMatcher.h"
+#include "scan/QueryStream.h"
 #include "scan/ScanFixture.h"
 #include "scan/ScanRun.h"
 #include "scan/SearchExpression.h"
@@ -113,6 +118,128 @@ TEST(IndexFilterTest, RulesOutOnlyTextsTheMatcherRejectsInEveryReading) {
     }
 }
 
+// The index reads a line's ASCII letters from its bytes, leaving out trigrams with k and s for
+// the two other characters that fold to ASCII letters: no further one may turn up.
+TEST(IndexFilterTest, OnlyTheKelvinSignAndTheLongSFoldToAsciiLetters) {
+    const auto made = QueryMatcher::Make("[a-z]", {});
+    const QueryMatcher& letters = std::get<QueryMatcher>(made);
+    std::vector<char32_t> folding;
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            continue;
+        }
+        const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
+        if (letters.termInLine(0, std::string_view(utf8.data(), utf8.size()))) {
+            folding.push_back(c);
+        }
+    }
+    EXPECT_EQ(folding, (std::vector<char32_t>{0x017F, 0x212A}));
+}
+
+// Expressions against texts made of the words they look for, in every reading a text may have
+// (UTF-8, code page 437 for .nfo, 1252 otherwise, UTF-16, lines of mixed readings, letters that
+// fold to ASCII ones): the index never rules out a text that a line of it matches, and for
+// expressions with rare atoms it rules out the texts that lack them.
+TEST(IndexFilterTest, ExpressionsAreRuledOutOnlyWhereTheMatcherFindsNoLine) {
+    struct Text {
+        std::string name, text;
+    };
+    std::vector<Text> texts = {
+        {"kelvin.txt",
+         "\xE2\x84\xAA"
+         "EYGEN inside"},                                   // the Kelvin sign folds to k
+        {"longs.txt", "Mi\xC5\xBF\xC5\xBFion\n\xE9t\xE9"},  // a UTF-8 line in a 1252 text
+        {"utf16.txt", std::string("\xFF\xFEv\0"
+                                  "1\0.\0"
+                                  "2\0 \0c\0d\0",
+                                  16)},
+        {"art.nfo", "\xC9\xCD\xCD\xBB release v2.10\r\nkeygen"},
+        {"blank.txt", "   "},
+        {"cafe.txt", "caf\xC3\xA9 au lait"},
+        {"long.txt", std::string(1500, 'x') + " readme.nfo"},
+        {"group.diz", "The Velvet Cipher Syndicate\n"},
+    };
+    // Lines of words drawn from those the expressions look for, in any case.
+    const std::vector<std::string> words = {
+        "readme",    "README",    "keygen",      "KeyGen",   "nfo",    "diz",    "v1.2",
+        "V3.45",     "v10",       "cd",          "abcd",     "CD-ROM", "velvet", "Cipher",
+        "syndicate", "\xE9t\xE9", "caf\xC3\xA9", "\xCD\xCD", "crack",  "serial", "2026",
+        "x",         "--",        "(c)",         "Release",  "group"};
+    std::mt19937 random(2026);
+    for (int t = 0; t < 150; ++t) {
+        std::string text;
+        const int lines = 1 + static_cast<int>(random() % 4);
+        for (int l = 0; l < lines; ++l) {
+            const int count = 1 + static_cast<int>(random() % 5);
+            for (int w = 0; w < count; ++w) {
+                text += words[random() % words.size()] + (random() % 3 == 0 ? "  " : " ");
+            }
+            text += random() % 2 == 0 ? "\r\n" : "\n";
+        }
+        texts.push_back({"t" + std::to_string(t) + (t % 3 == 0 ? ".nfo" : ".txt"), text});
+    }
+    struct Row {
+        const char* what;
+        QString search;
+        bool matchCase, wholeWords;
+        bool rulesOutSome;  // the index rules out at least one text
+    };
+    const std::vector<Row> rows = {
+        {"a word", "readme", false, false, true},
+        {"a word, case as written", "README", true, false, true},
+        {"alternation", "keygen|crack", false, false, true},
+        {"a class and repetition", "v[0-9]+\\.[0-9]+", false, false, false},
+        {"an optional part", "cd(-rom)?", false, false, false},
+        {"an optional longer part", "velvet( cipher)?", false, false, true},
+        {"anchors", "^readme|group$", false, false, true},
+        {"whole words", "cd", false, true, false},
+        {"whole words, a longer one", "syndicate", false, true, true},
+        {"&& of two", "readme && keygen", false, false, true},
+        {"|| of two", "velvet || serial", false, false, true},
+        {"!: rules nothing out alone", "!keygen", false, false, false},
+        {"!: beside a required term", "readme && !keygen", false, false, true},
+        {"!!: a double negation requires", "!(!velvet)", false, false, true},
+        {"! of an ||", "readme && !(crack || serial)", false, false, true},
+        {"groups", "(velvet || crack) && (cipher || serial)", false, false, true},
+        {"a phrase in quotes", "\"velvet cipher\"", false, false, true},
+        {"no atom at all", ".", false, false, false},
+        {"short atoms only", "cd && ab", false, false, false},
+        {"the Kelvin sign", "keygen inside", false, false, true},
+        {"the long s in a line of its own", "mission", false, false, true},
+        {"a non-ASCII letter", "caf\u00e9|\u00e9t\u00e9", false, false, false},
+        {"case folding of a non-ASCII letter", "CAF\u00c9 AU", false, false, true},
+        {"far into a long line", "readme\\.nfo", false, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        RunState state;
+        state.SearchString = row.search;
+        state.Expressions = true;
+        state.MatchCase = row.matchCase;
+        state.WholeWords = row.wholeWords;
+        const TextMatcher matcher = MatcherForRun(state);
+        ASSERT_NE(matcher.query(), nullptr);
+        const RunIndex index(nullptr, matcher);
+        int ruledOut = 0, matched = 0;
+        for (const Text& text : texts) {
+            QueryStream stream(*matcher.query(), CodePageForName(text.name));
+            TextSummarizer summarizer(CodePageForName(text.name), text.text.size());
+            for (std::size_t at = 0; at < text.text.size(); at += 7) {
+                const std::size_t n = std::min<std::size_t>(7, text.text.size() - at);
+                stream.feed(text.text.data() + at, n);
+                summarizer.feed(text.text.data() + at, n);
+            }
+            const bool out = index.query.entryCannotMatch(summarizer.finish(true));
+            const bool match = stream.finish();
+            EXPECT_FALSE(out && match) << "the index hides the match in " << text.name;
+            ruledOut += out ? 1 : 0;
+            matched += match ? 1 : 0;
+        }
+        EXPECT_GT(matched, 0) << "the texts never match, so the row shows nothing";
+        EXPECT_EQ(ruledOut > 0, row.rulesOutSome) << ruledOut << " ruled out";
+    }
+}
+
 // The patterns of the runs: the window's default ones.
 const QString kPatterns = QStringLiteral("*.nfo *.diz *.txt");
 
@@ -192,6 +319,30 @@ TEST_F(IndexTest, EveryChangeToTheArchivesGivesThePlainResult) {
         LetSettle();
         ExpectPlainResult();                // re-indexed
         EXPECT_GE(ExpectPlainResult(), 1);  // keep still answered
+    }
+}
+
+// An expression run through the index finds what a plain one finds, and a repeat answers
+// every archive its atoms rule out without reading it.
+TEST_F(IndexTest, ExpressionRunsGiveThePlainResult) {
+    Stored("one.zip", "needle in the first line\nkeygen");
+    Stored("two.zip", "NEEDLES, and nothing else");
+    Stored("three.zip", "no such word here");
+    Stored("four.zip", "caf\xE9\r\nthe NEEDLE");  // 1252
+    LetSettle();
+    state.Expressions = true;
+    for (const QString search : {"needle && !keygen", "ne+dles?", "\"the needle\" || word"}) {
+        SCOPED_TRACE(search.toStdString());
+        request.useIndex = false;
+        Search(search, kPatterns);
+        const QStringList plain = events.rowNames();
+        EXPECT_FALSE(plain.isEmpty());
+        request.useIndex = true;
+        Search(search, kPatterns);  // builds the index
+        EXPECT_EQ(events.rowNames(), plain);
+        Search(search, kPatterns);
+        EXPECT_EQ(events.rowNames(), plain);
+        EXPECT_GE(state.IndexAnswers, 1);
     }
 }
 
