@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cassert>
 
 #include "text/TextCase.h"
 
@@ -14,13 +15,24 @@ namespace {
 // A word's characters: letters, digits, marks and the underscore.
 constexpr const char* kNotWord = R"([^\pL\pN\pM_])";
 
+// Multi-line, so that ^ and $ match at every line's ends when lines are matched together,
+// joined by LF (which never_nl keeps every match from taking in).
 std::string PatternOf(const QueryTerm& term, const QueryOptions& options) {
     const std::string body =
         term.literal ? RE2::QuoteMeta(term.text.toStdString()) : term.text.toStdString();
     if (!options.wholeWords) {
-        return "(" + body + ")";
+        return "(?m)(" + body + ")";
     }
-    return std::string("(?:^|") + kNotWord + ")(" + body + ")(?:" + kNotWord + "|$)";
+    return std::string("(?m)(?:^|") + kNotWord + ")(" + body + ")(?:" + kNotWord + "|$)";
+}
+
+// Whether a pattern may hold \A or \z, which match only at the ends of the whole text, or
+// flags of its own (which may turn the multi-line mode off): these tell lines matched together
+// from lines matched one by one.
+bool AnchorsTheText(const QueryTerm& term) {
+    return !term.literal &&
+           (term.text.contains(QStringLiteral("\\A")) ||
+            term.text.contains(QStringLiteral("\\z")) || term.text.contains(QStringLiteral("(?")));
 }
 
 }  // namespace
@@ -82,6 +94,7 @@ std::variant<QueryMatcher, QueryError> QueryMatcher::Compiled(Query query, Query
                                            QString::fromStdString(re->error())};
         }
         matcher.terms_.push_back(std::move(re));
+        matcher.lineByLine_.push_back(AnchorsTheText(term) ? 1 : 0);
     }
     return matcher;
 }
@@ -89,6 +102,11 @@ std::variant<QueryMatcher, QueryError> QueryMatcher::Compiled(Query query, Query
 bool QueryMatcher::termInLine(std::size_t term, std::string_view line) const {
     line = line.substr(0, std::min(line.size(), kMostLineBytes));
     return RE2::PartialMatch(re2::StringPiece(line.data(), line.size()), *terms_.at(term));
+}
+
+bool QueryMatcher::termInLines(std::size_t term, std::string_view lines) const {
+    assert(!lineByLine(term));
+    return RE2::PartialMatch(re2::StringPiece(lines.data(), lines.size()), *terms_.at(term));
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> QueryMatcher::hitsInLine(

@@ -49,6 +49,11 @@ class QueryMatcher {
     const re2::RE2& compiled(std::size_t term) const { return *terms_.at(term); }
     // Whether term occurs in line (one line, without its line break).
     bool termInLine(std::size_t term, std::string_view line) const;
+    // Whether term occurs in one of lines, each cut at kMostLineBytes and joined by LF: the
+    // same as termInLine for each, for a term that is not lineByLine.
+    bool termInLines(std::size_t term, std::string_view lines) const;
+    // Whether term must be looked for in each line alone (it anchors at the text's ends).
+    bool lineByLine(std::size_t term) const { return lineByLine_.at(term) != 0; }
     // Each place where term occurs in line, as byte ranges (start, end), in order.
     std::vector<std::pair<std::size_t, std::size_t>> hitsInLine(std::size_t term,
                                                                 std::string_view line) const;
@@ -64,6 +69,7 @@ class QueryMatcher {
 
     Query query_;
     std::vector<std::unique_ptr<re2::RE2>> terms_;  // each with the term as group 1
+    std::vector<char> lineByLine_;                  // per term
 };
 
 }  // namespace quillery

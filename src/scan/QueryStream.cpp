@@ -1,11 +1,50 @@
 #include "scan/QueryStream.h"
 
-#include <QChar>
 #include <QString>
+#include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "text/Utf8Decoder.h"
 
 namespace quillery {
+
+namespace {
+
+// Lines are searched together once they hold this many bytes (and at the end).
+constexpr std::size_t kSearchedTogether = std::size_t{256} << 10;
+
+// The UTF-8 form of every byte of a one-byte character set.
+struct ByteForms {
+    std::array<std::string, 256> utf8;
+    explicit ByteForms(ByteCodePage page) {
+        for (int b = 0; b < 256; ++b) {
+            utf8[static_cast<std::size_t>(b)] =
+                QString(ByteToChar(static_cast<unsigned char>(b), page)).toStdString();
+        }
+    }
+};
+
+const ByteForms& FormsOf(ByteCodePage page) {
+    static const ByteForms cp437(ByteCodePage::Cp437);
+    static const ByteForms cp1252(ByteCodePage::Windows1252);
+    return page == ByteCodePage::Cp437 ? cp437 : cp1252;
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
+}
+
+bool IsUtf8(std::string_view text) {
+    if (IsAscii(text)) {
+        return true;
+    }
+    Utf8Decoder check;
+    return check.feed(text.data(), text.size(), nullptr) && check.finish();
+}
+
+}  // namespace
 
 QueryStream::QueryStream(const QueryMatcher& matcher, ByteCodePage page)
     : matcher_(matcher),
@@ -18,20 +57,25 @@ void QueryStream::feed(const char* data, std::size_t size) {
 }
 
 void QueryStream::text(const char* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        const char c = data[i];
-        if (c == '\n' && afterCr_) {
+    const char* at = data;
+    const char* const end = data + size;
+    while (at < end) {
+        if (afterCr_ && *at == '\n') {
             afterCr_ = false;  // the end of a CR LF
+            ++at;
             continue;
         }
-        afterCr_ = c == '\r';
-        if (c == '\n' || c == '\r') {
-            endLine();
-            continue;
+        afterCr_ = false;
+        const char* stop = std::find_if(at, end, [](char c) { return c == '\n' || c == '\r'; });
+        const std::size_t room =
+            QueryMatcher::kMostLineBytes - std::min(line_.size(), QueryMatcher::kMostLineBytes);
+        line_.append(at, std::min(static_cast<std::size_t>(stop - at), room));
+        if (stop == end) {
+            break;
         }
-        if (line_.size() < QueryMatcher::kMostLineBytes) {
-            line_ += c;
-        }
+        afterCr_ = *stop == '\r';
+        endLine();
+        at = stop + 1;
     }
 }
 
@@ -42,25 +86,47 @@ void QueryStream::endLine() {
     }
     firstLine_ = false;
     if (left_ > 0) {
-        Utf8Decoder check;
-        if (!check.feed(line.data(), line.size(), nullptr) || !check.finish()) {
-            decoded_.clear();
-            QString chars;
-            chars.reserve(static_cast<qsizetype>(line.size()));
-            for (const char c : line) {
-                chars += ByteToChar(static_cast<unsigned char>(c), page_);
-            }
-            decoded_ = chars.toStdString();
-            line = decoded_;
+        const std::size_t start = lines_.size() + (haveLines_ ? 1 : 0);
+        if (haveLines_) {
+            lines_ += '\n';
         }
+        haveLines_ = true;
+        if (IsUtf8(line)) {
+            lines_.append(line);
+        } else {
+            const ByteForms& forms = FormsOf(page_);
+            for (const char c : line) {
+                lines_ += forms.utf8[static_cast<unsigned char>(c)];
+            }
+            // Looked at up to the cut, as its bytes are.
+            lines_.resize(std::min(lines_.size(), start + QueryMatcher::kMostLineBytes));
+        }
+        // Terms that must see each line alone look at it now.
+        const std::string_view added = std::string_view(lines_).substr(start);
         for (std::size_t t = 0; t < found_.size(); ++t) {
-            if (found_[t] == 0 && matcher_.termInLine(t, line)) {
+            if (found_[t] == 0 && matcher_.lineByLine(t) && matcher_.termInLine(t, added)) {
+                found_[t] = 1;
+                --left_;
+            }
+        }
+        if (lines_.size() >= kSearchedTogether) {
+            searchLines();
+        }
+    }
+    line_.clear();
+}
+
+void QueryStream::searchLines() {
+    if (haveLines_) {
+        for (std::size_t t = 0; t < found_.size() && left_ > 0; ++t) {
+            if (found_[t] == 0 && !matcher_.lineByLine(t) && matcher_.termInLines(t, lines_)) {
                 found_[t] = 1;
                 --left_;
             }
         }
     }
-    line_.clear();
+    lines_.clear();
+    haveLines_ = false;
 }
 
 bool QueryStream::finish() {
@@ -68,6 +134,7 @@ bool QueryStream::finish() {
     if (!line_.empty() || firstLine_) {
         endLine();  // the last line, without a line end (or an empty text's one line)
     }
+    searchLines();
     return QueryHolds(matcher_.query().root, found_);
 }
 

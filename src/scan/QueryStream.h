@@ -15,7 +15,8 @@ namespace quillery {
 // unfinished last line of a piece is carried into the next one, and a line longer than
 // QueryMatcher::kMostLineBytes is looked at up to there. The text is read as every reader of
 // entry texts reads it (a UTF-16 mark turns the rest into UTF-8); each line is then taken as
-// UTF-8 when it is valid UTF-8, else as one character per byte in page.
+// UTF-8 when it is valid UTF-8, else as one character per byte in page. Lines are gathered
+// and searched together, joined by LF, which is what a search of each line alone finds.
 class QueryStream {
   public:
     QueryStream(const QueryMatcher& matcher, ByteCodePage page);
@@ -27,13 +28,16 @@ class QueryStream {
   private:
     void text(const char* data, std::size_t size);
     void endLine();
+    // Looks for the terms not found yet in the lines gathered so far, then lets them go.
+    void searchLines();
 
     const QueryMatcher& matcher_;
     const ByteCodePage page_;
     Utf16MarkFront front_;
-    std::string line_;      // the line so far, up to the most kept
-    std::string decoded_;   // a line that is no UTF-8, as UTF-8
-    bool afterCr_ = false;  // the last byte ended a line with CR (an LF next belongs to it)
+    std::string line_;        // the line so far, up to the most kept
+    std::string lines_;       // the lines read since the last search, as UTF-8, joined by LF
+    bool haveLines_ = false;  // lines_ holds a line (perhaps an empty one)
+    bool afterCr_ = false;    // the last byte ended a line with CR (an LF next belongs to it)
     bool firstLine_ = true;
     std::vector<char> found_;
     std::size_t left_ = 0;  // terms not found yet

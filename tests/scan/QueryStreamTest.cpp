@@ -42,6 +42,19 @@ TEST(QueryStreamTest, PiecesOfAnySizeGiveTheVerdictOfTheWholeText) {
         {"^mark", "\xEF\xBB\xBFmark", true},  // a UTF-8 mark is no part of the text
         {"!x", "", true},
         {"tail", "no line end at the tail", true},
+        // Lines are searched together; anchors still hold at each line's ends.
+        {"^b$ && ^c", "a\r\nb\nc d", true},
+        {"a$", "xa\r\nb", true},
+        {"^$", "a\n\nb", true},
+        {"a\\s+b", "a\r\nb", false},
+        {"a[^x]b", "a\nb", false},
+        {"\\Ab", "a\nb", true},  // the start of the line, as for each line alone
+        {"a\\z", "a\nb", true},  // its end
+        {"(?-m)^b$", "a\nb\nc", true},
+        {"\xC3\xA9", "ok\n\x90\n", true, ByteCodePage::Cp437},  // decoded beside UTF-8 lines
+        {"far && near", std::string(300000, 'x') + "\nnear\n" + std::string(300000, 'y') + "\nfar",
+         true},
+        {"^y+far", std::string(300000, 'y') + "far\n", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.expression);
