@@ -5,13 +5,20 @@
 // and work folder there:
 //
 //   bench_gui FOLDER TEXT [rounds=3]
+//   bench_gui --stop FOLDER [rounds=3]
+//
+// --stop: a run over every archive type in FOLDER (which should hold an archive whose reader
+// never returns) is stopped with the Start/Stop button after 1.5 s; prints the time from the
+// click to the end of the run ("stop SECONDS") for each round.
 //
 // Uses the platform named by QT_QPA_PLATFORM (offscreen when unset and no display).
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "SilentParts.h"
 #include "app/Application.h"
@@ -34,8 +41,13 @@ int main(int argc, char** argv) {
         return status;
     }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_gui FOLDER TEXT [rounds]\n");
+        std::fprintf(stderr, "usage: bench_gui FOLDER TEXT [rounds] | --stop FOLDER [rounds]\n");
         return 2;
+    }
+    const bool stopping = std::strcmp(argv[1], "--stop") == 0;
+    if (stopping) {
+        ++argv;
+        --argc;
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -43,8 +55,8 @@ int main(int argc, char** argv) {
     }
     QApplication qt(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const QString text = QString::fromLocal8Bit(argv[2]);
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    const QString text = stopping ? QStringLiteral("needle") : QString::fromLocal8Bit(argv[2]);
+    const int rounds = argc > (stopping ? 2 : 3) ? std::atoi(argv[stopping ? 2 : 3]) : 3;
 
     NoQuestions questions;
     Application app(&questions, true);
@@ -65,6 +77,23 @@ int main(int argc, char** argv) {
     app.form().setOptionChecked(OptionBox::Audit, false);
     app.form().setOptionChecked(OptionBox::ShowSize, false);
     app.form().setPatternText(request.patternText);
+    if (stopping) {
+        app.form().setOptionChecked(OptionBox::AllArchives, true);
+        app.form().setPatternText(QStringLiteral("*.*"));
+        for (int round = 0; round < rounds; ++round) {
+            app.form().setFolderText(folder);
+            app.form().setSearchText(text);
+            QElapsedTimer sinceClick;
+            QTimer::singleShot(1500, &app.window(), [&] {
+                sinceClick.start();
+                StartStopClick(app.context(), app.window());
+            });
+            StartStopClick(app.context(), app.window());  // returns when the run has ended
+            std::printf("stop %.3f\n", static_cast<double>(sinceClick.nsecsElapsed()) / 1e9);
+        }
+        app.shutdown();
+        return 0;
+    }
     for (int round = 0; round < rounds; ++round) {
         app.form().setFolderText(folder);
         app.form().setSearchText(text);
