@@ -123,18 +123,23 @@ IndexQuery::IndexQuery(AtomRule rule)
 }
 
 bool IndexQuery::atomsRuleOut(const SummaryView& entry) const {
-    std::vector<char> mayOccur(atoms_.size(), 1);
-    if (entry.has(EntrySummary::kHasFilter) && entry.words > 0) {
-        const std::size_t reading = entry.has(EntrySummary::kUtf8) ? 0 : 1;
-        for (std::size_t i = 0; i < atoms_.size(); ++i) {
-            const std::vector<std::uint32_t>& hashes = atoms_[i].trigrams[reading];
-            mayOccur[i] = std::all_of(hashes.begin(), hashes.end(),
-                                      [&entry](std::uint32_t h) { return entry.bit(h); })
-                              ? 1
-                              : 0;
+    if (!entry.has(EntrySummary::kHasFilter) || entry.words == 0) {
+        return false;
+    }
+    // Where every atom may occur, every term may, and so may the expression.
+    thread_local std::vector<char> mayOccur;
+    mayOccur.assign(atoms_.size(), 1);
+    bool anyAbsent = false;
+    const std::size_t reading = entry.has(EntrySummary::kUtf8) ? 0 : 1;
+    for (std::size_t i = 0; i < atoms_.size(); ++i) {
+        const std::vector<std::uint32_t>& hashes = atoms_[i].trigrams[reading];
+        if (!std::all_of(hashes.begin(), hashes.end(),
+                         [&entry](std::uint32_t h) { return entry.bit(h); })) {
+            mayOccur[i] = 0;
+            anyAbsent = true;
         }
     }
-    return !atomsMayHold_(mayOccur);
+    return anyAbsent && !atomsMayHold_(mayOccur);
 }
 
 bool IndexQuery::provenAbsent(const Term& term, const SummaryView& entry) const {

@@ -38,15 +38,17 @@ AtomRule QueryAtomRule(const QueryMatcher& matcher) {
     }
     shared->filter.Compile(&rule.atoms);
     rule.mayHold = [shared, terms](const std::vector<char>& atomMayOccur) {
-        std::vector<int> present;
+        thread_local std::vector<int> present, potential;
+        thread_local std::vector<char> termMayOccur;
+        present.clear();
+        potential.clear();
         for (std::size_t a = 0; a < atomMayOccur.size(); ++a) {
             if (atomMayOccur[a] != 0) {
                 present.push_back(static_cast<int>(a));
             }
         }
-        std::vector<int> potential;
         shared->filter.AllPotentials(present, &potential);
-        std::vector<char> termMayOccur(terms, 0);
+        termMayOccur.assign(terms, 0);
         for (const int t : potential) {
             if (t >= 0 && static_cast<std::size_t>(t) < terms) {
                 termMayOccur[static_cast<std::size_t>(t)] = 1;
