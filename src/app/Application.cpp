@@ -13,6 +13,7 @@
 #include "cli/Usage.h"
 
 #include "cli/CommandLine.h"
+#include "scan/QueryMarks.h"
 #include "scan/ReaderStaging.h"
 #include "scan/ScanRun.h"
 #include "scan/ViewerFiles.h"
@@ -146,6 +147,15 @@ void Application::applyGivenValues(const CommandLineRequest& request) {
     if (given.noIndex) {
         options_->setChecked(OptionBox::Index, false);
     }
+    if (given.expressions) {
+        options_->setChecked(OptionBox::Expressions, true);
+    }
+    if (given.matchCase) {
+        options_->setChecked(OptionBox::MatchCase, true);
+    }
+    if (given.wholeWords) {
+        options_->setChecked(OptionBox::WholeWords, true);
+    }
 }
 
 void Application::interrupt() {
@@ -191,6 +201,12 @@ void Application::loadSettings() {
     options_->setChecked(OptionBox::SubFolders, values.subFolders != 0);
     options_->setChecked(OptionBox::ShowSize, values.showSize != 0);
     options_->setChecked(OptionBox::AllArchives, values.allArchives != 0);
+    state_.Expressions = values.expressions != 0;
+    state_.MatchCase = values.matchCase != 0;
+    state_.WholeWords = values.wholeWords != 0;
+    options_->setChecked(OptionBox::Expressions, state_.Expressions);
+    options_->setChecked(OptionBox::MatchCase, state_.MatchCase);
+    options_->setChecked(OptionBox::WholeWords, state_.WholeWords);
     ApplyIndexSettings(values, state_, form_);
 }
 
@@ -236,7 +252,11 @@ void Application::openResult(const ResultRow& row) {
                             QStringLiteral(": ") + QString::fromStdString(failure));
             }
         }
-        content = BuildViewerContent(TakeViewerFiles(state_.WorkFolder), state_.SearchString);
+        // Read as the boxes say now, as the search string is the one typed now.
+        content = ViewerContentFor(TakeViewerFiles(state_.WorkFolder), state_.SearchString,
+                                   options_->isChecked(OptionBox::Expressions),
+                                   {options_->isChecked(OptionBox::MatchCase),
+                                    options_->isChecked(OptionBox::WholeWords)});
     }
     ViewerWindow viewer;
     viewer.setResizer(&resizer_);

@@ -142,6 +142,9 @@ SettingsValues SettingsOf(const RunState& state, const FormBoxes& view) {
     values.subFolders = view.optionChecked(OptionBox::SubFolders) ? 1 : 0;
     values.showSize = view.optionChecked(OptionBox::ShowSize) ? 1 : 0;
     values.allArchives = view.optionChecked(OptionBox::AllArchives) ? 1 : 0;
+    values.expressions = view.optionChecked(OptionBox::Expressions) ? 1 : 0;
+    values.matchCase = view.optionChecked(OptionBox::MatchCase) ? 1 : 0;
+    values.wholeWords = view.optionChecked(OptionBox::WholeWords) ? 1 : 0;
     values.noIndex = view.optionChecked(OptionBox::Index) ? 0 : 1;
     if (state.IndexLimitBytes != RunState::kDefaultIndexLimitBytes) {
         values.indexLimitMB = static_cast<int>(state.IndexLimitBytes >> 20);

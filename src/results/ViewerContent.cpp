@@ -59,8 +59,20 @@ QString BoxLineBreaks(const QString& text) {
     return out;
 }
 
+std::vector<ViewerContent::Mark> TermMarks(const QString& text, const QString& searchString) {
+    std::vector<ViewerContent::Mark> marks;
+    const QString upper = UpperSimple(text);
+    for (const QString& term : ViewerTerms(searchString)) {
+        const QStringMatcher matcher(term);
+        for (qsizetype at = matcher.indexIn(upper); at >= 0; at = matcher.indexIn(upper, at + 1)) {
+            marks.push_back({at, term.size()});
+        }
+    }
+    return marks;
+}
+
 ViewerContent BuildViewerContent(const std::vector<ViewerFile>& files,
-                                 const QString& searchString) {
+                                 const MarkFinder& findMarks) {
     ViewerContent content;
     QString& text = content.text;
     qsizetype total = 0;
@@ -81,17 +93,20 @@ ViewerContent BuildViewerContent(const std::vector<ViewerFile>& files,
         }
     }
 
-    const QString upper = UpperSimple(text);
-    for (const QString& term : ViewerTerms(searchString)) {
-        const QStringMatcher matcher(term);
-        for (qsizetype at = matcher.indexIn(upper); at >= 0; at = matcher.indexIn(upper, at + 1)) {
-            content.marks.push_back({at, term.size()});
-            content.matchPositions.push_back(at);
-        }
+    content.marks = findMarks(text);
+    content.matchPositions.reserve(content.marks.size());
+    for (const ViewerContent::Mark& mark : content.marks) {
+        content.matchPositions.push_back(mark.start);
     }
     std::sort(content.matchPositions.begin(), content.matchPositions.end());
     content.caret = content.matchPositions.empty() ? 0 : content.matchPositions.front();
     return content;
+}
+
+ViewerContent BuildViewerContent(const std::vector<ViewerFile>& files,
+                                 const QString& searchString) {
+    return BuildViewerContent(
+        files, [&searchString](const QString& text) { return TermMarks(text, searchString); });
 }
 
 }  // namespace quillery

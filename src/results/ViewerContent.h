@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace quillery {
@@ -35,10 +36,18 @@ std::vector<QString> ViewerTerms(const QString& searchString);
 // become LF; the two characters the box reads as frame marks become U+FFFD.
 QString BoxLineBreaks(const QString& text);
 
+// Finds the occurrences to mark in the viewer's text: term by term, each in text order.
+using MarkFinder = std::function<std::vector<ViewerContent::Mark>(const QString& text)>;
+
+// Every occurrence of every term of the plain search (ViewerTerms) in text, compared
+// upper-cased, overlapping ones included.
+std::vector<ViewerContent::Mark> TermMarks(const QString& text, const QString& searchString);
+
 // Assembles the files, each as "FileName - NAME" (upper-cased), a rule of "=" as long as that
 // line, and its text trimmed of blanks followed by an empty line (nothing when it holds only
-// blanks), and marks every occurrence of every term, overlapping ones included, header
-// lines included.
+// blanks), and marks what findMarks finds in the whole text, header lines included.
+ViewerContent BuildViewerContent(const std::vector<ViewerFile>& files, const MarkFinder& findMarks);
+// The same with the terms of the plain search marked (TermMarks).
 ViewerContent BuildViewerContent(const std::vector<ViewerFile>& files, const QString& searchString);
 
 }  // namespace quillery

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "scan/QueryMarks.h"
 #include "text/TextCase.h"
 #include "text/TextDecode.h"
 
@@ -117,19 +118,6 @@ std::vector<MatchedLine> LinesWithHits(std::string_view bytes, ByteCodePage page
     return lines;
 }
 
-// The terms of node that are not negated.
-void PositiveTerms(const QueryNode& node, bool negated, std::vector<char>& positive) {
-    if (node.kind == QueryNode::Kind::Term) {
-        if (!negated && node.term < positive.size()) {
-            positive[node.term] = 1;
-        }
-        return;
-    }
-    for (const QueryNode& operand : node.operands) {
-        PositiveTerms(operand, negated != (node.kind == QueryNode::Kind::Not), positive);
-    }
-}
-
 }  // namespace
 
 std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
@@ -156,8 +144,7 @@ std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
 
 std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
                                       const QueryMatcher& query) {
-    std::vector<char> positive(query.query().terms.size(), 0);
-    PositiveTerms(query.query().root, false, positive);
+    const std::vector<char> positive = ShownTerms(query.query());
     return LinesWithHits(bytes, page, [&](QStringView line, std::vector<LineHit>& hits) {
         const QByteArray utf8 = line.toUtf8();
         const std::string_view text(utf8.constData(), static_cast<std::size_t>(utf8.size()));

@@ -3,6 +3,16 @@
 namespace quillery {
 
 // The check boxes of the options dialog.
-enum class OptionBox { ShowSize, SubFolders, Audit, InternalViewer, AllArchives, Index };
+enum class OptionBox {
+    ShowSize,
+    SubFolders,
+    Audit,
+    InternalViewer,
+    AllArchives,
+    Index,
+    Expressions,
+    MatchCase,
+    WholeWords
+};
 
 }  // namespace quillery

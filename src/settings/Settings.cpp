@@ -19,6 +19,9 @@ const QString kInternalViewName = QStringLiteral("IntView");
 const QString kSubFoldersName = QStringLiteral("SubFolder");
 const QString kShowSizeName = QStringLiteral("ShowSize");
 const QString kAllArchivesName = QStringLiteral("AllArchives");
+const QString kExpressionsName = QStringLiteral("Expressions");
+const QString kMatchCaseName = QStringLiteral("MatchCase");
+const QString kWholeWordsName = QStringLiteral("WholeWords");
 const QString kNoIndexName = QStringLiteral("NoIndex");
 const QString kIndexLimitName = QStringLiteral("IndexLimitMB");
 
@@ -93,6 +96,9 @@ SettingsValues LoadSettings(const SettingsKey& key) {
     values.subFolders = ReadCheckBox(open, kSubFoldersName);
     values.showSize = ReadCheckBox(open, kShowSizeName);
     values.allArchives = ReadCheckBox(open, kAllArchivesName);
+    values.expressions = ReadCheckBox(open, kExpressionsName);
+    values.matchCase = ReadCheckBox(open, kMatchCaseName);
+    values.wholeWords = ReadCheckBox(open, kWholeWordsName);
     values.noIndex = ReadCheckBox(open, kNoIndexName);
     bool whole = false;
     const int limit = ReadText(open, kIndexLimitName).toInt(&whole);
@@ -118,6 +124,9 @@ bool SaveSettings(const SettingsValues& values, const SettingsKey& key) {
     SetOpenValue(open, kSubFoldersName, kNumberValue, std::int32_t{values.subFolders});
     SetOpenValue(open, kShowSizeName, kNumberValue, std::int32_t{values.showSize});
     SetOpenValue(open, kAllArchivesName, kNumberValue, std::int32_t{values.allArchives});
+    SetOpenValue(open, kExpressionsName, kNumberValue, std::int32_t{values.expressions});
+    SetOpenValue(open, kMatchCaseName, kNumberValue, std::int32_t{values.matchCase});
+    SetOpenValue(open, kWholeWordsName, kNumberValue, std::int32_t{values.wholeWords});
     // The index values are written only when they differ from the defaults.
     if (values.noIndex != 0) {
         SetOpenValue(open, kNoIndexName, kNumberValue, std::int32_t{values.noIndex});

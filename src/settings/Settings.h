@@ -7,8 +7,8 @@
 
 namespace quillery {
 
-// The remembered search and options: the three boxes of the main window and the five check
-// boxes of the options dialog (0 clear, 1 ticked).
+// The remembered search and options: the three boxes of the main window and the check boxes
+// of the options dialog (0 clear, 1 ticked).
 struct SettingsValues {
     QString searchString;
     QString searchPath;
@@ -18,6 +18,10 @@ struct SettingsValues {
     int subFolders = 0;
     int showSize = 0;
     int allArchives = 0;
+    // How the search string is read: as an expression, letter case as written, whole words.
+    int expressions = 0;
+    int matchCase = 0;
+    int wholeWords = 0;
     // The persistent search index: 1 switches it off; the most megabytes it may take (0:
     // the default).
     int noIndex = 0;
@@ -36,7 +40,7 @@ std::optional<QString> NormalisePatternText(const QString& text);
 SettingsValues LoadSettings(const SettingsKey& key = DefaultSettingsKey());
 
 // Replaces the stored settings: the key is deleted and written anew (Version "0.67 ", the
-// texts and the five numbers). Returns false, changing nothing, when the pattern text has no
+// texts and the numbers). Returns false, changing nothing, when the pattern text has no
 // stored form.
 bool SaveSettings(const SettingsValues& values, const SettingsKey& key = DefaultSettingsKey());
 

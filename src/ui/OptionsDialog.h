@@ -10,9 +10,11 @@
 
 namespace quillery {
 
-// The four options. "&OK" copies three of them into the program's flags and hides the
-// dialog; closing it by its frame keeps the boxes as they are, the same as "&OK" without
-// copying. The boxes are the options' home: the engine reads them when it needs them.
+// The options, and beside them how the search string is read. "&OK" copies the sub-folder,
+// internal-viewer and audit boxes and the three of the search string into the program's flags
+// and hides the dialog; closing it by its frame keeps the boxes as they are, the same as "&OK"
+// without copying. The boxes are the options' home: whoever acts on one reads it when it
+// needs it.
 class OptionsDialog : public QDialog {
     Q_OBJECT
   public:
@@ -20,7 +22,8 @@ class OptionsDialog : public QDialog {
 
     // Centres the dialog on the free area of its screen, captions whole.
     void centreOnScreen();
-    // Sets the sub-folder, internal-viewer and audit boxes from the flags.
+    // Sets the sub-folder, internal-viewer, audit, index and search-string boxes from the
+    // flags.
     void setUpOptions();
     bool isChecked(OptionBox box) const;
     void setChecked(OptionBox box, bool checked);
@@ -34,12 +37,16 @@ class OptionsDialog : public QDialog {
 
     RunState& state_;
     QGroupBox* frame1_;
+    QGroupBox* frame2_;
     QCheckBox* chkAudit_;
     QCheckBox* chkInternalView_;
     QCheckBox* scanFolder_;
     QCheckBox* chkSize_;
     QCheckBox* chkAllArchives_;
     QCheckBox* chkIndex_;
+    QCheckBox* chkExpressions_;
+    QCheckBox* chkMatchCase_;
+    QCheckBox* chkWholeWords_;
     QPushButton* cmdOK_;
 };
 

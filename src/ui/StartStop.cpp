@@ -1,6 +1,7 @@
 #include "ui/StartStop.h"
 
 #include "scan/AuditFile.h"
+#include "scan/QueryMatcher.h"
 #include "scan/ScanRun.h"
 #include "scan/WorkFolder.h"
 #include "settings/Product.h"
@@ -25,6 +26,11 @@ void StartStopClick(ScanContext& ctx, MainWindow& window) {
     }
 
     state.SearchString = window.searchText();
+    // How the search string is read: as the boxes are now, also when the options dialog was
+    // closed by its frame.
+    state.Expressions = window.optionChecked(OptionBox::Expressions);
+    state.MatchCase = window.optionChecked(OptionBox::MatchCase);
+    state.WholeWords = window.optionChecked(OptionBox::WholeWords);
     state.AuditMode = false;
     state.UseAudit = false;
     if (window.optionChecked(OptionBox::Audit)) {
@@ -41,6 +47,12 @@ void StartStopClick(ScanContext& ctx, MainWindow& window) {
     if (state.SearchString.isEmpty() && !state.UseAudit) {
         ctx.questions.message(kNoSearchStringMessage, TitleText(), MessageStyle::Exclamation);
         return;
+    }
+    if (state.Expressions && !state.AuditMode) {
+        if (const QString problem = ExpressionProblem(state.SearchString); !problem.isEmpty()) {
+            ctx.questions.message(problem, TitleText(), MessageStyle::Exclamation);
+            return;
+        }
     }
     if (!FolderExists(state.SearchFolder)) {
         state.SearchFolder =

@@ -134,6 +134,8 @@ TEST_F(MainWindowTest, SettingsComeBackAtTheNextStartAndLeftoversAreCleared) {
     Type("textExtensions", "*.nfo*.diz");
     Child<QCheckBox>("chkSize")->setChecked(true);
     Child<QCheckBox>("chkAudit")->setChecked(true);
+    Child<QCheckBox>("chkExpressions")->setChecked(true);
+    Child<QCheckBox>("chkWholeWords")->setChecked(true);
     Close();
     const fs::path work = fs::path(QDir::tempPath().toStdString()) / "Quillery ";
     EXPECT_FALSE(fs::exists(work));
@@ -147,6 +149,18 @@ TEST_F(MainWindowTest, SettingsComeBackAtTheNextStartAndLeftoversAreCleared) {
     EXPECT_TRUE(Child<QCheckBox>("chkSize")->isChecked());
     EXPECT_TRUE(Child<QCheckBox>("chkAudit")->isChecked());
     EXPECT_FALSE(Child<QCheckBox>("scanFolder")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>("chkExpressions")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>("chkMatchCase")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>("chkWholeWords")->isChecked());
+    const RunState& state = app->state();
+    EXPECT_TRUE(state.Expressions && !state.MatchCase && state.WholeWords);
+
+    // "&OK" takes the boxes over as they are left.
+    Child<QCheckBox>("chkExpressions")->setChecked(false);
+    Child<QCheckBox>("chkMatchCase")->setChecked(true);
+    QTimer::singleShot(0, &app->options(), [this] { Click("cmdOK"); });
+    app->options().exec();
+    EXPECT_TRUE(!state.Expressions && state.MatchCase && state.WholeWords);
 }
 
 TEST_F(MainWindowTest, ALogFileThatCannotBeWrittenIsReportedAndTheRunStandsWhole) {
@@ -159,8 +173,9 @@ TEST_F(MainWindowTest, ALogFileThatCannotBeWrittenIsReportedAndTheRunStandsWhole
     EXPECT_EQ(window().resultList()->topLevelItemCount(), 1);
 }
 
-// The start button checks the boxes before a run: a missing search string is refused, a
-// missing folder offers the picker, an audit file that cannot be loaded unticks the option.
+// The start button checks the boxes before a run: a missing search string and one that is
+// to be an expression but is none are refused, a missing folder offers the picker, an audit
+// file that cannot be loaded unticks the option.
 TEST_F(MainWindowTest, TheStartButtonChecksTheBoxesAndOffersThePicker) {
     Run("");
     ASSERT_EQ(questions.messages.size(), 1u);
@@ -168,6 +183,15 @@ TEST_F(MainWindowTest, TheStartButtonChecksTheBoxesAndOffersThePicker) {
               "You must enter a Search String, before Scanning can begin.");
     EXPECT_EQ(questions.messages[0].title, "Quillery Version 0.67 ");
     EXPECT_EQ(questions.messages[0].style, MessageStyle::Exclamation);
+    // Read as an expression, a search string that is not one is refused where it goes wrong.
+    Child<QCheckBox>("chkExpressions")->setChecked(true);
+    Run("readme && (keygen");
+    ASSERT_EQ(questions.messages.size(), 2u);
+    EXPECT_EQ(questions.messages[1].text,
+              "The search expression is not valid at character 11: a '(' that is not closed.");
+    EXPECT_EQ(questions.messages[1].title, "Quillery Version 0.67 ");
+    EXPECT_EQ(questions.messages[1].style, MessageStyle::Exclamation);
+    Child<QCheckBox>("chkExpressions")->setChecked(false);
 
     const QString missing = FolderText(root / "missing");
     Type("textSearchString", "contains");
@@ -193,7 +217,7 @@ TEST_F(MainWindowTest, TheStartButtonChecksTheBoxesAndOffersThePicker) {
     fs::remove("audit.txt");
     Click("comCheckFolder");  // refused, the audit option cleared
     EXPECT_FALSE(Child<QCheckBox>("chkAudit")->isChecked());
-    EXPECT_EQ(questions.messages.size(), 2u);
+    EXPECT_EQ(questions.messages.size(), 3u);
 }
 
 // A stop click frees the search box at once and ends the walk at its next yield; a start

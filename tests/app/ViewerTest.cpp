@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "app/AppFixture.h"
+#include "scan/QueryMarks.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Resizer.h"
 
@@ -72,6 +73,39 @@ TEST_F(ViewerTest, ADoubleClickShowsTheSelectedEntriesMarkedAndClosingBringsTheW
     EXPECT_EQ(url, QUrl::fromLocalFile(FolderText(root / "Notes.zip")));
 }
 
+// The search options read the search string for the run and for the viewer alike: its marks
+// and its next-match command follow every term that is not under a "!".
+TEST_F(ViewerTest, AnExpressionsMarksAreWhatItsTermsFind) {
+    MakeZip(root / "Release.zip",
+            {{"info.nfo", "Release v1.2 and V3.45\n\u00C5ngstr\u00F6m \U0001D11E v9.0\n"}});
+    Child<QCheckBox>("chkInternalView")->setChecked(true);
+    Child<QCheckBox>("chkExpressions")->setChecked(true);
+    Run(R"(v[0-9]+\.[0-9]+ && !keygen)", "*.nfo");
+    ASSERT_EQ(Column(0), QStringList{"Release.zip"});
+    const struct {
+        const char* name;
+        bool matchCase;
+        QStringList marked;  // in text order
+    } rows[] = {{"any case", false, {"v1.2", "V3.45", "v9.0"}},
+                {"case as written", true, {"v1.2", "v9.0"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Child<QCheckBox>("chkMatchCase")->setChecked(row.matchCase);
+        OpenViewer([&](ViewerWindow& viewer) {
+            MarkedTextBox* box = viewer.textBox();
+            const QString text = box->toPlainText();
+            // Each visit lands on the next occurrence, and after the last on the first again.
+            for (qsizetype visit = 0; visit <= row.marked.size(); ++visit) {
+                const QString& marked = row.marked[visit % row.marked.size()];
+                const qsizetype at = text.indexOf(marked);
+                EXPECT_EQ(box->textCursor().position(), at) << marked.toStdString();
+                EXPECT_EQ(box->longestMarkAt(at), marked.size()) << marked.toStdString();
+                QTest::keyClick(box, Qt::Key_F3);
+            }
+        });
+    }
+}
+
 TEST_F(ViewerTest, ExtractionMakesANewFolderNamedAfterTheArchiveAndKeepsEveryEntryInside) {
     RunOver("Files.zip", {{"docs/readme.txt", "hello"},
                           {"bin/tool.exe", "MZ"},
@@ -112,6 +146,54 @@ TEST_F(ViewerTest, AFailedExtractionIsReportedAndTheViewerStays) {
     EXPECT_EQ(questions.messages[0].style, MessageStyle::Exclamation);
     EXPECT_TRUE(fs::is_directory(out / "Broken"));  // kept with what was written
     EXPECT_FALSE(fs::exists(out / "Broken" / "big.txt"));
+}
+
+// With the expression, case or word options on, every occurrence of every term that is not
+// under a "!" is marked on the characters it covers, header lines included; with all of them
+// off the marks are the plain search's.
+TEST(ViewerMarksTest, TermsAreMarkedAsTheOptionsReadThem) {
+    const std::vector<ViewerFile> files = {
+        {"info.nfo", "gr\u00FC\u00DFe \U0001D11E v1.2 and V3.45, no keygen\nabcd, a cd here"}};
+    const QString text = BuildViewerContent(files, QString()).text;
+    const qsizetype v12 = text.indexOf("v1.2"), v345 = text.indexOf("V3.45");
+    const qsizetype inAbcd = text.indexOf("abcd") + 2, word = text.indexOf(" cd ") + 1;
+    const qsizetype header = text.indexOf("INFO.NFO");
+    const QString version = QStringLiteral(R"(v[0-9]+\.[0-9]+)");
+    using Mark = ViewerContent::Mark;
+    const struct {
+        const char* name;
+        QString search;
+        bool expressions;
+        QueryOptions options;
+        std::vector<Mark> marks;  // term by term, each in text order
+    } rows[] = {
+        {"a regular expression, nothing under !",
+         version + " && !keygen",
+         true,
+         {},
+         {{v12, 4}, {v345, 5}}},
+        {"case as written", version + " && !keygen", true, {true, false}, {{v12, 4}}},
+        {"a plain term as a whole word", "cd", false, {false, true}, {{word, 2}}},
+        {"a plain term with case", "v1.2 || V1.2", false, {true, false}, {{v12, 4}}},
+        {"a term anywhere, term by term", "cd || v1", true, {}, {{inAbcd, 2}, {word, 2}, {v12, 2}}},
+        {"the header too", "nfo", true, {}, {{header + 1, 3}, {header + 5, 3}}},
+        {"the header, upper-cased, with case", "nfo", true, {true, false}, {}},
+        {"no expression", "v1 && (keygen", true, {}, {}},
+        {"every option off", "V1.2 || cd", false, {}, {{v12, 4}, {inAbcd, 2}, {word, 2}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ViewerContent c = ViewerContentFor(files, row.search, row.expressions, row.options);
+        EXPECT_EQ(c.text, text);
+        EXPECT_EQ(c.marks, row.marks);
+        std::vector<qsizetype> starts;
+        for (const Mark& mark : row.marks) {
+            starts.push_back(mark.start);
+        }
+        std::sort(starts.begin(), starts.end());
+        EXPECT_EQ(c.matchPositions, starts);
+        EXPECT_EQ(c.caret, starts.empty() ? 0 : starts.front());
+    }
 }
 
 // The path label shows a path too long for it cut in the middle, cut again as the label

@@ -72,15 +72,16 @@ TEST_F(SettingsStoreTest, EveryValueComesBackAsSavedFromTheUsersConfigFolder) {
     cases[1].searchPath = QStringLiteral("/home/me/My Archives/old ones");
     cases[1].fileExtensions = QStringLiteral("*.txt ");
     cases[1].audit = cases[1].showSize = 1;
+    cases[1].expressions = 1;
     cases[2].searchString = QStringLiteral("Grüße, 日本語 \U0001F600 «»");
     cases[2].searchPath = QStringLiteral("C:\\Files\\Zips\\");
     cases[2].fileExtensions = QStringLiteral("*.zip *.nfo ");
-    cases[2].internalView = 1;
+    cases[2].internalView = cases[2].wholeWords = 1;
     cases[3].searchString = QStringLiteral("a=b; #c \\d \"e\" @f ,g\tend");
     cases[3].searchPath = QStringLiteral("@Variant(x) [General] %20");
     cases[3].fileExtensions = QStringLiteral("*.a;b *.c=d *.#e ");
     cases[3].audit = cases[3].internalView = cases[3].subFolders = cases[3].showSize = 1;
-    cases[3].allArchives = 1;
+    cases[3].allArchives = cases[3].expressions = cases[3].matchCase = cases[3].wholeWords = 1;
     for (const SettingsValues& values : cases) {
         ASSERT_TRUE(SaveSettings(values));
         EXPECT_EQ(LoadSettings(), values) << values.searchString.toStdString();
