@@ -96,6 +96,11 @@ std::variant<QueryMatcher, QueryError> QueryMatcher::Compiled(Query query, Query
         matcher.terms_.push_back(std::move(re));
         matcher.lineByLine_.push_back(AnchorsTheText(term) ? 1 : 0);
     }
+    std::vector<const RE2*> compiled;
+    for (const auto& term : matcher.terms_) {
+        compiled.push_back(term.get());
+    }
+    matcher.prefilter_ = std::make_unique<QueryPrefilter>(compiled);
     return matcher;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scan/QueryExpression.h"
+#include "scan/QueryPrefilter.h"
 
 namespace re2 {
 class RE2;
@@ -52,6 +53,11 @@ class QueryMatcher {
     // Whether term occurs in one of lines, each cut at kMostLineBytes and joined by LF: the
     // same as termInLine for each, for a term that is not lineByLine.
     bool termInLines(std::size_t term, std::string_view lines) const;
+    // Marks, one per term, the terms that may occur in lines (as for termInLines): every one
+    // that does, and perhaps others.
+    void termsMayOccurIn(std::string_view lines, std::vector<char>& mayOccur) const {
+        prefilter_->termsIn(lines, mayOccur);
+    }
     // Whether term must be looked for in each line alone (it anchors at the text's ends).
     bool lineByLine(std::size_t term) const { return lineByLine_.at(term) != 0; }
     // Each place where term occurs in line, as byte ranges (start, end), in order.
@@ -70,6 +76,7 @@ class QueryMatcher {
     Query query_;
     std::vector<std::unique_ptr<re2::RE2>> terms_;  // each with the term as group 1
     std::vector<char> lineByLine_;                  // per term
+    std::unique_ptr<QueryPrefilter> prefilter_;
 };
 
 }  // namespace quillery

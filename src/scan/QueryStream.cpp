@@ -117,9 +117,12 @@ void QueryStream::endLine() {
 }
 
 void QueryStream::searchLines() {
-    if (haveLines_) {
+    if (haveLines_ && left_ > 0) {
+        thread_local std::vector<char> mayOccur;
+        matcher_.termsMayOccurIn(lines_, mayOccur);
         for (std::size_t t = 0; t < found_.size() && left_ > 0; ++t) {
-            if (found_[t] == 0 && !matcher_.lineByLine(t) && matcher_.termInLines(t, lines_)) {
+            if (found_[t] == 0 && mayOccur[t] != 0 && !matcher_.lineByLine(t) &&
+                matcher_.termInLines(t, lines_)) {
                 found_[t] = 1;
                 --left_;
             }
