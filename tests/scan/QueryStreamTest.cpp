@@ -54,6 +54,12 @@ TEST(QueryStreamTest, PiecesOfAnySizeGiveTheVerdictOfTheWholeText) {
         {"\xC3\xA9", "ok\n\x90\n", true, ByteCodePage::Cp437},  // decoded beside UTF-8 lines
         {"far && near", std::string(300000, 'x') + "\nnear\n" + std::string(300000, 'y') + "\nfar",
          true},
+        {"keygen",
+         "the \xE2\x84\xAA"
+         "EYGEN",
+         true},                                      // the Kelvin sign folds to k
+        {"MISSION", "Mi\xC5\xBF\xC5\xBFion", true},  // the long s to s
+        {"mission && !keygen", "Mission, KeyGen", false},
         {"^y+far", std::string(300000, 'y') + "far\n", true},
     };
     for (const auto& row : rows) {
