@@ -3,6 +3,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 
 #include "text/Utf8Decoder.h"
@@ -57,6 +58,43 @@ void QueryStream::feed(const char* data, std::size_t size) {
 }
 
 void QueryStream::text(const char* data, std::size_t size) {
+    raw_.append(data, size);
+    if (raw_.size() < kSearchedTogether) {
+        return;
+    }
+    // Blocks end after a line's end, so that no atom is cut in two; a line too long for one is
+    // taken as it stands (its part in line_ is then carried on).
+    const std::size_t lastEnd = raw_.find_last_of("\r\n");
+    if (lastEnd != std::string::npos) {
+        block(lastEnd + 1, true);
+    } else if (raw_.size() >= kSearchedTogether + QueryMatcher::kMostLineBytes) {
+        block(raw_.size(), false);
+    }
+}
+
+void QueryStream::block(std::size_t size, bool whole) {
+    assert(size <= raw_.size());
+    const std::string_view taken(raw_.data(), size);
+    if (left_ > 0) {
+        matcher_.termsMayOccurIn(taken, mayOccur_);
+    }
+    // Only whole lines are skipped: a block that ends inside a line (a line longer than the
+    // most looked at) or goes on with one begun before is split.
+    bool skipped = whole && line_.empty() && size > 0;
+    for (std::size_t t = 0; t < found_.size() && skipped; ++t) {
+        skipped = found_[t] != 0 || mayOccur_[t] == 0;
+    }
+    if (skipped) {
+        firstLine_ = false;
+        afterCr_ = taken.back() == '\r';
+    } else {
+        splitLines(taken.data(), taken.size());
+        searchLines();
+    }
+    raw_.erase(0, size);
+}
+
+void QueryStream::splitLines(const char* data, std::size_t size) {
     const char* at = data;
     const char* const end = data + size;
     while (at < end) {
@@ -134,6 +172,7 @@ void QueryStream::searchLines() {
 
 bool QueryStream::finish() {
     front_.finish([this](const char* d, std::size_t n) { text(d, n); });
+    block(raw_.size(), true);  // the last line needs no line end
     if (!line_.empty() || firstLine_) {
         endLine();  // the last line, without a line end (or an empty text's one line)
     }

@@ -80,6 +80,9 @@ TEST(QueryStreamTest, ALineIsLookedAtUpToItsCut) {
     const std::string cut(QueryMatcher::kMostLineBytes - 3, 'x');
     EXPECT_TRUE(Streamed(matcher, cut + "end" + "beyond\nnext", 4096));
     EXPECT_FALSE(Streamed(matcher, cut + "xx" + "end\nnext", 4096));
+    // Far longer than the most looked at: what lies beyond the cut is never searched.
+    EXPECT_FALSE(Streamed(matcher, std::string(1400000, 'x') + "end\nnext", 4096));
+    EXPECT_TRUE(Streamed(matcher, std::string(1400000, 'x') + "\r\nthe end", 65536));
 }
 
 }  // namespace
