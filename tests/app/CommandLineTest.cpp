@@ -146,7 +146,9 @@ class BinaryRun : public ::testing::Test {
         env.insert("XDG_RUNTIME_DIR", Text(tmp));
         return env;
     }
-    void Start(QProcess& process, const QStringList& arguments, const QProcessEnvironment& env) {
+    // Starts the program, or the given one (bash, to set up what only a shell can).
+    void Start(QProcess& process, const QStringList& arguments, const QProcessEnvironment& env,
+               const QString& program = QStringLiteral(QUILLERY_BINARY)) {
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(Text(work));
         // The child takes the signals as a user's shell would give them, whatever the
@@ -155,12 +157,13 @@ class BinaryRun : public ::testing::Test {
             std::signal(SIGINT, SIG_DFL);
             std::signal(SIGHUP, SIG_DFL);
         });
-        process.start(QStringLiteral(QUILLERY_BINARY), arguments);
+        process.start(program, arguments);
     }
     Result Run(const QStringList& arguments) { return Run(arguments, Environment()); }
-    Result Run(const QStringList& arguments, const QProcessEnvironment& env) {
+    Result Run(const QStringList& arguments, const QProcessEnvironment& env,
+               const QString& program = QStringLiteral(QUILLERY_BINARY)) {
         QProcess process;
-        Start(process, arguments, env);
+        Start(process, arguments, env, program);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
@@ -238,63 +241,47 @@ TEST_F(BinaryRun, ExitStatusSaysWhetherAnythingMatchedOrWhyNothingRanAndLeavesTh
         QString out, err;
         bool display = false;  // help and version never open one
     };
+    // Status 2 with the message given, or 1 with the summary of a run that found nothing.
+    const auto fails = [](QStringList arguments, const QString& err) {
+        return Case{std::move(arguments), 2, "", err};
+    };
+    const auto noMatch = [](QStringList arguments, const QString& summary) {
+        return Case{std::move(arguments), 1,
+                    "There were 0 files that contained " + summary + " files\n", ""};
+    };
+    const QString none = Text(zips / "none"), file = Text(zips / "a.zip");
     const std::vector<Case> cases = {
         {{"--help"}, 0, UsageText(), ""},
         {{"-h"}, 0, UsageText(), "", true},
         {{"--version"}, 0, "Quillery 0.67\n", "", true},
-        {{}, 2, "", "no display"},
-        {{"-search=hello"}, 2, "", "no display"},
-        {{"-folder=" + Text(zips)}, 2, "", "no display"},
+        fails({}, "no display"),
+        fails({"-search=hello"}, "no display"),
+        fails({"-folder=" + Text(zips)}, "no display"),
         // Options and values: a folder that cannot be searched is refused, naming it.
-        {{"--folder", Text(zips / "none"), "--search", "hello"},
-         2,
-         "",
-         "quillery: " + Text(zips / "none") + ": No such file or directory\n"},
-        {{"--folder", Text(zips / "a.zip"), "--search", "hello"},
-         2,
-         "",
-         "quillery: " + Text(zips / "a.zip") + ": Not a directory\n"},
-        {{"--folder=~/zips", "--search=hello"},
-         2,
-         "",
-         "quillery: ~/zips: No such file or directory (the shell does not expand ~ after =: "
-         "write --folder ~/...)\n"},
+        fails({"--folder", none, "--search", "hello"},
+              "quillery: " + none + ": No such file or directory\n"),
+        fails({"--folder", file, "--search", "hello"}, "quillery: " + file + ": Not a directory\n"),
+        fails({"--folder=~/zips", "--search=hello"},
+              "quillery: ~/zips: No such file or directory (the shell does not expand ~ after =: "
+              "write --folder ~/...)\n"),
         // ... and so are patterns that select no entry (a pattern starts with "*.") and an
-        // audit file that cannot be read.
-        {{"--folder", Text(zips), "--search", "hello", "--extensions", "*"},
-         2,
-         "",
-         "quillery: no entry pattern in '*'; patterns look like *.txt\n"},
-        {{"--folder", Text(zips), "--search", "hello", "--extensions", "FILE_ID.DIZ"},
-         2,
-         "",
-         "quillery: no entry pattern in 'FILE_ID.DIZ'; patterns look like *.txt\n"},
-        {{"--folder", Text(zips), "--audit"},
-         2,
-         "",
-         "quillery: audit.txt: No such file or directory\n"},
-        {{"--folder", Text(zips), "--audit-file", "none.txt"},
-         2,
-         "",
-         "quillery: none.txt: No such file or directory\n"},
+        // audit file that cannot be read, the default one or the one named.
+        fails({"--folder", Text(zips), "--search", "hello", "--extensions", "*"},
+              "quillery: no entry pattern in '*'; patterns look like *.txt\n"),
+        fails({"--folder", Text(zips), "--audit"},
+              "quillery: audit.txt: No such file or directory\n"),
+        fails({"--folder", Text(zips), "--audit-file", "none.txt"},
+              "quillery: none.txt: No such file or directory\n"),
         // A switch line leaves them to the run, as it always has.
-        {{"-folder=" + Text(zips), "-audit"},
-         2,
-         "",
-         "quillery: You must enter a Search String, before Scanning can begin.\n"},
-        {{"-folder=" + Text(zips), "-search=hello", "-extensions=*"},
-         1,
-         "There were 0 files that contained \"hello \", from a total of 3 files\n",
-         ""},
-        {{"-folder=" + Text(zips), "-search=absent", "-extensions=*.txt"},
-         1,
-         "There were 0 files that contained \"absent \", from a total of 3 files\n",
-         ""},
+        fails({"-folder=" + Text(zips), "-audit"},
+              "quillery: You must enter a Search String, before Scanning can begin.\n"),
+        noMatch({"-folder=" + Text(zips), "-search=hello", "-extensions=*"},
+                "\"hello \", from a total of 3"),
+        noMatch({"-folder=" + Text(zips), "-search=absent", "-extensions=*.txt"},
+                "\"absent \", from a total of 3"),
         // A value ends at the next "-": this folder is "<zips>/my", which does not exist.
-        {{"-folder=" + Text(zips) + "/my-zips", "-search=hello"},
-         1,
-         "There were 0 files that contained \"hello\", from a total of 0 files\n",
-         ""},
+        noMatch({"-folder=" + Text(zips) + "/my-zips", "-search=hello"},
+                "\"hello\", from a total of 0"),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -380,17 +367,12 @@ TEST_F(BinaryRun, OutputThatCannotBeWrittenIsAWriteError) {
         if (*row.list != '\0') {
             arguments.push_back(row.list);
         }
-        QProcess process;
-        process.setProcessEnvironment(Environment());
-        process.setWorkingDirectory(Text(work));
-        process.start(QStringLiteral("bash"), arguments);
-        ASSERT_TRUE(process.waitForFinished(60000));
-        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        const Result r = Run(arguments, Environment(), "bash");
         if (row.error != nullptr) {
-            EXPECT_EQ(process.exitCode(), 2);
-            EXPECT_TRUE(err.endsWith(row.error)) << err.toStdString();
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_TRUE(r.err.endsWith(row.error)) << r.err.toStdString();
         } else {
-            EXPECT_FALSE(err.contains("write error")) << err.toStdString();
+            EXPECT_FALSE(r.err.contains("write error")) << r.err.toStdString();
         }
     }
 }
@@ -473,12 +455,11 @@ TEST_F(BinaryRun, OptionsKeepTheWindowsValuesAndTakeTheFolderAsItsBytes) {
     const std::string odd = (root / "caf").string() + "\xe9";  // Latin-1, not UTF-8
     fs::create_directories(odd);
     fs::copy_file(zips / "a.zip", fs::path(odd) / "a.zip");
-    QProcess process;
-    process.setProcessEnvironment(Environment());
-    process.setWorkingDirectory(Text(work));
-    process.start(
-        "bash", {"-c", R"sh(exec "$0" --folder "$(printf '%s\351' "$1")" --search hello --list)sh",
-                 QStringLiteral(QUILLERY_BINARY), Text(root / "caf")});
+    QProcess process;  // standard output read as bytes
+    Start(process,
+          {"-c", R"sh(exec "$0" --folder "$(printf '%s\351' "$1")" --search hello --list)sh",
+           QStringLiteral(QUILLERY_BINARY), Text(root / "caf")},
+          Environment(), "bash");
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), odd + "/a.zip\n");
