@@ -28,9 +28,8 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
-// Whether the process is gone and reaped (a zombie still takes signal 0).
-// Whether the process is gone within a second (a reader forked by the launcher is reaped by
-// it a moment after it is killed).
+// Whether the process is gone and reaped within a second (a zombie still takes signal 0; a
+// reader forked by the launcher is reaped by it a moment after it is killed).
 bool Gone(pid_t pid) {
     for (int i = 0; i < 100; ++i) {
         if (::kill(pid, 0) != 0 && errno == ESRCH) {
