@@ -7,6 +7,7 @@
 #include "cli/Notices.h"
 #include "cli/SignalWatcher.h"
 #include "settings/Product.h"
+#include "settings/Settings.h"
 
 namespace quillery {
 
@@ -23,6 +24,12 @@ int ConsoleRun::run(const QString& argumentText, const CommandLineRequest& reque
         log_.setFile(*request.logFile);
     }
     StartUp(state_, form_, questions_);
+    // The search options of the window are the window's: a run stores them back as they
+    // were stored (its own switches apply to it alone).
+    const SettingsValues stored = LoadSettings();
+    form_.setOptionChecked(OptionBox::Expressions, stored.expressions != 0);
+    form_.setOptionChecked(OptionBox::MatchCase, stored.matchCase != 0);
+    form_.setOptionChecked(OptionBox::WholeWords, stored.wholeWords != 0);
     CommandLineEnd end;
     if (!RunCommandLine(context_, form_, questions_, argumentText, request, end)) {
         // Only a request that RunsASearch takes comes here, so this does not happen; if it

@@ -451,6 +451,13 @@ TEST_F(BinaryRun, OptionsKeepTheWindowsValuesAndTakeTheFolderAsItsBytes) {
     r = Run({"--folder", Text(zips), "--search", "nothing", "--save-settings"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(Settings().find("Search%20String=nothing"), std::string::npos);
+    // The window's search options stay as the window stored them, whatever a run's switches.
+    WriteFileBytes(config / "Velmora" / "Quillery .conf",
+                   "[General]\nExpressions=1\nWholeWords=1\n");
+    Run({"-folder=" + Text(zips), "-search=hello"});
+    EXPECT_NE(Settings().find("Expressions=1"), std::string::npos);
+    EXPECT_NE(Settings().find("WholeWords=1"), std::string::npos);
+    EXPECT_NE(Settings().find("MatchCase=0"), std::string::npos);
 
     const std::string odd = (root / "caf").string() + "\xe9";  // Latin-1, not UTF-8
     fs::create_directories(odd);
