@@ -58,15 +58,22 @@ void QueryStream::feed(const char* data, std::size_t size) {
 }
 
 void QueryStream::text(const char* data, std::size_t size) {
+    // Only the new bytes are looked through for a line's end: pieces of any size cost their
+    // own length.
+    for (std::size_t i = size; i > 0; --i) {
+        if (data[i - 1] == '\n' || data[i - 1] == '\r') {
+            lastEnd_ = raw_.size() + i;
+            break;
+        }
+    }
     raw_.append(data, size);
     if (raw_.size() < kSearchedTogether) {
         return;
     }
     // Blocks end after a line's end, so that no atom is cut in two; a line too long for one is
     // taken as it stands (its part in line_ is then carried on).
-    const std::size_t lastEnd = raw_.find_last_of("\r\n");
-    if (lastEnd != std::string::npos) {
-        block(lastEnd + 1, true);
+    if (lastEnd_ > 0) {
+        block(lastEnd_, true);
     } else if (raw_.size() >= kSearchedTogether + QueryMatcher::kMostLineBytes) {
         block(raw_.size(), false);
     }
@@ -92,6 +99,7 @@ void QueryStream::block(std::size_t size, bool whole) {
         searchLines();
     }
     raw_.erase(0, size);
+    lastEnd_ = 0;  // what is left holds no line's end
 }
 
 void QueryStream::splitLines(const char* data, std::size_t size) {

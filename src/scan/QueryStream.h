@@ -43,6 +43,7 @@ class QueryStream {
     const ByteCodePage page_;
     Utf16MarkFront front_;
     std::string raw_;             // text not taken as a block yet
+    std::size_t lastEnd_ = 0;     // raw_ up to here ends with a line end (0: none)
     std::vector<char> mayOccur_;  // per term, in the block being taken
     std::string line_;            // the line so far, up to the most kept
     std::string lines_;           // the lines read since the last search, as UTF-8, joined by LF
