@@ -100,7 +100,7 @@ std::variant<QueryMatcher, QueryError> QueryMatcher::Compiled(Query query, Query
     for (const auto& term : matcher.terms_) {
         compiled.push_back(term.get());
     }
-    matcher.prefilter_ = std::make_unique<QueryPrefilter>(compiled);
+    matcher.prefilter_ = std::make_shared<const QueryPrefilter>(compiled);
     return matcher;
 }
 

@@ -58,6 +58,8 @@ class QueryMatcher {
     void termsMayOccurIn(std::string_view lines, std::vector<char>& mayOccur) const {
         prefilter_->termsIn(lines, mayOccur);
     }
+    // The literal atoms of the terms, shared with whoever keeps them beyond the matcher.
+    std::shared_ptr<const QueryPrefilter> prefilter() const { return prefilter_; }
     // Whether term must be looked for in each line alone (it anchors at the text's ends).
     bool lineByLine(std::size_t term) const { return lineByLine_.at(term) != 0; }
     // Each place where term occurs in line, as byte ranges (start, end), in order.
@@ -76,7 +78,7 @@ class QueryMatcher {
     Query query_;
     std::vector<std::unique_ptr<re2::RE2>> terms_;  // each with the term as group 1
     std::vector<char> lineByLine_;                  // per term
-    std::unique_ptr<QueryPrefilter> prefilter_;
+    std::shared_ptr<const QueryPrefilter> prefilter_;
 };
 
 }  // namespace quillery

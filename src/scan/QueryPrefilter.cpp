@@ -4,6 +4,7 @@
 #include <re2/re2.h>
 
 #include <algorithm>
+#include <cassert>
 #include <string>
 
 namespace quillery {
@@ -34,6 +35,7 @@ QueryPrefilter::QueryPrefilter(const std::vector<const re2::RE2*>& terms)
     }
     std::vector<std::string> atoms;
     filter_->Compile(&atoms);
+    atomTexts_ = atoms;
     for (std::string& atom : atoms) {
         const bool ascii = std::all_of(atom.begin(), atom.end(), [](char c) {
             return (static_cast<unsigned char>(c) & 0x80) == 0;
@@ -51,11 +53,26 @@ void QueryPrefilter::termsIn(std::string_view text, std::vector<char>& mayOccur)
         mayOccur.assign(terms_, 1);
         return;
     }
+    thread_local std::vector<char> present;
+    present.assign(atoms_.size(), 0);
+    for (std::size_t a = 0; a < atoms_.size(); ++a) {
+        present[a] = !atoms_[a].ascii || atoms_[a].folded.foundIn(text.data(), text.size()) ? 1 : 0;
+    }
+    termsGiven(present, mayOccur);
+}
+
+void QueryPrefilter::termsGiven(const std::vector<char>& atomPresent,
+                                std::vector<char>& mayOccur) const {
+    if (!usable_) {
+        mayOccur.assign(terms_, 1);
+        return;
+    }
+    assert(atomPresent.size() == atoms_.size());
     thread_local std::vector<int> present, potential;
     present.clear();
     potential.clear();
-    for (std::size_t a = 0; a < atoms_.size(); ++a) {
-        if (!atoms_[a].ascii || atoms_[a].folded.foundIn(text.data(), text.size())) {
+    for (std::size_t a = 0; a < atomPresent.size(); ++a) {
+        if (atomPresent[a] != 0) {
             present.push_back(static_cast<int>(a));
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,12 @@ class QueryPrefilter {
     // Sets mayOccur (one per term) for text, UTF-8.
     void termsIn(std::string_view text, std::vector<char>& mayOccur) const;
 
+    // The atoms, lower-cased UTF-8 as FilteredRE2 gives them (none when it could not be used).
+    const std::vector<std::string>& atoms() const { return atomTexts_; }
+    // Sets mayOccur (one per term) for a text in which the atoms marked in atomPresent (one
+    // per atom) may occur and no others do.
+    void termsGiven(const std::vector<char>& atomPresent, std::vector<char>& mayOccur) const;
+
   private:
     std::unique_ptr<re2::FilteredRE2> filter_;
     std::size_t terms_ = 0;
@@ -37,6 +44,7 @@ class QueryPrefilter {
         FoldedTerm folded;
     };
     std::vector<Atom> atoms_;
+    std::vector<std::string> atomTexts_;
 };
 
 }  // namespace quillery

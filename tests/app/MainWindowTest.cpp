@@ -177,20 +177,20 @@ TEST_F(MainWindowTest, ALogFileThatCannotBeWrittenIsReportedAndTheRunStandsWhole
 // to be an expression but is none are refused, a missing folder offers the picker, an audit
 // file that cannot be loaded unticks the option.
 TEST_F(MainWindowTest, TheStartButtonChecksTheBoxesAndOffersThePicker) {
-    Run("");
-    ASSERT_EQ(questions.messages.size(), 1u);
-    EXPECT_EQ(questions.messages[0].text,
-              "You must enter a Search String, before Scanning can begin.");
-    EXPECT_EQ(questions.messages[0].title, "Quillery Version 0.67 ");
-    EXPECT_EQ(questions.messages[0].style, MessageStyle::Exclamation);
+    const auto refused = [this](const QString& search, const char* message) {
+        SCOPED_TRACE(message);
+        const std::size_t before = questions.messages.size();
+        Run(search);
+        ASSERT_EQ(questions.messages.size(), before + 1);
+        EXPECT_EQ(questions.messages.back().text, message);
+        EXPECT_EQ(questions.messages.back().title, "Quillery Version 0.67 ");
+        EXPECT_EQ(questions.messages.back().style, MessageStyle::Exclamation);
+    };
+    refused("", "You must enter a Search String, before Scanning can begin.");
     // Read as an expression, a search string that is not one is refused where it goes wrong.
     Child<QCheckBox>("chkExpressions")->setChecked(true);
-    Run("readme && (keygen");
-    ASSERT_EQ(questions.messages.size(), 2u);
-    EXPECT_EQ(questions.messages[1].text,
-              "The search expression is not valid at character 11: a '(' that is not closed.");
-    EXPECT_EQ(questions.messages[1].title, "Quillery Version 0.67 ");
-    EXPECT_EQ(questions.messages[1].style, MessageStyle::Exclamation);
+    refused("readme && (keygen",
+            "The search expression is not valid at character 11: a '(' that is not closed.");
     Child<QCheckBox>("chkExpressions")->setChecked(false);
 
     const QString missing = FolderText(root / "missing");
