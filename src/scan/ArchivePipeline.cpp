@@ -69,15 +69,14 @@ ArchivePipeline::ArchivePipeline(ExaminerFactory examiners, StagingCall plan, fs
       memoryLimit_(MemoryLimitFor(workers)),
       lister_(std::move(root), includeSubFolders, plan_.options.allArchives),
       jobs_(aheadArchives_) {
-    if (workers > 0) {
-        // The first examiner's reader gets ready while the workers list the first archives.
-        idleExaminers_.push_back(PooledExaminer{examinersMade_++, examiners_()});
-        idleExaminers_.back().examiner->prepare();
-    }
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         try {
-            threads_.emplace_back([this] { work(); });
+            // The first worker gets the first examiner ready (starts its reader, say) while
+            // the others and the walk list the first archives: nothing waits for it here.
+            threads_.emplace_back(
+                [this, first = i == 0 ? PooledExaminer{examinersMade_++, examiners_()}
+                                      : PooledExaminer{}]() mutable { work(std::move(first)); });
         } catch (const std::system_error&) {
             break;  // fewer workers; take examines what none of them gets to
         }
@@ -402,11 +401,17 @@ void ArchivePipeline::settle(std::unique_lock<std::mutex>& lock, const std::vect
     }
 }
 
-void ArchivePipeline::work() {
+void ArchivePipeline::work(PooledExaminer first) {
 #ifdef __linux__
     pthread_setname_np(pthread_self(), "quillery-work");  // for profilers and top
 #endif
+    if (first.examiner) {
+        first.examiner->prepare();
+    }
     std::unique_lock<std::mutex> lock(mutex_);
+    if (first.examiner) {
+        idleExaminers_.insert(idleExaminers_.begin(), std::move(first));  // the oldest
+    }
     while (!cancel_) {
         if (const std::size_t count = listingWanted(); count > 0) {
             listSome(lock, count, kFoldersPerBatch);

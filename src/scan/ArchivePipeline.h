@@ -104,7 +104,9 @@ class ArchivePipeline {
         CollectionIndex::Lookup lookup;
     };
 
-    void work();
+    struct PooledExaminer;
+    // A worker's loop; first: the examiner it gets ready before it joins the others', if any.
+    void work(PooledExaminer first);
     // Lists on for up to count archives and up to folders folders (the lock is released
     // meanwhile), keeps the folders for the walk and settles the archives as jobs. Only when
     // no other thread is listing.

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -37,6 +38,8 @@ struct Note {
 };
 
 constexpr milliseconds kLaunchWait{5'000};
+// How long the program, as it ends, waits for the launcher to end by itself.
+constexpr milliseconds kEndWait{1'000};
 
 std::unique_ptr<ReaderLauncher>& Instance() {
     static std::unique_ptr<ReaderLauncher> launcher;
@@ -69,15 +72,16 @@ void SendNote(int control, const Note& note, const int* fds = nullptr, std::size
     }
 }
 
-// Forks one reader for the request (mode, then the folder's bytes) and tells the program.
-void Launch(int control, int children, const char* request, std::size_t size,
-            const ReaderServe& serve) {
+// Forks one reader for the request (mode, then the folder's bytes) and tells the program;
+// returns its process id, or 0.
+pid_t Launch(int control, int children, const char* request, std::size_t size,
+             const ReaderServe& serve) {
     const auto mode = static_cast<ReaderMode>(request[0]);
     const std::filesystem::path folder(std::string(request + 1, size - 1));
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         SendNote(control, Note{NoteKind::kLaunched, 0, errno});
-        return;
+        return 0;
     }
     const pid_t self = ::getpid();
     const pid_t pid = ::fork();
@@ -96,7 +100,7 @@ void Launch(int control, int children, const char* request, std::size_t size,
     if (pid < 0) {
         ::close(ends[0]);
         SendNote(control, Note{NoteKind::kLaunched, 0, error});
-        return;
+        return 0;
     }
     const int process = OpenProcessDescriptor(pid);
     if (process < 0) {
@@ -104,12 +108,25 @@ void Launch(int control, int children, const char* request, std::size_t size,
         ::kill(pid, SIGKILL);  // reaped with the others
         ::close(ends[0]);
         SendNote(control, Note{NoteKind::kLaunched, 0, pidError});
-        return;
+        return pid;
     }
     const int fds[2] = {ends[0], process};
     SendNote(control, Note{NoteKind::kLaunched, pid, 0}, fds, 2);
     ::close(ends[0]);
     ::close(process);
+    return pid;
+}
+
+// Ends the readers still running and reaps every one, so that their time is counted with the
+// launcher's (and, once the program reaps the launcher, with the program's), then ends.
+[[noreturn]] void EndLauncher(const std::set<pid_t>& running) {
+    for (const pid_t pid : running) {
+        ::kill(pid, SIGKILL);  // not reaped yet, so the number is still this reader's
+    }
+    int status = 0;
+    while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
+    }
+    ::_exit(0);
 }
 
 // The launcher's life: forks readers as asked, reaps them and says how each ended, until the
@@ -137,6 +154,7 @@ void Launch(int control, int children, const char* request, std::size_t size,
         ::_exit(1);
     }
     std::array<char, 4097 + 1> request{};
+    std::set<pid_t> running;
     for (;;) {
         std::array<pollfd, 2> watch = {pollfd{control, POLLIN, 0}, pollfd{children, POLLIN, 0}};
         if (::poll(watch.data(), watch.size(), -1) < 0) {
@@ -151,15 +169,20 @@ void Launch(int control, int children, const char* request, std::size_t size,
             }
             int status = 0;
             for (pid_t pid; (pid = ::waitpid(-1, &status, WNOHANG)) > 0;) {
+                running.erase(pid);
                 SendNote(control, Note{NoteKind::kEnded, pid, status});
             }
         }
         if ((watch[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t got = ::recv(control, request.data(), request.size(), 0);
             if (got <= 0) {
-                ::_exit(0);  // the program is gone: its readers go with this process
+                EndLauncher(running);  // the program is gone or done: its readers go too
             }
-            Launch(control, children, request.data(), static_cast<std::size_t>(got), serve);
+            if (const pid_t pid =
+                    Launch(control, children, request.data(), static_cast<std::size_t>(got), serve);
+                pid > 0) {
+                running.insert(pid);
+            }
         }
     }
 }
@@ -200,7 +223,25 @@ void ReaderLauncher::Start(const ReaderServe& serve) {
         ::close(ends[0]);
         return;
     }
-    Instance() = std::make_unique<ReaderLauncher>(UniqueFd(ends[0]));
+    Instance() = std::make_unique<ReaderLauncher>(UniqueFd(ends[0]), pid);
+}
+
+ReaderLauncher::~ReaderLauncher() {
+    // Its socket closed, the launcher ends its readers, reaps them and ends. Waiting for it
+    // leaves no process of this program behind, and counts the readers' processor time with
+    // this process's, where the system's accounting (time, a shell's times) looks for it.
+    control_.reset();
+    if (::getpid() != owner_) {
+        return;  // a copy in a forked child: the launcher is not its child
+    }
+    const UniqueFd process(OpenProcessDescriptor(pid_));
+    pollfd watch{process.get(), POLLIN, 0};
+    if (!process.valid() || ::poll(&watch, 1, static_cast<int>(kEndWait.count())) <= 0) {
+        ::kill(pid_, SIGKILL);  // not reaped yet, so the number is still the launcher's
+    }
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 ReaderLauncher* ReaderLauncher::Get() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -60,7 +61,13 @@ class ReaderLauncher {
     // No one will ask for the end of this reader (killed, say): its status is not kept.
     void forsake(pid_t pid);
 
-    explicit ReaderLauncher(UniqueFd control) : control_(std::move(control)) {}
+    // control: this process's end of the launcher's socket; pid: the launcher's.
+    ReaderLauncher(UniqueFd control, pid_t pid)
+        : control_(std::move(control)), pid_(pid), owner_(::getpid()) {}
+    // Ends the launcher, which ends its readers, and waits for it.
+    ~ReaderLauncher();
+    ReaderLauncher(const ReaderLauncher&) = delete;
+    ReaderLauncher& operator=(const ReaderLauncher&) = delete;
 
   private:
     // Takes one message from the launcher, waiting up to wait; false when none came (or the
@@ -70,6 +77,8 @@ class ReaderLauncher {
 
     std::mutex mutex_;
     UniqueFd control_;
+    pid_t pid_;
+    pid_t owner_;  // the process that forked the launcher
     bool gone_ = false;
     std::map<pid_t, int> ended_;  // wait statuses not yet asked for
     // Readers whose end is not asked for and not reported yet. A reader's end is reported

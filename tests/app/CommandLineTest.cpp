@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
@@ -667,10 +668,13 @@ TEST_F(BinaryRun, SignalsEndTheProgramAsClosingItsWindowDoes) {
     }
 }
 
-// The resident memory of a process and all its descendants, in bytes.
-std::uint64_t TreeMemory(pid_t root) {
+// Every process's parent and resident bytes, from /proc.
+struct ProcessTable {
     std::map<pid_t, pid_t> parents;
     std::map<pid_t, std::uint64_t> resident;
+};
+ProcessTable Processes() {
+    ProcessTable table;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) {
@@ -684,13 +688,19 @@ std::uint64_t TreeMemory(pid_t root) {
         std::uint64_t size = 0, pages = 0;
         // pid (comm) state ppid: the name has no blank in our processes.
         if ((stat >> skip >> skip >> skip >> parent) && (statm >> size >> pages)) {
-            parents[pid] = parent;
-            resident[pid] = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+            table.parents[pid] = parent;
+            table.resident[pid] = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
         }
     }
+    return table;
+}
+
+// The resident memory of a process and all its descendants, in bytes.
+std::uint64_t TreeMemory(pid_t root) {
+    ProcessTable table = Processes();
     std::uint64_t total = 0;
-    for (const auto& [pid, bytes] : resident) {
-        for (pid_t p = pid; p > 1; p = parents.count(p) != 0 ? parents[p] : 0) {
+    for (const auto& [pid, bytes] : table.resident) {
+        for (pid_t p = pid; p > 1; p = table.parents.count(p) != 0 ? table.parents[p] : 0) {
             if (p == root) {
                 total += bytes;
                 break;
@@ -700,11 +710,25 @@ std::uint64_t TreeMemory(pid_t root) {
     return total;
 }
 
+// The processes whose parent is this one, ended or not.
+std::set<pid_t> OwnChildren() {
+    std::set<pid_t> children;
+    for (const auto& [pid, parent] : Processes().parents) {
+        if (parent == ::getpid()) {
+            children.insert(pid);
+        }
+    }
+    return children;
+}
+
 // Archives that make libarchive loop for ever or grow without bound, beside good archives of
 // every type: with every archive type the search ends, lists exactly the good matches,
 // names the two on standard error, and keeps its processes small; a signal still ends it
-// at once while a reader is stuck.
+// at once while a reader is stuck. No process of the program outlives it (this process
+// adopts any that would).
 TEST_F(BinaryRun, HostileArchivesAreNamedAndNeverTakeTheSearchDown) {
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const std::set<pid_t> ownChildren = OwnChildren();
     const fs::path mixed = root / "mixed";
     fs::create_directories(mixed);
     WriteFileBytes(mixed / "loop.iso", std::string(kRockRidgeLoopIso));
@@ -775,6 +799,7 @@ TEST_F(BinaryRun, HostileArchivesAreNamedAndNeverTakeTheSearchDown) {
     ASSERT_TRUE(again.waitForFinished(10000));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, kStuckReaderGone);
     EXPECT_EQ(again.exitCode(), 130);
+    EXPECT_EQ(OwnChildren(), ownChildren);
 }
 
 }  // namespace
