@@ -26,6 +26,18 @@ Encoding EncodingOf(std::string_view bytes, const QString& text) {
                                                                  : Encoding::Utf8;
 }
 
+// The UTF-16 units of well-formed UTF-8: one for each character, two beyond the first plane.
+std::size_t Utf16Units(std::string_view utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) {
+            units += byte >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
 }  // namespace
 
 void CutAroundHits(MatchedLine& line, std::uint32_t most) {
@@ -152,12 +164,16 @@ std::vector<MatchedLine> MatchedLines(std::string_view bytes, ByteCodePage page,
             if (positive[t] == 0) {
                 continue;
             }
+            // From UTF-8 bytes to the line's UTF-16 units, counted on from the last hit (they
+            // come in order): a long line with many hits is gone through once.
+            std::size_t byte = 0, unit = 0;
             for (const auto& [start, end] : query.hitsInLine(t, text)) {
-                // From UTF-8 bytes to the line's UTF-16 units.
-                const auto from = QString::fromUtf8(text.substr(0, start)).size();
-                const auto length = QString::fromUtf8(text.substr(start, end - start)).size();
-                hits.push_back({static_cast<std::uint32_t>(from),
-                                static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(t)});
+                unit += Utf16Units(text.substr(byte, start - byte));
+                byte = start;
+                hits.push_back(
+                    {static_cast<std::uint32_t>(unit),
+                     static_cast<std::uint32_t>(Utf16Units(text.substr(start, end - start))),
+                     static_cast<std::uint32_t>(t)});
             }
         }
     });

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <variant>
 #include <vector>
+
+#include "scan/QueryMatcher.h"
 
 namespace quillery::test {
 namespace {
@@ -69,6 +72,34 @@ TEST(MatchedLinesTest, LinesWithATermAreFoundWithTheirNumbersOffsetsAndHits) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Described(MatchedLines(row.bytes, row.page, row.terms)), row.want);
+    }
+}
+
+TEST(MatchedLinesTest, AnExpressionsHitsAreCountedInUnitsOfTheLinesText) {
+    const struct {
+        const char* name;
+        const char* bytes;
+        const char* expression;
+        std::vector<std::string> want;
+    } rows[] = {
+        {"after characters of two, three and four bytes",
+         "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 ab ab\n",
+         "a[b]",
+         {"1@0:é€😀 ab ab [5+2/0] [8+2/0]"}},
+        {"a hit of several bytes, and each term's hits in text order",
+         "x \xF0\x9F\x98\x80y \xC3\xA9z\nnone\n",
+         "(\\S)[yz] || x",
+         {"1@0:x 😀y éz [0+1/1] [2+3/0] [6+2/0]"}},
+        {"a negated term is not marked", "ab cd\n", "ab && !zz", {"1@0:ab cd [0+2/0]"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::variant<QueryMatcher, QueryError> made =
+            QueryMatcher::Make(QString::fromUtf8(row.expression), QueryOptions{});
+        ASSERT_TRUE(std::holds_alternative<QueryMatcher>(made));
+        EXPECT_EQ(Described(MatchedLines(row.bytes, ByteCodePage::Windows1252,
+                                         std::get<QueryMatcher>(made))),
+                  row.want);
     }
 }
 
