@@ -39,6 +39,9 @@ constexpr std::size_t kFoldersPerBatch = 32;
 constexpr std::chrono::milliseconds kWalkWakeGap{2};
 // Archives the walk lists itself when it finds neither a verdict nor a thread listing.
 constexpr std::size_t kWalkBatch = 16;
+// A worker's share of the queued archives, at least: fewer than this many go to one examiner
+// together (a run that reads a few keeps to one reader instead of starting one per worker).
+constexpr std::size_t kLeastShare = 64;
 
 namespace {
 
@@ -271,8 +274,12 @@ void ArchivePipeline::run(std::unique_lock<std::mutex>& lock, ArchiveExaminer& e
 bool ArchivePipeline::runQueued(std::unique_lock<std::mutex>& lock, ArchiveExaminer& examiner,
                                 std::size_t first, bool onlyReadWhole) {
     // A worker takes as many queued jobs at once as its examiner wants (several for one in
-    // another process); the walk takes one.
-    const std::size_t most = onlyReadWhole ? 1 : std::max<std::size_t>(examiner.batchSize(), 1);
+    // another process), but where many are queued no more than its share, so that the other
+    // workers read the rest meanwhile; the walk takes one.
+    const std::size_t workers = std::max<std::size_t>(workers_, 1);
+    const std::size_t share = std::max(kLeastShare, (queued_ + workers - 1) / workers);
+    const std::size_t most =
+        onlyReadWhole ? 1 : std::min(std::max<std::size_t>(examiner.batchSize(), 1), share);
     std::vector<Job*> batch;
     for (std::size_t i = first; i < jobs_.size() && batch.size() < most; ++i) {
         Job& job = jobs_[i];
