@@ -31,8 +31,9 @@ struct ReaderLimits {
     std::chrono::milliseconds stageStall{30'000};
     // The most resident memory a reader may hold.
     std::uint64_t residentBytes = std::uint64_t{192} << 20;
-    // Examinations sent ahead of the one being answered (at least 1).
-    std::size_t pipelineDepth = 64;
+    // Examinations sent ahead of the one being answered (at least 1): a whole batch, so that
+    // the reader never waits for the rest of it.
+    std::size_t pipelineDepth = 256;
     // How long stop() waits after SIGTERM before SIGKILL.
     std::chrono::milliseconds stopGrace{100};
     // Whether readers are forked by the launcher when there is one (ReaderLauncher), rather
