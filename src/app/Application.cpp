@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <tuple>
 
 #include "cli/CommandLineSession.h"
 #include "cli/Notices.h"
@@ -138,23 +139,16 @@ void Application::applyGivenValues(const CommandLineRequest& request) {
     if (given.extensions) {
         window_->setPatternText(*given.extensions);
     }
-    if (given.audit) {
-        options_->setChecked(OptionBox::Audit, true);
-    }
-    if (given.allArchives) {
-        options_->setChecked(OptionBox::AllArchives, true);
-    }
-    if (given.noIndex) {
-        options_->setChecked(OptionBox::Index, false);
-    }
-    if (given.expressions) {
-        options_->setChecked(OptionBox::Expressions, true);
-    }
-    if (given.matchCase) {
-        options_->setChecked(OptionBox::MatchCase, true);
-    }
-    if (given.wholeWords) {
-        options_->setChecked(OptionBox::WholeWords, true);
+    // Each switch given sets its box; the others keep what the settings say.
+    for (const auto& [switched, box, checked] : {std::tuple{given.audit, OptionBox::Audit, true},
+                                                 {given.allArchives, OptionBox::AllArchives, true},
+                                                 {given.noIndex, OptionBox::Index, false},
+                                                 {given.expressions, OptionBox::Expressions, true},
+                                                 {given.matchCase, OptionBox::MatchCase, true},
+                                                 {given.wholeWords, OptionBox::WholeWords, true}}) {
+        if (switched) {
+            options_->setChecked(box, checked);
+        }
     }
 }
 
