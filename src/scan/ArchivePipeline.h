@@ -26,8 +26,9 @@ namespace quillery {
 struct RunIndex;
 
 // Lists the tree for a walk and examines its archives ahead of it on a pool of worker
-// threads. The one listing (TreeLister) hands the walk its folders in walk order (enter) and
-// gives the workers the archives that follow, numbered in walk order; the pool keeps a window
+// threads. The one listing (TreeLister), made by one thread at a time (a worker, or the walk
+// while it waits), hands the walk its folders in walk order (enter) and gives the workers
+// the archives that follow, numbered in walk order; the pool keeps a window
 // of archives queued, running or examined ahead of the walk, bounded in archives and in the
 // memory that running examinations may hold. The walk asks for each archive's verdict in
 // turn (take) and decides everything the user sees; a verdict is only used for the call it
@@ -109,8 +110,10 @@ class ArchivePipeline {
     void work(PooledExaminer first);
     // Lists on for up to count archives and up to folders folders (the lock is released
     // meanwhile), keeps the folders for the walk and settles the archives as jobs. Only when
-    // no other thread is listing.
-    void listSome(std::unique_lock<std::mutex>& lock, std::size_t count, std::size_t folders);
+    // no other thread is listing. byWorker: the listing thread is a worker, which takes one of
+    // the jobs itself (the others are woken for the rest).
+    void listSome(std::unique_lock<std::mutex>& lock, std::size_t count, std::size_t folders,
+                  bool byWorker);
     // Takes the identities of jobs just listed and claimed by this thread, in their folders
     // (descriptors, or empty), answers what the index can, and queues the rest. The lock is
     // released meanwhile, so that other threads list and settle further jobs.
@@ -118,6 +121,8 @@ class ArchivePipeline {
                 const std::vector<std::shared_ptr<const UniqueFd>>& folders);
     // How many archives a worker should list now (0: none).
     std::size_t listingWanted() const;
+    // How many archives the walk should list while it waits for a verdict (0: none).
+    std::size_t walkListingWanted() const;
     // Waits for the thread that is listing, or lists a few steps on for the walk.
     void listForWalk(std::unique_lock<std::mutex>& lock);
     // Runs the first queued job from index first on, if its reservation fits; the lock is
