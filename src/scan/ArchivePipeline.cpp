@@ -48,6 +48,7 @@ constexpr std::size_t kLeastShare = 64;
 // (a first run over 20,000 tiny archives took 4 % less time).
 constexpr std::size_t kWalkListing = 256;
 constexpr std::size_t kWalkKeepsQueued = 512;
+constexpr std::chrono::milliseconds kWalkListingTime{20};
 
 namespace {
 
@@ -336,7 +337,13 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     std::size_t archivesListed = 0, foldersListed = 0;
     TreeStep step;
     bool more = true;
-    while (archivesListed < count && foldersListed < folders && (more = lister_.next(step))) {
+    // The walk lists for a moment at most, so that it soon looks at its run again (a slow
+    // file system may take long for each file).
+    const auto until = byWorker ? std::chrono::steady_clock::time_point::max()
+                                : std::chrono::steady_clock::now() + kWalkListingTime;
+    while (archivesListed < count && foldersListed < folders &&
+           (steps.empty() || std::chrono::steady_clock::now() < until) &&
+           (more = lister_.next(step))) {
         ++(step.kind == TreeStep::Kind::Archive ? archivesListed : foldersListed);
         steps.push_back(std::move(step));
     }
