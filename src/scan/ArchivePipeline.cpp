@@ -335,15 +335,17 @@ void ArchivePipeline::listSome(std::unique_lock<std::mutex>& lock, std::size_t c
     lock.unlock();
     std::vector<TreeStep> steps;
     std::size_t archivesListed = 0, foldersListed = 0;
-    TreeStep step;
     bool more = true;
     // The walk lists for a moment at most, so that it soon looks at its run again (a slow
     // file system may take long for each file).
     const auto until = byWorker ? std::chrono::steady_clock::time_point::max()
                                 : std::chrono::steady_clock::now() + kWalkListingTime;
     while (archivesListed < count && foldersListed < folders &&
-           (steps.empty() || std::chrono::steady_clock::now() < until) &&
-           (more = lister_.next(step))) {
+           (steps.empty() || std::chrono::steady_clock::now() < until)) {
+        TreeStep step;
+        if (!(more = lister_.next(step))) {
+            break;
+        }
         ++(step.kind == TreeStep::Kind::Archive ? archivesListed : foldersListed);
         steps.push_back(std::move(step));
     }
