@@ -536,6 +536,7 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
     std::unique_lock<std::mutex> lock(mutex_);
     assert(sequence >= nextTaken_);
     nextTaken_ = sequence + 1;
+    bool listedSinceWait = false;
     for (;;) {
         if (cancel_) {
             // Verdicts made since may have been cut short. Every worker has ended, so every
@@ -579,12 +580,19 @@ bool ArchivePipeline::take(std::uint64_t sequence, bool plannedCall, ArchiveVerd
         if (!walkExamines && job.state == JobState::Queued) {
             wakeWorker();  // the walk may have listed it itself: a worker takes it
         }
-        if (const std::size_t count = walkExamines ? 0 : walkListingWanted(); count > 0) {
+        // A worker is on it: list ahead (once between two waits, so that the walk looks at its
+        // run as often as before), examine a later small one meanwhile, or wait.
+        if (const std::size_t count = (walkExamines || listedSinceWait) ? 0 : walkListingWanted();
+            count > 0) {
             listSome(lock, count, kFoldersPerBatch, false);
+            listedSinceWait = true;
             continue;
         }
-        // A worker is on it: examine a later small one meanwhile, or wait.
-        if ((!walkExamines || !runQueued(lock, walkExaminer(), 1, true)) && !waitForVerdict(lock)) {
+        if (walkExamines && runQueued(lock, walkExaminer(), 1, true)) {
+            continue;
+        }
+        listedSinceWait = false;
+        if (!waitForVerdict(lock)) {
             lock.unlock();
             stop();  // the run stops while an archive is being read
             lock.lock();
